@@ -1,0 +1,144 @@
+#include "app/Files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace qm::files {
+
+std::optional<std::string> read(const std::string& path, std::size_t maxBytes) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return std::nullopt;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<std::size_t>(st.st_size) > maxBytes) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  std::string out;
+  char buf[8192];
+  for (;;) {
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      ::close(fd);
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    out.append(buf, static_cast<std::size_t>(n));
+    if (out.size() > maxBytes) {  // grew while we read it
+      ::close(fd);
+      return std::nullopt;
+    }
+  }
+  ::close(fd);
+  return out;
+}
+
+static bool writeAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    ssize_t n = ::write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool writeAtomic(const std::string& path, const std::string& content, mode_t mode) {
+  std::string tmpl = path + ".XXXXXX";
+  std::vector<char> name(tmpl.begin(), tmpl.end());
+  name.push_back('\0');
+  int fd = ::mkostemp(name.data(), O_CLOEXEC);  // created 0600
+  if (fd < 0) return false;
+  bool ok =
+      ::fchmod(fd, mode) == 0 && writeAll(fd, content.data(), content.size()) && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  if (ok && ::rename(name.data(), path.c_str()) == 0) return true;
+  ::unlink(name.data());
+  return false;
+}
+
+bool makeDirs(const std::string& path, mode_t mode) {
+  if (path.empty()) return false;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+  std::string p = parent(path);
+  if (!p.empty() && p != path) makeDirs(p, mode);
+  if (::mkdir(path.c_str(), mode) == 0) {
+    ::chmod(path.c_str(), mode);  // not narrowed by the umask
+    return true;
+  }
+  return errno == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool append(const std::string& path, const std::string& data, mode_t mode) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, mode);
+  if (fd < 0) return false;
+  bool ok = writeAll(fd, data.data(), data.size());
+  return (::close(fd) == 0) && ok;
+}
+
+bool remove(const std::string& path) {
+  return ::unlink(path.c_str()) == 0;
+}
+
+bool exists(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+std::string trim(const std::string& s) {
+  const char* ws = " \t\n\r\v\f";
+  auto b = s.find_first_not_of(ws);
+  if (b == std::string::npos) return {};
+  auto e = s.find_last_not_of(ws);
+  return s.substr(b, e - b + 1);
+}
+
+bool validUtf8(const std::string& s) {
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  std::size_t i = 0, n = s.size();
+  while (i < n) {
+    unsigned char c = p[i];
+    std::size_t len;
+    unsigned cp;
+    if (c < 0x80) {
+      ++i;
+      continue;
+    } else if ((c & 0xE0) == 0xC0) {
+      len = 2, cp = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+      len = 3, cp = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+      len = 4, cp = c & 0x07;
+    } else {
+      return false;
+    }
+    if (i + len > n) return false;
+    for (std::size_t k = 1; k < len; ++k) {
+      if ((p[i + k] & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (p[i + k] & 0x3F);
+    }
+    if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) ||
+        cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+      return false;
+    i += len;
+  }
+  return true;
+}
+
+std::string parent(const std::string& path) {
+  auto pos = path.find_last_of('/');
+  if (pos == std::string::npos) return {};
+  if (pos == 0) return "/";
+  return path.substr(0, pos);
+}
+
+}  // namespace qm::files

@@ -1,0 +1,35 @@
+#pragma once
+// Small-file helpers shared by the subsystems. None of them throws.
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+namespace qm::files {
+
+// The whole file, when it exists, is readable, is a regular file and holds at most maxBytes.
+std::optional<std::string> read(const std::string& path, std::size_t maxBytes = 64 * 1024);
+
+// Writes content to a temporary file in the same folder, created with `mode` before anything is
+// written, then renames it over `path`. Readers see the old or the new content, never a part.
+bool writeAtomic(const std::string& path, const std::string& content, mode_t mode = 0644);
+
+// Creates the folder and its missing parents; new folders get `mode`. True when it exists after.
+bool makeDirs(const std::string& path, mode_t mode = 0755);
+
+// Appends data with one write to a file opened for appending, creating it when missing.
+bool append(const std::string& path, const std::string& data, mode_t mode = 0644);
+
+bool remove(const std::string& path);
+bool exists(const std::string& path);  // any kind of file system item
+
+// Trims spaces, tabs, line feeds, carriage returns, vertical tabs and form feeds at both ends.
+std::string trim(const std::string& s);
+// True when s is valid UTF-8.
+bool validUtf8(const std::string& s);
+// The folder part of a path ("/a/b" for "/a/b/c").
+std::string parent(const std::string& path);
+
+}  // namespace qm::files

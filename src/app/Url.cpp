@@ -1,0 +1,26 @@
+#include "app/Url.h"
+
+#include <glib.h>
+
+namespace qm {
+
+std::optional<UrlParts> parseUrl(const std::string& url) {
+  if (url.find('\0') != std::string::npos) return std::nullopt;
+  GUri* uri = g_uri_parse(url.c_str(), G_URI_FLAGS_NONE, nullptr);
+  if (!uri) return std::nullopt;
+  UrlParts parts;
+  if (const char* s = g_uri_get_scheme(uri)) parts.scheme = s;
+  if (const char* h = g_uri_get_host(uri); h && *h) parts.host = h;
+  if (int port = g_uri_get_port(uri); port >= 0) parts.port = port;
+  g_uri_unref(uri);
+  return parts;
+}
+
+std::optional<std::string> urlHost(const std::optional<std::string>& url) {
+  if (!url) return std::nullopt;
+  auto parts = parseUrl(*url);
+  if (!parts) return std::nullopt;
+  return parts->host;
+}
+
+}  // namespace qm

@@ -1,0 +1,42 @@
+#pragma once
+// The intro's sound: plays on the page's request, fades out in 12 steps, logs each decision to
+// ~/Library/Logs/Quillmarsh/intro-sound.log.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/MainLoop.h"
+#include "platform/System.h"
+
+namespace qm {
+
+class IntroSound {
+ public:
+  IntroSound(SoundPlayer& player, Settings& settings, Bundle& bundle, MainLoop& loop, Clock& clock,
+             std::vector<std::string> args);
+
+  void play();
+  void fadeOut(double seconds = 0.5);
+  // Appends one line: date, bundle identifier (or "?"), message.
+  void note(const std::string& message);
+
+  // "introSound": true unless a Boolean false is stored.
+  bool enabled();
+  void setEnabled(bool on);
+  // True while the process was launched with "--qm-ensemble" and play() has not used it yet.
+  bool ensembleLaunch() const { return ensemble_; }
+
+ private:
+  SoundPlayer& player_;
+  Settings& settings_;
+  Bundle& bundle_;
+  MainLoop& loop_;
+  Clock& clock_;
+  bool ensemble_ = false;
+  std::shared_ptr<Sound> sound_;
+  std::optional<TimerId> fader_;
+};
+
+}  // namespace qm

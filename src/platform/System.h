@@ -1,0 +1,60 @@
+#pragma once
+// Sound, settings, the bundle and tool processes.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qm {
+
+class Sound {
+ public:
+  virtual ~Sound() = default;
+  // Starts from the beginning; false when playing could not start.
+  virtual bool play() = 0;
+  virtual void stop() = 0;
+  virtual void setVolume(float volume) = 0;
+  virtual bool isPlaying() const = 0;
+  // Current position in seconds.
+  virtual double currentTime() const = 0;
+};
+
+class SoundPlayer {
+ public:
+  virtual ~SoundPlayer() = default;
+  // None when the file cannot be opened.
+  virtual std::unique_ptr<Sound> open(const std::string& path) = 0;
+};
+
+// User defaults ("showIntro", "introSound").
+class Settings {
+ public:
+  virtual ~Settings() = default;
+  // None when the key is absent or its value is not a Boolean.
+  virtual std::optional<bool> getBool(const std::string& key) = 0;
+  virtual void setBool(const std::string& key, bool value) = 0;
+};
+
+// The app's bundle folder: Info.json and the resources beside it.
+class Bundle {
+ public:
+  virtual ~Bundle() = default;
+  // The string value of an Info.json key; none when absent or not a string.
+  virtual std::optional<std::string> infoString(const std::string& key) = 0;
+  // CFBundleIdentifier, when present.
+  virtual std::optional<std::string> identifier() = 0;
+  // The path of a resource file (e.g. "intro.html") when it exists.
+  virtual std::optional<std::string> resource(const std::string& name) = 0;
+};
+
+class ToolRunner {
+ public:
+  virtual ~ToolRunner() = default;
+  // Runs the program with the arguments, output discarded, and waits for it; kills it after
+  // `timeoutSeconds`. Returns the exit status, or -1 when it could not run or was killed.
+  virtual int run(const std::string& program, const std::vector<std::string>& args,
+                  double timeoutSeconds = 30) = 0;
+};
+
+}  // namespace qm

@@ -1,0 +1,69 @@
+#pragma once
+// The application object, its main window, its menu bar and its modal dialogs.
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Web.h"
+
+namespace qm {
+
+class MainWindow {
+ public:
+  virtual ~MainWindow() = default;
+  virtual WebView& web() = 0;
+  // The main web view's cookie store (persistent, shared with the intro view).
+  virtual CookieStore& cookies() = 0;
+  // Brings the window to the front, focused, and activates the application.
+  virtual void present() = 0;
+  virtual void minimize() = 0;
+  // Lays a new transparent intro view over the main web view and loads the page at `htmlPath`
+  // with read access to its folder. Its "qm" messages and its load finishing go to `events`.
+  virtual std::unique_ptr<IntroView> createIntroView(const std::string& htmlPath,
+                                                     WebEvents& events) = 0;
+};
+
+struct MenuItem {
+  std::string title;          // empty for a separator
+  std::string action;         // action name; empty for a separator
+  std::string accel;          // GTK accelerator, e.g. "<Control>1"; empty for none
+  bool delegate = false;      // handled by the application (else by the window/web view)
+  std::optional<bool> state;  // check state, for items that have one
+  bool separator() const { return title.empty(); }
+};
+
+struct Menu {
+  std::string title;  // empty for the application menu
+  std::vector<MenuItem> items;
+};
+
+struct AlertSpec {
+  std::string message;
+  std::string informative;
+  // Buttons in order; the first answers 1000, the second 1001 and so on. Empty means one "OK".
+  std::vector<std::string> buttons;
+};
+
+constexpr int kAlertFirstButton = 1000;
+
+class Ui {
+ public:
+  virtual ~Ui() = default;
+  // Creates the main window with its web view; the window is not shown yet. Messages to
+  // "qmserver", policy decisions, downloads and script panels of the main view go to `events`.
+  virtual std::unique_ptr<MainWindow> createMainWindow(WebEvents& events) = 0;
+  // Installs the menu bar. Delegate items call onAction with their action name.
+  virtual void installMenu(const std::vector<Menu>& menus,
+                           std::function<void(const std::string&)> onAction) = 0;
+  virtual void setMenuItemState(const std::string& action, bool on) = 0;
+  // A modal alert on the main window. done gets the button's code (kAlertFirstButton for the
+  // first); a dialog closed otherwise answers kAlertFirstButton + buttons.size().
+  virtual void alert(const AlertSpec& spec, std::function<void(int)> done) = 0;
+  virtual void showAbout(const std::string& name, const std::string& credits) = 0;
+  virtual void quit() = 0;
+};
+
+}  // namespace qm

@@ -1,0 +1,95 @@
+#pragma once
+// The web engine: the main web view, the intro overlay's view, the cookie store and the events
+// that the engine delivers to the application.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qm {
+
+class WebView {
+ public:
+  virtual ~WebView() = default;
+  // Loads an HTML string with no base URL, so the page's address has no host.
+  virtual void loadHtml(const std::string& html) = 0;
+  virtual void loadUrl(const std::string& url) = 0;
+  virtual void reload() = 0;
+  // Fetches the page and its resources again, bypassing the cache.
+  virtual void reloadFromOrigin() = 0;
+  // The address of the page shown now, if any.
+  virtual std::optional<std::string> uri() const = 0;
+  // Runs a script in the page; result and errors are ignored.
+  virtual void evaluate(const std::string& script) = 0;
+};
+
+// The transparent intro view lying on top of the main web view.
+class IntroView : public WebView {
+ public:
+  // Animates the view's opacity to 0 over `seconds`, then calls done.
+  virtual void fadeOut(double seconds, std::function<void()> done) = 0;
+  // Unregisters the "qm" channel and takes the view off the window. Nothing may be called
+  // afterwards except the destructor.
+  virtual void remove() = 0;
+};
+
+enum class SameSite { None, Lax, Strict };
+
+struct Cookie {
+  std::string name;
+  std::string value;
+  std::string domain;  // host-only cookies have no leading dot
+  std::string path = "/";
+  std::optional<double> expires;  // seconds since the epoch; none for a session cookie
+  bool httpOnly = false;
+  bool secure = false;
+  SameSite sameSite = SameSite::None;
+};
+
+class CookieStore {
+ public:
+  virtual ~CookieStore() = default;
+  // All cookies, in the store's order, delivered on the main thread.
+  virtual void getAll(std::function<void(std::vector<Cookie>)> done) = 0;
+  // Adds or replaces a cookie; done(false) when the store refused it.
+  virtual void set(const Cookie& cookie, std::function<void(bool)> done) = 0;
+  // Called on the main thread whenever the store's cookies change.
+  virtual void setObserver(std::function<void()> onChange) = 0;
+};
+
+enum class ResponsePolicy { Allow, Download };
+
+using DownloadId = std::uint64_t;
+
+// Implemented by the application; the web engine calls these on the main thread.
+class WebEvents {
+ public:
+  virtual ~WebEvents() = default;
+  // A message posted by a page to channel "qmserver" (main view) or "qm" (intro view). The body
+  // is absent when the page posted something that is not a string.
+  virtual void onScriptMessage(const std::string& channel,
+                               const std::optional<std::string>& body) = 0;
+  // Navigation action policy; returns true to allow, false to cancel.
+  virtual bool allowNavigation(bool mainView, const std::optional<std::string>& url) = 0;
+  // Response policy; contentDisposition is empty when absent or not HTTP.
+  virtual ResponsePolicy decideResponse(const std::string& contentDisposition,
+                                        bool canShowMimeType) = 0;
+  // A page asked for a new window; no web view is ever created for it.
+  virtual void onNewWindowRequest(const std::optional<std::string>& url) = 0;
+  // The intro view finished loading its page.
+  virtual void onIntroLoadFinished(IntroView& view) = 0;
+  // Downloads. The destination is a full path the engine writes to; the file at that path
+  // belongs to the download (it may have been created empty to reserve the name). An empty
+  // path cancels the download.
+  virtual std::string downloadDestination(DownloadId id, const std::string& suggestedName) = 0;
+  virtual void onDownloadFinished(DownloadId id) = 0;
+  virtual void onDownloadFailed(DownloadId id, const std::string& error) = 0;
+  // Page script panels; each completion is called exactly once.
+  virtual void onScriptAlert(const std::string& message, std::function<void()> done) = 0;
+  virtual void onScriptConfirm(const std::string& message, std::function<void(bool)> done) = 0;
+};
+
+}  // namespace qm

@@ -1,0 +1,34 @@
+#pragma once
+// Finding the suite server: candidates, the remembered host, cleaning typed input, the connect
+// page. Stateless; the remembered-host file is the only state that outlives a call.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Http.h"
+#include "platform/System.h"
+
+namespace qm::SuiteServer {
+
+// ~/Library/Application Support/Quillmarsh/server-host, built on each call.
+std::string file();
+std::optional<std::string> saved();
+// With a host: remember it (atomic write). With none: forget it.
+void save(const std::optional<std::string>& host);
+// "QMHosts" of Info.json split at commas, pieces trimmed of spaces and tabs, empty ones dropped.
+std::vector<std::string> builtIn(Bundle& bundle);
+std::optional<std::string> clean(const std::string& input);
+std::string base(const std::string& host, int port);
+// "127.0.0.1", then the remembered host, then the built-in hosts, without duplicates.
+std::vector<std::string> candidates(Bundle& bundle);
+// Probes every candidate in parallel and calls done exactly once, on the main thread, with the
+// first candidate in order that answered with a status below 500, or none. Reports as soon as
+// that answer is certain.
+void resolve(Http& http, Bundle& bundle, int port, const std::string& probe,
+             std::function<void(std::optional<std::string>)> done);
+std::string askPage(Bundle& bundle, const std::string& app,
+                    const std::optional<std::string>& error = std::nullopt);
+
+}  // namespace qm::SuiteServer

@@ -1,0 +1,429 @@
+#pragma once
+// In-memory fakes of the ports for unit tests. Time is virtual: FakeLoop::advance runs due
+// timers in order; nothing waits on the real clock.
+
+#include <algorithm>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace qm::test {
+
+class FakeClock : public Clock {
+ public:
+  double t = 1700000000.0;
+  double now() const override { return t; }
+};
+
+class FakeLoop : public MainLoop {
+ public:
+  explicit FakeLoop(FakeClock* clock = nullptr) : clock_(clock) {}
+  struct Timer {
+    TimerId id;
+    double due;
+    double interval;  // 0 for one-shot
+    std::function<void()> fn;
+  };
+  double now = 0;  // virtual seconds since the fake started
+  std::vector<Timer> timers;
+  std::deque<std::function<void()>> posted;
+  TimerId next = 1;
+
+  void post(std::function<void()> fn) override { posted.push_back(std::move(fn)); }
+  TimerId after(double s, std::function<void()> fn) override {
+    timers.push_back({next, now + s, 0, std::move(fn)});
+    return next++;
+  }
+  TimerId every(double s, std::function<void()> fn) override {
+    timers.push_back({next, now + s, s, std::move(fn)});
+    return next++;
+  }
+  void cancel(TimerId id) override {
+    timers.erase(
+        std::remove_if(timers.begin(), timers.end(), [id](const Timer& t) { return t.id == id; }),
+        timers.end());
+  }
+  // Runs everything posted so far (and what that posts in turn).
+  void drain() {
+    while (!posted.empty()) {
+      auto fn = std::move(posted.front());
+      posted.pop_front();
+      fn();
+    }
+  }
+  // Moves virtual time forward, running posted work and due timers in time order.
+  void advance(double seconds) {
+    double end = now + seconds;
+    drain();
+    for (;;) {
+      auto it = std::min_element(timers.begin(), timers.end(),
+                                 [](const Timer& a, const Timer& b) { return a.due < b.due; });
+      if (it == timers.end() || it->due > end) break;
+      if (clock_) clock_->t += it->due - now;
+      now = it->due;
+      Timer t = *it;
+      if (t.interval > 0)
+        it->due += t.interval;
+      else
+        timers.erase(it);
+      t.fn();
+      drain();
+    }
+    if (clock_) clock_->t += end - now;
+    now = end;
+  }
+  bool hasTimer(TimerId id) const {
+    return std::any_of(timers.begin(), timers.end(), [id](const Timer& t) { return t.id == id; });
+  }
+
+ private:
+  FakeClock* clock_;
+};
+
+// Records requests; a test answers them with respond().
+class FakeHttp : public Http {
+ public:
+  struct Pending {
+    HttpId id;
+    HttpRequest request;
+    std::function<void(HttpResponse)> done;
+  };
+  std::vector<Pending> pending;
+  std::vector<HttpRequest> sent;
+  std::vector<HttpId> cancelled;
+  HttpId next = 1;
+
+  HttpId get(const HttpRequest& r, std::function<void(HttpResponse)> done) override {
+    sent.push_back(r);
+    pending.push_back({next, r, std::move(done)});
+    return next++;
+  }
+  void cancel(HttpId id) override {
+    cancelled.push_back(id);
+    pending.erase(std::remove_if(pending.begin(), pending.end(),
+                                 [id](const Pending& p) { return p.id == id; }),
+                  pending.end());
+  }
+  // Answers the oldest pending request whose URL contains `urlPart`. False when none.
+  bool respond(const std::string& urlPart, HttpResponse response) {
+    for (auto it = pending.begin(); it != pending.end(); ++it) {
+      if (it->request.url.find(urlPart) != std::string::npos) {
+        auto done = std::move(it->done);
+        pending.erase(it);
+        done(std::move(response));
+        return true;
+      }
+    }
+    return false;
+  }
+  static HttpResponse status(int code, std::optional<std::string> body = std::nullopt) {
+    HttpResponse r;
+    r.received = true;
+    r.status = code;
+    r.body = std::move(body);
+    return r;
+  }
+  static HttpResponse failure() { return HttpResponse{}; }
+};
+
+class FakeWebView : public IntroView {
+ public:
+  std::vector<std::string> log;  // "html:<...>", "url:<...>", "reload", "reloadFromOrigin"
+  std::vector<std::string> scripts;
+  std::optional<std::string> currentUri;
+  bool removed = false;
+  std::vector<std::pair<double, std::function<void()>>> fades;
+
+  void loadHtml(const std::string& html) override {
+    log.push_back("html:" + html);
+    currentUri = "about:blank";
+  }
+  void loadUrl(const std::string& url) override {
+    log.push_back("url:" + url);
+    currentUri = url;
+  }
+  void reload() override { log.push_back("reload"); }
+  void reloadFromOrigin() override { log.push_back("reloadFromOrigin"); }
+  std::optional<std::string> uri() const override { return currentUri; }
+  void evaluate(const std::string& script) override { scripts.push_back(script); }
+  void fadeOut(double seconds, std::function<void()> done) override {
+    fades.emplace_back(seconds, std::move(done));
+  }
+  void remove() override { removed = true; }
+  std::string lastLoad() const { return log.empty() ? std::string() : log.back(); }
+};
+
+class FakeCookieStore : public CookieStore {
+ public:
+  std::vector<Cookie> cookies;
+  std::function<void()> observer;
+  bool refuse = false;
+  // When true, getAll/set completions wait in `queued` until flush().
+  bool deferred = false;
+  std::deque<std::function<void()>> queued;
+  std::vector<Cookie> setCalls;
+
+  void getAll(std::function<void(std::vector<Cookie>)> done) override {
+    auto copy = cookies;
+    run([done = std::move(done), copy] { done(copy); });
+  }
+  void set(const Cookie& c, std::function<void(bool)> done) override {
+    setCalls.push_back(c);
+    if (refuse) {
+      run([done = std::move(done)] { done(false); });
+      return;
+    }
+    bool replaced = false;
+    for (auto& existing : cookies) {
+      if (existing.name == c.name && existing.domain == c.domain && existing.path == c.path) {
+        existing = c;
+        replaced = true;
+      }
+    }
+    if (!replaced) cookies.push_back(c);
+    run([done = std::move(done)] { done(true); });
+    changed();
+  }
+  void setObserver(std::function<void()> fn) override { observer = std::move(fn); }
+  // Simulates a change made by the engine (a Set-Cookie, a sign-out).
+  void changed() {
+    if (observer) observer();
+  }
+  void flush() {
+    while (!queued.empty()) {
+      auto fn = std::move(queued.front());
+      queued.pop_front();
+      fn();
+    }
+  }
+
+ private:
+  void run(std::function<void()> fn) {
+    if (deferred)
+      queued.push_back(std::move(fn));
+    else
+      fn();
+  }
+};
+
+class FakeMainWindow : public MainWindow {
+ public:
+  FakeWebView webView;
+  FakeCookieStore cookieStore;
+  int presented = 0;
+  int minimized = 0;
+  std::vector<FakeWebView*> intros;  // every intro view created, in order
+  bool introAvailable = true;
+
+  WebView& web() override { return webView; }
+  CookieStore& cookies() override { return cookieStore; }
+  void present() override { ++presented; }
+  void minimize() override { ++minimized; }
+  std::unique_ptr<IntroView> createIntroView(const std::string& path, WebEvents&) override {
+    if (!introAvailable) return nullptr;
+    auto v = std::make_unique<FakeWebView>();
+    v->currentUri = "file://" + path;
+    intros.push_back(v.get());
+    return v;
+  }
+};
+
+class FakeUi : public Ui {
+ public:
+  FakeMainWindow* window = nullptr;  // the window handed out by createMainWindow
+  WebEvents* events = nullptr;
+  std::vector<Menu> menus;
+  std::function<void(const std::string&)> onAction;
+  std::map<std::string, bool> states;
+  struct Alert {
+    AlertSpec spec;
+    std::function<void(int)> done;
+  };
+  std::vector<Alert> alerts;
+  std::vector<std::pair<std::string, std::string>> abouts;
+  int quits = 0;
+
+  std::unique_ptr<MainWindow> createMainWindow(WebEvents& ev) override {
+    events = &ev;
+    auto w = std::make_unique<FakeMainWindow>();
+    window = w.get();
+    return w;
+  }
+  void installMenu(const std::vector<Menu>& m,
+                   std::function<void(const std::string&)> fn) override {
+    menus = m;
+    onAction = std::move(fn);
+    for (auto& menu : m)
+      for (auto& item : menu.items)
+        if (item.state) states[item.action] = *item.state;
+  }
+  void setMenuItemState(const std::string& action, bool on) override { states[action] = on; }
+  void alert(const AlertSpec& spec, std::function<void(int)> done) override {
+    alerts.push_back({spec, std::move(done)});
+  }
+  void showAbout(const std::string& name, const std::string& credits) override {
+    abouts.emplace_back(name, credits);
+  }
+  void quit() override { ++quits; }
+};
+
+class FakeDesktop : public Desktop {
+ public:
+  std::vector<std::string> opened;
+  std::vector<std::string> launched;
+  std::vector<std::string> shown;
+  std::vector<std::string> installed;  // desktop ids that count as installed
+  std::optional<std::string> downloads;
+
+  void openUri(const std::string& uri) override { opened.push_back(uri); }
+  bool appInstalled(const std::string& id) override {
+    return std::find(installed.begin(), installed.end(), id) != installed.end();
+  }
+  void launchApp(const std::string& id) override { launched.push_back(id); }
+  void showFileSelected(const std::string& path) override { shown.push_back(path); }
+  std::optional<std::string> downloadsDir() override { return downloads; }
+};
+
+class FakeNotifier : public Notifier {
+ public:
+  int permissionRequests = 0;
+  struct Note {
+    std::string id, title, body;
+  };
+  std::vector<Note> posted;
+  std::vector<std::optional<std::int64_t>> badges;  // every setBadge call
+
+  void requestPermission() override { ++permissionRequests; }
+  void post(const std::string& id, const std::string& t, const std::string& b) override {
+    posted.push_back({id, t, b});
+  }
+  void setBadge(std::optional<std::int64_t> c) override { badges.push_back(c); }
+};
+
+class FakeSound : public Sound {
+ public:
+  struct State {
+    bool playing = false;
+    bool playFails = false;
+    int plays = 0;
+    int stops = 0;
+    double position = 0;
+    std::vector<float> volumes;
+  };
+  explicit FakeSound(std::shared_ptr<State> s) : s_(std::move(s)) {}
+  bool play() override {
+    ++s_->plays;
+    s_->position = 0;
+    s_->playing = !s_->playFails;
+    return s_->playing;
+  }
+  void stop() override {
+    ++s_->stops;
+    s_->playing = false;
+  }
+  void setVolume(float v) override { s_->volumes.push_back(v); }
+  bool isPlaying() const override { return s_->playing; }
+  double currentTime() const override { return s_->position; }
+
+ private:
+  std::shared_ptr<State> s_;
+};
+
+class FakeSoundPlayer : public SoundPlayer {
+ public:
+  bool openFails = false;
+  bool playFails = false;
+  std::vector<std::string> openedPaths;
+  std::vector<std::shared_ptr<FakeSound::State>> sounds;  // one per open, in order
+
+  std::unique_ptr<Sound> open(const std::string& path) override {
+    openedPaths.push_back(path);
+    if (openFails) return nullptr;
+    auto s = std::make_shared<FakeSound::State>();
+    s->playFails = playFails;
+    sounds.push_back(s);
+    return std::make_unique<FakeSound>(s);
+  }
+};
+
+class FakeSettings : public Settings {
+ public:
+  std::map<std::string, bool> values;
+  std::optional<bool> getBool(const std::string& k) override {
+    auto it = values.find(k);
+    if (it == values.end()) return std::nullopt;
+    return it->second;
+  }
+  void setBool(const std::string& k, bool v) override { values[k] = v; }
+};
+
+class FakeBundle : public Bundle {
+ public:
+  std::map<std::string, std::string> info;
+  std::optional<std::string> id = std::string("app.quillmarsh.quarn");
+  std::map<std::string, std::string> resources;  // name -> path
+
+  std::optional<std::string> infoString(const std::string& k) override {
+    auto it = info.find(k);
+    if (it == info.end()) return std::nullopt;
+    return it->second;
+  }
+  std::optional<std::string> identifier() override { return id; }
+  std::optional<std::string> resource(const std::string& name) override {
+    auto it = resources.find(name);
+    if (it == resources.end()) return std::nullopt;
+    return it->second;
+  }
+};
+
+class FakeTools : public ToolRunner {
+ public:
+  struct Run {
+    std::string program;
+    std::vector<std::string> args;
+  };
+  std::vector<Run> runs;
+  int status = 0;
+  std::function<void(const Run&)> onRun;
+
+  int run(const std::string& p, const std::vector<std::string>& a, double) override {
+    runs.push_back({p, a});
+    if (onRun) onRun(runs.back());
+    return status;
+  }
+};
+
+// Every fake, wired into one Platform.
+struct FakePlatform {
+  FakeClock clock;
+  FakeLoop loop{&clock};
+  FakeHttp http;
+  FakeUi ui;
+  FakeDesktop desktop;
+  FakeNotifier notifier;
+  FakeSoundPlayer sound;
+  FakeSettings settings;
+  FakeBundle bundle;
+  FakeTools tools;
+  Platform platform{loop,
+                    clock,
+                    http,
+                    ui,
+                    desktop,
+                    notifier,
+                    sound,
+                    settings,
+                    bundle,
+                    tools,
+                    {"quillmarsh-quarn"}};
+};
+
+}  // namespace qm::test
