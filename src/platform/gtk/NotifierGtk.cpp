@@ -1,19 +1,158 @@
-// Placeholder until the poller lands.
+// Notifications and the launcher badge over the session bus. Everything is asynchronous and
+// fails silently: without a bus or a notification server nothing is shown and nothing breaks.
+#include <gio/gio.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
 #include "platform/gtk/Factories.h"
 
 namespace qm::gtk {
 
 namespace {
-class NullNotifier : public Notifier {
+
+constexpr const char* kAppName = "Quillmarsh Quarn";
+constexpr const char* kAppId = "app.quillmarsh.quarn";
+constexpr const char* kAppUri = "application://app.quillmarsh.quarn.desktop";
+constexpr const char* kLauncherPath = "/app/quillmarsh/quarn/LauncherEntry";
+constexpr const char* kLauncherInterface = "com.canonical.Unity.LauncherEntry";
+constexpr const char* kNotifyName = "org.freedesktop.Notifications";
+constexpr const char* kNotifyPath = "/org/freedesktop/Notifications";
+constexpr const char* kSound = "message-new-instant";
+
+struct ObjectUnref {
+  void operator()(gpointer p) const { g_object_unref(p); }
+};
+struct VariantUnref {
+  void operator()(GVariant* v) const { g_variant_unref(v); }
+};
+struct CharFree {
+  void operator()(gchar* s) const { g_free(s); }
+};
+using BusRef = std::unique_ptr<GDBusConnection, ObjectUnref>;
+using VariantRef = std::unique_ptr<GVariant, VariantUnref>;
+using CharRef = std::unique_ptr<gchar, CharFree>;
+
+// GVariant strings must be valid UTF-8; text from a server answer is made so.
+std::string validUtf8(const std::string& s) {
+  CharRef valid(g_utf8_make_valid(s.c_str(), -1));
+  return valid.get();
+}
+
+// The session bus connection, reached once; work that needs it waits until it is there.
+// Pending callbacks hold the state, so it outlives the notifier if they do.
+struct Bus : std::enable_shared_from_this<Bus> {
+  enum class Phase { Idle, Connecting, Ready, Failed };
+  Phase phase = Phase::Idle;
+  BusRef connection;
+  std::vector<std::function<void(GDBusConnection*)>> waiting;
+
+  void with(std::function<void(GDBusConnection*)> fn) {
+    switch (phase) {
+      case Phase::Ready:
+        fn(connection.get());
+        return;
+      case Phase::Failed:
+        return;
+      case Phase::Connecting:
+        waiting.push_back(std::move(fn));
+        return;
+      case Phase::Idle:
+        waiting.push_back(std::move(fn));
+        phase = Phase::Connecting;
+        g_bus_get(G_BUS_TYPE_SESSION, nullptr, &Bus::onBus,
+                  new std::shared_ptr<Bus>(shared_from_this()));
+        return;
+    }
+  }
+
+  static void onBus(GObject*, GAsyncResult* result, gpointer data) {
+    std::unique_ptr<std::shared_ptr<Bus>> self(static_cast<std::shared_ptr<Bus>*>(data));
+    Bus& bus = **self;
+    bus.connection.reset(g_bus_get_finish(result, nullptr));
+    bus.phase = bus.connection ? Phase::Ready : Phase::Failed;
+    auto waiting = std::move(bus.waiting);
+    bus.waiting.clear();
+    if (!bus.connection) return;
+    for (auto& fn : waiting) fn(bus.connection.get());
+  }
+};
+
+struct Note {
+  std::string title;
+  std::string body;
+};
+
+void sendNotify(GDBusConnection* connection, const Note& note, bool markup) {
+  std::string body = note.body;
+  if (markup) body = CharRef(g_markup_escape_text(body.c_str(), -1)).get();
+
+  GVariantBuilder hints;
+  g_variant_builder_init(&hints, G_VARIANT_TYPE("a{sv}"));
+  g_variant_builder_add(&hints, "{sv}", "desktop-entry", g_variant_new_string(kAppId));
+  g_variant_builder_add(&hints, "{sv}", "sound-name", g_variant_new_string(kSound));
+  GVariant* args = g_variant_new("(susss@asa{sv}i)", kAppName, 0u, kAppId, note.title.c_str(),
+                                 body.c_str(), g_variant_new_strv(nullptr, 0), &hints, -1);
+  g_dbus_connection_call(
+      connection, kNotifyName, kNotifyPath, kNotifyName, "Notify", args, G_VARIANT_TYPE("(u)"),
+      G_DBUS_CALL_FLAGS_NONE, -1, nullptr,
+      [](GObject* source, GAsyncResult* result, gpointer) {
+        VariantRef reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr));
+      },
+      nullptr);
+}
+
+// Servers that render markup in the body would misread a check's "<" or "&", so the body is
+// escaped for them and only for them.
+void onCapabilities(GObject* source, GAsyncResult* result, gpointer data) {
+  std::unique_ptr<Note> note(static_cast<Note*>(data));
+  VariantRef reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr));
+  bool markup = false;
+  if (reply) {
+    VariantRef caps(g_variant_get_child_value(reply.get(), 0));
+    for (gsize i = 0, n = g_variant_n_children(caps.get()); i < n; ++i) {
+      const gchar* cap = nullptr;
+      g_variant_get_child(caps.get(), i, "&s", &cap);
+      if (g_strcmp0(cap, "body-markup") == 0) markup = true;
+    }
+  }
+  sendNotify(G_DBUS_CONNECTION(source), *note, markup);
+}
+
+class NotifierGtk : public Notifier {
  public:
   void requestPermission() override {}
-  void post(const std::string&, const std::string&, const std::string&) override {}
-  void setBadge(std::optional<std::int64_t>) override {}
+
+  void post(const std::string&, const std::string& title, const std::string& body) override {
+    auto note = std::make_shared<Note>(Note{validUtf8(title), validUtf8(body)});
+    bus_->with([note](GDBusConnection* connection) {
+      g_dbus_connection_call(connection, kNotifyName, kNotifyPath, kNotifyName, "GetCapabilities",
+                             nullptr, G_VARIANT_TYPE("(as)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr,
+                             &onCapabilities, new Note(*note));
+    });
+  }
+
+  void setBadge(std::optional<std::int64_t> count) override {
+    bus_->with([count](GDBusConnection* connection) {
+      GVariantBuilder props;
+      g_variant_builder_init(&props, G_VARIANT_TYPE("a{sv}"));
+      g_variant_builder_add(&props, "{sv}", "count", g_variant_new_int64(count.value_or(0)));
+      g_variant_builder_add(&props, "{sv}", "count-visible",
+                            g_variant_new_boolean(count.has_value()));
+      g_dbus_connection_emit_signal(connection, nullptr, kLauncherPath, kLauncherInterface,
+                                    "Update", g_variant_new("(sa{sv})", kAppUri, &props), nullptr);
+    });
+  }
+
+ private:
+  std::shared_ptr<Bus> bus_ = std::make_shared<Bus>();
 };
+
 }  // namespace
 
 std::unique_ptr<Notifier> makeNotifier() {
-  return std::make_unique<NullNotifier>();
+  return std::make_unique<NotifierGtk>();
 }
 
 }  // namespace qm::gtk
