@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/gtk/Factories.h"
+#include "platform/soup/GObjectPtr.h"
 
 namespace qm::gtk {
 
@@ -21,22 +22,14 @@ constexpr const char* kNotifyName = "org.freedesktop.Notifications";
 constexpr const char* kNotifyPath = "/org/freedesktop/Notifications";
 constexpr const char* kSound = "message-new-instant";
 
-struct ObjectUnref {
-  void operator()(gpointer p) const { g_object_unref(p); }
-};
 struct VariantUnref {
   void operator()(GVariant* v) const { g_variant_unref(v); }
 };
-struct CharFree {
-  void operator()(gchar* s) const { g_free(s); }
-};
-using BusRef = std::unique_ptr<GDBusConnection, ObjectUnref>;
 using VariantRef = std::unique_ptr<GVariant, VariantUnref>;
-using CharRef = std::unique_ptr<gchar, CharFree>;
 
 // GVariant strings must be valid UTF-8; text from a server answer is made so.
 std::string validUtf8(const std::string& s) {
-  CharRef valid(g_utf8_make_valid(s.c_str(), -1));
+  GCharPtr valid(g_utf8_make_valid(s.c_str(), -1));
   return valid.get();
 }
 
@@ -45,7 +38,7 @@ std::string validUtf8(const std::string& s) {
 struct Bus : std::enable_shared_from_this<Bus> {
   enum class Phase { Idle, Connecting, Ready, Failed };
   Phase phase = Phase::Idle;
-  BusRef connection;
+  GPtr<GDBusConnection> connection;
   std::vector<std::function<void(GDBusConnection*)>> waiting;
 
   void with(std::function<void(GDBusConnection*)> fn) {
@@ -70,7 +63,7 @@ struct Bus : std::enable_shared_from_this<Bus> {
   static void onBus(GObject*, GAsyncResult* result, gpointer data) {
     std::unique_ptr<std::shared_ptr<Bus>> self(static_cast<std::shared_ptr<Bus>*>(data));
     Bus& bus = **self;
-    bus.connection.reset(g_bus_get_finish(result, nullptr));
+    bus.connection = GPtr<GDBusConnection>::adopt(g_bus_get_finish(result, nullptr));
     bus.phase = bus.connection ? Phase::Ready : Phase::Failed;
     auto waiting = std::move(bus.waiting);
     bus.waiting.clear();
@@ -86,7 +79,7 @@ struct Note {
 
 void sendNotify(GDBusConnection* connection, const Note& note, bool markup) {
   std::string body = note.body;
-  if (markup) body = CharRef(g_markup_escape_text(body.c_str(), -1)).get();
+  if (markup) body = GCharPtr(g_markup_escape_text(body.c_str(), -1)).get();
 
   GVariantBuilder hints;
   g_variant_builder_init(&hints, G_VARIANT_TYPE("a{sv}"));
