@@ -58,11 +58,11 @@ class Flow : public ::testing::Test {
     initGlobals();
     dir = home.path() + "/quarn";
     fp.bundle.info["QMQuarnDir"] = dir;
-    app.window = fp.ui.createMainWindow(app);
+    fp.settings.values["showIntro"] = false;
+    app.buildWindow();
     store = &fp.ui.window->cookieStore;
     view.store = store;
     app.web = &view;
-    app.suiteSession = std::make_unique<SuiteSession>(*store);
   }
 
   test::FakeWebView* showIntro() {
