@@ -7,9 +7,9 @@ ratios of
   - memory: PSS summed over the program and all its descendants (the WebKit processes), read
     from /proc/<pid>/smaps_rollup a few seconds after that request.
 
-Scenarios: the app alone, and the app with two built-in hosts ("QMHosts") that never answer:
+Scenarios: the app alone; the app with two built-in hosts ("QMHosts") that never answer:
 127.0.0.2 and 127.0.0.3 with nothing on the port, and the same two accepting connections but
-never replying.
+never replying; and the app alone with the intro switched off.
 
     bench/startup.py [--runs N] [--build DIR] [--settle SECONDS]
 
@@ -212,6 +212,13 @@ def make_bundle(build, dest, hosts):
     return dest
 
 
+def write_defaults(home, body):
+    folder = os.path.join(home, ".config", "app.quillmarsh.quarn")
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, "defaults.ini"), "w") as f:
+        f.write("[Defaults]\n" + body)
+
+
 def median(xs):
     return statistics.median(xs) if xs else float("nan")
 
@@ -236,13 +243,15 @@ def main(argv):
     try:
         bare_exe = build_bare(work)
         server = Server(os.path.join(work, "server-data"))
+        # (name, built-in hosts, hosts take connections but stay silent, intro on)
         scenarios = [
-            ("app alone", None, False),
-            ("2 closed built-in hosts", "127.0.0.2,127.0.0.3", False),
-            ("2 silent built-in hosts", "127.0.0.2,127.0.0.3", True),
+            ("app alone", None, False, True),
+            ("2 closed built-in hosts", "127.0.0.2,127.0.0.3", False, True),
+            ("2 silent built-in hosts", "127.0.0.2,127.0.0.3", True, True),
+            ("app alone, intro off", None, False, False),
         ]
         results = []
-        for name, hosts, silent in scenarios:
+        for name, hosts, silent, intro in scenarios:
             bundle = make_bundle(args.build, os.path.join(work, "bundle-%d" % len(results)), hosts)
             quiet = SilentHosts() if silent else None
             times = {"app": [], "bare": []}
@@ -254,6 +263,8 @@ def main(argv):
                         home = tempfile.mkdtemp(prefix="home-", dir=work)
                         env = fresh_env(home)
                         if which == "app":
+                            if not intro:
+                                write_defaults(home, "showIntro=false\nintroSound=false\n")
                             env["QUARN_BUNDLE_DIR"] = bundle
                             env["QUARN_SERVICE_TOOL"] = "/bin/false"
                             cmd = [app_exe]
