@@ -19,10 +19,17 @@ std::string xmlEscape(const std::string& s) {
   out.reserve(s.size());
   for (char c : s) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -35,14 +42,23 @@ std::string launchdPlist(const Agent& a) {
          "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
          "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
          "<plist version=\"1.0\"><dict>\n"
-         "  <key>Label</key><string>" + xmlEscape(a.label) + "</string>\n"
-         "  <key>ProgramArguments</key><array><string>" + xmlEscape(a.python) +
-         "</string><string>" + xmlEscape(a.serverPath()) + "</string></array>\n"
-         "  <key>WorkingDirectory</key><string>" + dir + "</string>\n"
+         "  <key>Label</key><string>" +
+         xmlEscape(a.label) +
+         "</string>\n"
+         "  <key>ProgramArguments</key><array><string>" +
+         xmlEscape(a.python) + "</string><string>" + xmlEscape(a.serverPath()) +
+         "</string></array>\n"
+         "  <key>WorkingDirectory</key><string>" +
+         dir +
+         "</string>\n"
          "  <key>RunAtLoad</key><true/>\n"
          "  <key>KeepAlive</key><true/>\n"
-         "  <key>StandardOutPath</key><string>" + log + "</string>\n"
-         "  <key>StandardErrorPath</key><string>" + log + "</string>\n"
+         "  <key>StandardOutPath</key><string>" +
+         log +
+         "</string>\n"
+         "  <key>StandardErrorPath</key><string>" +
+         log +
+         "</string>\n"
          "</dict></plist>";
 }
 
@@ -54,10 +70,18 @@ std::string systemdExecWord(const std::string& s) {
   std::string out = "\"";
   for (unsigned char c : s) {
     switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '"': out += "\\\""; break;
-      case '%': out += "%%"; break;
-      case '$': out += "$$"; break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '%':
+        out += "%%";
+        break;
+      case '$':
+        out += "$$";
+        break;
       default:
         if (isControl(c)) {
           char hex[5];
@@ -101,12 +125,20 @@ std::optional<std::string> systemdUnit(const Agent& a) {
          "\n"
          "[Service]\n"
          "Type=simple\n"
-         "ExecStart=" + systemdExecWord(a.python) + " " + systemdExecWord(a.serverPath()) + "\n"
-         "WorkingDirectory=" + *dir + "\n"
+         "ExecStart=" +
+         systemdExecWord(a.python) + " " + systemdExecWord(a.serverPath()) +
+         "\n"
+         "WorkingDirectory=" +
+         *dir +
+         "\n"
          "Restart=always\n"
          "RestartSec=3\n"
-         "StandardOutput=append:" + *log + "\n"
-         "StandardError=append:" + *log + "\n"
+         "StandardOutput=append:" +
+         *log +
+         "\n"
+         "StandardError=append:" +
+         *log +
+         "\n"
          "\n"
          "[Install]\n"
          "WantedBy=default.target\n";

@@ -55,9 +55,8 @@ void AppDelegate::ping(std::function<void(bool)> done) {
   request.url = BASE + kProbePath;
   request.timeoutSeconds = kProbeTimeout;
   request.wantBody = false;
-  platform.http.get(request, [done = std::move(done)](HttpResponse r) {
-    done(r.received && r.status == 200);
-  });
+  platform.http.get(
+      request, [done = std::move(done)](HttpResponse r) { done(r.received && r.status == 200); });
 }
 
 void AppDelegate::waitForServer(int tries, std::function<void(bool)> done) {
