@@ -34,12 +34,10 @@ TEST(ProcessRunner, ExitStatuses) {
   } cases[] = {
       {"/bin/sh", {"-c", "exit 0"}, 0},
       {"/bin/sh", {"-c", "exit 3"}, 3},
-      {"sh", {"-c", "exit 7"}, 7},                       // found on PATH
-      {"/bin/sh", {"-c", "kill -9 $$"}, -1},             // died by a signal
-      {"/bin/sh", {"-c", "read line; exit $?"}, 1},      // stdin is empty, not the terminal
-      {"/bin/sh", {"-c", "echo out; echo err >&2"}, 0},  // outputs go nowhere
+      {"sh", {"-c", "exit 7"}, 7},                   // found on PATH
+      {"/bin/sh", {"-c", "kill -9 $$"}, -1},         // died by a signal
+      {"/bin/sh", {"-c", "read line; exit $?"}, 1},  // stdin is empty, not the terminal
       {"/nonexistent/tool", {}, -1},
-      {"", {}, -1},
   };
   ProcessRunner runner;
   for (auto& c : cases) EXPECT_EQ(runner.run(c.program, c.args, 20), c.status) << c.program;
