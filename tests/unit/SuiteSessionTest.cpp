@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "app/AppDelegate.h"
 #include "app/Files.h"
@@ -50,45 +50,30 @@ struct SuiteSessionTest : ::testing::Test {
   }
 };
 
-TEST_F(SuiteSessionTest, FileLivesInTheSharedSuiteFolder) {
-  EXPECT_EQ(SuiteSession::file(),
-            home.path() + "/Library/Application Support/Quillmarsh/suite-session");
-}
-
 TEST_F(SuiteSessionTest, AdoptPlantsOnlyAReadableDifferentSharedValue) {
+  const std::vector<Cookie> two = {suite("a", "127.0.0.1", "/"), suite("b", "127.0.0.1", "/x")};
+  const std::vector<Cookie> others = {suite("t", "127.0.0.2"), suite("t", ".127.0.0.1"),
+                                      suite("t", "127.0.0.10")};
+  using V = std::optional<std::string>;
   struct Case {
-    const char* name;
-    std::optional<std::string> file;  // none: missing
+    V file;  // none: missing
     std::vector<Cookie> cookies;
-    bool planted;
-    std::string value;  // planted value
+    V planted;
   } cases[] = {
-      {"trailing newline", "tok\n", {}, true, "tok"},
-      {"only white space", "  \n\t\n", {}, false, ""},
-      {"missing file", std::nullopt, {suite("x")}, false, ""},
-      {"not UTF-8", "\xff\xfe", {}, false, ""},
-      {"huge", std::string(64 * 1024 + 1, 'a'), {}, false, ""},
-      {"would smuggle a cookie", "a; other=b", {}, false, ""},
-      {"store holds another value", "new", {suite("old")}, true, "new"},
-      {"store holds the same value", "same", {suite("same")}, false, ""},
-      {"other host, dotted, other case",
-       "tok",
-       {suite("tok", "127.0.0.2"), suite("tok", ".127.0.0.1"), suite("tok", "LOCALHOST")},
-       true,
-       "tok"},
-      {"first of two matching counts",
-       "a",
-       {suite("a", "127.0.0.1", "/"), suite("b", "127.0.0.1", "/x")},
-       false,
-       ""},
-      {"second of two matching ignored",
-       "b",
-       {suite("a", "127.0.0.1", "/"), suite("b", "127.0.0.1", "/x")},
-       true,
-       "b"},
+      {"t\n", {}, "t"},
+      {"  \n\t\n", {}, {}},
+      {{}, {suite("x")}, {}},
+      {"\xff\xfe", {}, {}},
+      {std::string(64 * 1024 + 1, 'a'), {}, {}},
+      {"a; b=c", {}, {}},
+      {"new", {suite("old")}, "new"},
+      {"same", {suite("same")}, {}},
+      {"t", others, "t"},
+      {"a", two, {}},
+      {"b", two, "b"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.file.value_or("(missing)").substr(0, 20));
     test::FakeCookieStore s;
     s.cookies = c.cookies;
     SuiteSession fresh(s, clock);
@@ -96,11 +81,8 @@ TEST_F(SuiteSessionTest, AdoptPlantsOnlyAReadableDifferentSharedValue) {
     if (c.file) writeShared(*c.file);
     std::optional<bool> result;
     fresh.adopt([&](bool planted) { result = planted; });
-    EXPECT_EQ(result, c.planted);
-    ASSERT_EQ(s.setCalls.size(), c.planted ? 1u : 0u);
-    if (c.planted) {
-      EXPECT_EQ(s.setCalls[0].value, c.value);
-    }
+    EXPECT_EQ(result, c.planted.has_value());
+    EXPECT_EQ(s.setCalls.empty() ? V() : V(s.setCalls.back().value), c.planted);
     EXPECT_EQ(fileText(), c.file);  // adopting never writes the file
   }
 }
@@ -109,15 +91,14 @@ TEST_F(SuiteSessionTest, PlantedCookieIsHostOnlyStrictHttpOnlyForThirtyDaysAndNo
   writeShared("new\n");
   engineSets({suite("old")});
   EXPECT_EQ(adopt(), true);
+  auto all = [](const Cookie& c) {
+    return std::tuple(c.name, c.value, c.domain, c.path, c.expires, c.httpOnly, c.secure,
+                      c.sameSite);
+  };
+  Cookie want = suite("new");
+  want.expires = clock.t + 2592000.0, want.httpOnly = true, want.sameSite = SameSite::Strict;
   ASSERT_EQ(store.setCalls.size(), 1u);
-  const Cookie& c = store.setCalls[0];
-  EXPECT_EQ(c.name, "qmsuite");
-  EXPECT_EQ(c.domain, "127.0.0.1");
-  EXPECT_EQ(c.path, "/");
-  EXPECT_EQ(c.expires, clock.t + 2592000.0);
-  EXPECT_TRUE(c.httpOnly);
-  EXPECT_FALSE(c.secure);
-  EXPECT_EQ(c.sameSite, SameSite::Strict);
+  EXPECT_EQ(all(store.setCalls[0]), all(want));
   EXPECT_EQ(fileText(), "new\n");  // the plant's own notification wrote nothing
 }
 
@@ -134,6 +115,8 @@ TEST_F(SuiteSessionTest, ChangesAreSharedOnlyOnceReadyAndOnlyWhenNew) {
   engineSets({suite("signed-in")});
   store.flush();
   EXPECT_EQ(fileText(), "signed-in");
+  EXPECT_EQ(SuiteSession::file(),
+            home.path() + "/Library/Application Support/Quillmarsh/suite-session");
   EXPECT_EQ(modeOf(SuiteSession::file()), 0600u);
   EXPECT_EQ(modeOf(files::parent(SuiteSession::file())), 0700u);
   engineSets({suite("x", "127.0.0.2")});  // sign-out here deletes the file
@@ -145,21 +128,11 @@ TEST_F(SuiteSessionTest, ChangesAreSharedOnlyOnceReadyAndOnlyWhenNew) {
   EXPECT_EQ(fileText(), "sibling");
 }
 
-TEST_F(SuiteSessionTest, ExistingFolderKeepsItsModeAndFileBecomes600) {
-  writeShared("old");
-  ::chmod(files::parent(SuiteSession::file()).c_str(), 0755);
-  ::chmod(SuiteSession::file().c_str(), 0644);
-  adopt();
-  engineSets({suite("old"), suite("fresh")});
-  engineSets({suite("fresh")});
-  EXPECT_EQ(fileText(), "fresh");
-  EXPECT_EQ(modeOf(SuiteSession::file()), 0600u);
-  EXPECT_EQ(modeOf(files::parent(SuiteSession::file())), 0755u);
-}
-
 TEST_F(SuiteSessionTest, HostSwitchMovesTheSignInAndTheWatch) {
   engineSets({suite("tok")});
   writeShared("tok");
+  ::chmod(files::parent(SuiteSession::file()).c_str(), 0755);  // a sibling's choice: kept
+  ::chmod(SuiteSession::file().c_str(), 0644);
   EXPECT_EQ(adopt(), false);
   session->host = "quillmarsh-mac.local";
   EXPECT_EQ(adopt(), true);
@@ -168,6 +141,8 @@ TEST_F(SuiteSessionTest, HostSwitchMovesTheSignInAndTheWatch) {
   EXPECT_EQ(fileText(), "tok");
   engineSets({suite("remote", "quillmarsh-mac.local")});
   EXPECT_EQ(fileText(), "remote");
+  EXPECT_EQ(modeOf(SuiteSession::file()), 0600u);
+  EXPECT_EQ(modeOf(files::parent(SuiteSession::file())), 0755u);
 }
 
 TEST_F(SuiteSessionTest, StaleAnswerDoesNotWriteAnOldSignInBack) {
@@ -177,13 +152,11 @@ TEST_F(SuiteSessionTest, StaleAnswerDoesNotWriteAnOldSignInBack) {
   store.deferred = true;
   session->adopt([](bool) {});  // asks first
   engineSets({suite("old")});   // asks second, answered with the pre-plant cookies
-  auto step = [&] {
-    auto fn = std::move(store.queued.front());
+  for (int answered = 0; answered < 2; ++answered) {  // the plant, then the stale answer
+    auto next = std::move(store.queued.front());
     store.queued.pop_front();
-    fn();
-  };
-  step();  // adopt plants "new"
-  step();  // the stale answer
+    next();
+  }
   EXPECT_EQ(fileText(), "new");
   store.flush();
   EXPECT_EQ(fileText(), "new");
@@ -195,11 +168,8 @@ TEST_F(SuiteSessionTest, RefusedPlantReportsFalseAndStillMakesReady) {
   EXPECT_EQ(adopt(), false);
   engineSets({suite("mine")});
   EXPECT_EQ(fileText(), "mine");
-}
-
-TEST_F(SuiteSessionTest, AnswersArrivingAfterDestructionAreDropped) {
+  // Answers still queued when the session goes away touch nothing.
   store.deferred = true;
-  writeShared("new");
   bool called = false;
   session->adopt([&](bool) { called = true; });
   session.reset();
