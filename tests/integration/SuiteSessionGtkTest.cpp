@@ -6,6 +6,7 @@
 #include "app/Paths.h"
 #include "fakes/LoopbackServer.h"
 #include "fakes/TempHome.h"
+#include "integration/Harness.h"
 #include "platform/gtk/Factories.h"
 #include "platform/soup/GObjectPtr.h"
 #include "platform/soup/GlibLoop.h"
@@ -73,8 +74,11 @@ struct SuiteSessionGtk : ::testing::Test {
     test::spinUntil([&] { return out->has_value(); });
     return out->value_or(std::vector<Cookie>{});
   }
-  static std::optional<std::string> fileText() { return files::read(SuiteSession::file()); }
 };
+
+std::optional<std::string> fileText() {
+  return files::read(SuiteSession::file());
+}
 
 TEST_F(SuiteSessionGtk, SignInHereReachesTheFileAndSignOutRemovesIt) {
   ASSERT_EQ(adopt(), false);
@@ -120,6 +124,64 @@ TEST_F(SuiteSessionGtk, SharedSignInIsPlantedAndSentToTheServer) {
   EXPECT_EQ(server.seen().back().cookie, "qmsuite=carol");
   EXPECT_EQ(adopt(), false);         // already held
   EXPECT_EQ(fileText(), "carol\n");  // the plant is not written back
+}
+
+// The sample server's recorded requests to "/", each with its Cookie header.
+std::vector<std::string> pageCookies(const itest::SampleServer& srv) {
+  HttpRequest r;
+  r.url = srv.base() + "/api/requests";
+  std::optional<HttpResponse> got;
+  SoupHttp http;
+  http.get(r, [&](HttpResponse a) { got = std::move(a); });
+  test::spinUntil([&] { return got.has_value(); });
+  std::vector<std::string> out;
+  auto doc = nlohmann::json::parse(got && got->body ? *got->body : "{}", nullptr, false);
+  if (doc.is_object() && doc["requests"].is_array())
+    for (auto& q : doc["requests"])
+      if (q.value("path", "") == "/") out.push_back(q["cookie"].is_string() ? q["cookie"] : "");
+  return out;
+}
+
+int freePort() {
+  test::LoopbackServer probe;
+  return probe.port();
+}
+
+TEST(SuiteSignIn, SampleServerSignInIsSharedAndASiblingsSignInIsUsedOnReturn) {
+  test::TempHome home;
+  initGlobals();
+  itest::SampleServer srv("127.0.0.1", freePort(), home.path() + "/srv");
+  ASSERT_TRUE(srv.ready());
+  gtk::GtkPlatform platform(itest::application(), {"quillmarsh-quarn"}, home.path());
+  AppDelegate app(platform.platform);
+  app.buildWindow();
+  WebKitWebView* view = platform.ui->mainWindow()->webView();
+
+  // What the connection flow does when it puts a server in use.
+  BASE = srv.base();
+  std::optional<bool> adopted;
+  app.suiteSession->adopt([&](bool planted) { adopted = planted; });
+  ASSERT_TRUE(test::spinUntil([&] { return adopted.has_value(); }));
+  app.web->loadUrl(srv.base() + "/login");  // the page's "Sign in" link
+  ASSERT_TRUE(test::spinUntil([] { return fileText().value_or("").size() == 32; }, 30));
+  EXPECT_EQ(modeOf(SuiteSession::file()), 0600u);
+  EXPECT_EQ(modeOf(files::parent(SuiteSession::file())), 0700u);
+  ASSERT_TRUE(itest::waitForPage(view, [](const std::string& u) { return u.ends_with("/"); }));
+
+  // A sibling app signs in as someone else while this app is in the background.
+  files::writeAtomic(SuiteSession::file(), "sibling0123456789", 0600);
+  app.applicationDidBecomeActive();
+  EXPECT_TRUE(test::spinUntil([&] {
+    auto seen = pageCookies(srv);
+    return !seen.empty() && seen.back() == "qmsuite=sibling0123456789";
+  }));
+  EXPECT_EQ(fileText(), "sibling0123456789");
+  ASSERT_TRUE(itest::waitForPage(view, [](const std::string& u) { return u.ends_with("/"); }));
+
+  app.web->loadUrl(srv.base() + "/logout");
+  ASSERT_TRUE(test::spinUntil([&] { return pageCookies(srv).size() >= 3; }, 30));
+  EXPECT_TRUE(test::spinUntil([] { return !files::exists(SuiteSession::file()); }, 30));
+  initGlobals();
 }
 
 }  // namespace
