@@ -55,7 +55,6 @@ struct SuiteSessionGtk : ::testing::Test {
         g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", network.get(), nullptr))));
     server.handle(suiteServer);
   }
-  ~SuiteSessionGtk() override { session.reset(); }
 
   std::optional<bool> adopt() {
     auto result = std::make_shared<std::optional<bool>>();
