@@ -1,0 +1,31 @@
+#pragma once
+// MainLoop and Clock on the GLib main context.
+
+#include <map>
+
+#include "platform/MainLoop.h"
+
+namespace qm {
+
+class GlibLoop : public MainLoop {
+ public:
+  ~GlibLoop() override;
+  void post(std::function<void()> fn) override;
+  TimerId after(double seconds, std::function<void()> fn) override;
+  TimerId every(double seconds, std::function<void()> fn) override;
+  void cancel(TimerId id) override;
+
+ private:
+  struct Entry;
+  TimerId add(double seconds, bool repeat, std::function<void()> fn);
+  static int fire(void* data);
+  std::map<TimerId, unsigned> sources_;
+  TimerId next_ = 1;
+};
+
+class SystemClock : public Clock {
+ public:
+  double now() const override;
+};
+
+}  // namespace qm
