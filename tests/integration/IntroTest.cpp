@@ -79,7 +79,7 @@ TEST(IntroOverlay, ShowIntroSettingDecidesAtLaunch) {
   struct Case {
     const char* defaults;
     bool shown;
-  } cases[] = {{"showIntro=false\n", false}, {"showIntro=yes\n", true}, {"", true}};
+  } cases[] = {{"showIntro=false\n", false}, {"showIntro=yes\n", true}};
   for (auto& c : cases) {
     SCOPED_TRACE(c.defaults);
     IntroApp app;

@@ -116,7 +116,13 @@ TEST(Menu, DelegateActionsReachTheirCommands) {
             "Quillmarsh Development Suite.");
   EXPECT_EQ(std::count(credits.begin(), credits.end(), '\n'), 2);
   t.act("toggleIntro");
+  t.act("toggleIntroSound");
   EXPECT_FALSE(t.f.ui.states.at("toggleIntro"));
+  EXPECT_FALSE(t.f.ui.states.at("toggleIntroSound"));
+  EXPECT_EQ(t.f.settings.values,
+            (std::map<std::string, bool>{{"showIntro", false}, {"introSound", false}}));
+  t.act("toggleIntro");
+  EXPECT_TRUE(t.f.ui.states.at("toggleIntro"));
   // Items the window handles itself, and unknown names, do nothing here.
   for (const char* a : {"terminate", "hide", "undo", "close", "showabout", ""}) t.act(a);
   EXPECT_EQ(t.f.ui.quits, 0);
