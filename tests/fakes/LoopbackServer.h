@@ -30,11 +30,11 @@ class LoopbackServer {
   };
   using Handler = std::function<Reply(const std::string& path)>;
 
-  explicit LoopbackServer(const std::string& address = "127.0.0.1") {
+  explicit LoopbackServer(const std::string& address = "127.0.0.1", int port = 0) {
     server_ = soup_server_new(nullptr, nullptr);
     soup_server_add_handler(server_, nullptr, &LoopbackServer::onRequest, this, nullptr);
     GInetAddress* inet = g_inet_address_new_from_string(address.c_str());
-    GSocketAddress* sa = g_inet_socket_address_new(inet, 0);
+    GSocketAddress* sa = g_inet_socket_address_new(inet, static_cast<guint16>(port));
     GError* err = nullptr;
     if (!soup_server_listen(server_, sa, static_cast<SoupServerListenOptions>(0), &err)) {
       std::string m = err ? err->message : "listen failed";

@@ -1,0 +1,116 @@
+#include "platform/gtk/GtkPlatform.h"
+
+#include <unistd.h>
+
+#include "app/Files.h"
+#include "app/Json.h"
+#include "app/Paths.h"
+#include "platform/gtk/Factories.h"
+#include "platform/gtk/GtkUi.h"
+
+namespace qm::gtk {
+
+// --- Settings
+
+std::string KeyFileSettings::path() {
+  return paths::xdgConfigHome() + "/app.quillmarsh.quarn/defaults.ini";
+}
+
+static constexpr const char* kGroup = "Defaults";
+
+std::optional<bool> KeyFileSettings::getBool(const std::string& key) {
+  auto text = files::read(path(), 1024 * 1024);
+  if (!text) return std::nullopt;
+  GKeyFile* kf = g_key_file_new();
+  std::optional<bool> result;
+  if (g_key_file_load_from_data(kf, text->data(), text->size(), G_KEY_FILE_NONE, nullptr)) {
+    GCharPtr value(g_key_file_get_value(kf, kGroup, key.c_str(), nullptr));
+    if (value) {
+      std::string v = files::trim(value.get());
+      if (v == "true") result = true;
+      if (v == "false") result = false;
+    }
+  }
+  g_key_file_free(kf);
+  return result;
+}
+
+void KeyFileSettings::setBool(const std::string& key, bool value) {
+  GKeyFile* kf = g_key_file_new();
+  if (auto text = files::read(path(), 1024 * 1024))
+    g_key_file_load_from_data(kf, text->data(), text->size(), G_KEY_FILE_KEEP_COMMENTS, nullptr);
+  g_key_file_set_value(kf, kGroup, key.c_str(), value ? "true" : "false");
+  gsize len = 0;
+  GCharPtr data(g_key_file_to_data(kf, &len, nullptr));
+  g_key_file_free(kf);
+  files::makeDirs(files::parent(path()), 0700);
+  files::writeAtomic(path(), std::string(data.get(), len), 0644);
+}
+
+// --- Bundle
+
+FolderBundle::FolderBundle(std::string dir) : dir_(std::move(dir)) {}
+
+std::optional<std::string> FolderBundle::infoString(const std::string& key) {
+  auto text = files::read(dir_ + "/Info.json", 1024 * 1024);
+  if (!text) return std::nullopt;
+  auto json = parseJson(*text);
+  if (!json || !json->is_object()) return std::nullopt;
+  auto it = json->find(key);
+  if (it == json->end() || !it->is_string()) return std::nullopt;
+  return it->get<std::string>();
+}
+
+std::optional<std::string> FolderBundle::identifier() {
+  return infoString("CFBundleIdentifier");
+}
+
+std::optional<std::string> FolderBundle::resource(const std::string& name) {
+  if (name.empty() || name.find('/') != std::string::npos) return std::nullopt;
+  std::string p = dir_ + "/" + name;
+  if (!g_file_test(p.c_str(), G_FILE_TEST_IS_REGULAR)) return std::nullopt;
+  return p;
+}
+
+std::string FolderBundle::locate(const std::string& programPath) {
+  if (const char* env = g_getenv("QUARN_BUNDLE_DIR"); env && *env) return env;
+  GCharPtr exe(g_file_read_link("/proc/self/exe", nullptr));
+  std::string program = exe ? exe.get() : programPath;
+  std::string beside = files::parent(program) + "/bundle";
+  if (g_file_test((beside + "/Info.json").c_str(), G_FILE_TEST_IS_REGULAR)) return beside;
+  return QUARN_BUNDLE_INSTALL_DIR;
+}
+
+// --- Platform
+
+static GPtr<WebKitNetworkSession> makeSession() {
+  std::string data = paths::xdgDataHome() + "/app.quillmarsh.quarn";
+  std::string cache = paths::xdgCacheHome() + "/app.quillmarsh.quarn";
+  files::makeDirs(data, 0700);
+  files::makeDirs(cache, 0700);
+  auto session =
+      GPtr<WebKitNetworkSession>::adopt(webkit_network_session_new(data.c_str(), cache.c_str()));
+  WebKitCookieManager* cookies = webkit_network_session_get_cookie_manager(session.get());
+  webkit_cookie_manager_set_persistent_storage(cookies, (data + "/cookies.sqlite").c_str(),
+                                               WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+  return session;
+}
+
+GtkPlatform::GtkPlatform(GtkApplication* app, std::vector<std::string> args, std::string bundleDir)
+    : session_(makeSession()),
+      bundle(std::move(bundleDir)),
+      desktop(makeDesktop()),
+      notifier(makeNotifier()),
+      sound(makeSoundPlayer()),
+      tools(makeToolRunner()),
+      ui(std::make_unique<GtkUi>(app, session_.get())),
+      platform{loop,   clock,    http,   *ui,    *desktop,       *notifier,
+               *sound, settings, bundle, *tools, std::move(args)} {}
+
+GtkPlatform::~GtkPlatform() = default;
+
+GtkWindow* GtkPlatform::mainWindow() const {
+  return ui && ui->mainWindow() ? ui->mainWindow()->window() : nullptr;
+}
+
+}  // namespace qm::gtk

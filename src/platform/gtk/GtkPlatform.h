@@ -1,0 +1,71 @@
+#pragma once
+// The real platform: GTK 4, WebKitGTK 6.0, libsoup 3, GLib/GIO.
+
+#include <gtk/gtk.h>
+#include <webkit/webkit.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "platform/soup/GObjectPtr.h"
+#include "platform/soup/GlibLoop.h"
+#include "platform/soup/SoupHttp.h"
+
+namespace qm::gtk {
+
+// "defaults.ini" in $XDG_CONFIG_HOME/app.quillmarsh.quarn, group [Defaults].
+class KeyFileSettings : public Settings {
+ public:
+  std::optional<bool> getBool(const std::string& key) override;
+  void setBool(const std::string& key, bool value) override;
+  static std::string path();
+};
+
+// Info.json and the resources in the bundle folder.
+class FolderBundle : public Bundle {
+ public:
+  explicit FolderBundle(std::string dir);
+  std::optional<std::string> infoString(const std::string& key) override;
+  std::optional<std::string> identifier() override;
+  std::optional<std::string> resource(const std::string& name) override;
+  const std::string& dir() const { return dir_; }
+  // $QUARN_BUNDLE_DIR; else "bundle" beside the program; else the installed folder.
+  static std::string locate(const std::string& programPath);
+
+ private:
+  std::string dir_;
+};
+
+class GtkUi;
+
+struct GtkPlatform {
+  // app may be null (tests): windows are then plain toplevels.
+  GtkPlatform(GtkApplication* app, std::vector<std::string> args, std::string bundleDir);
+  ~GtkPlatform();
+
+ private:
+  GPtr<WebKitNetworkSession> session_;
+
+ public:
+  GlibLoop loop;
+  SystemClock clock;
+  SoupHttp http;
+  KeyFileSettings settings;
+  FolderBundle bundle;
+  std::unique_ptr<Desktop> desktop;
+  std::unique_ptr<Notifier> notifier;
+  std::unique_ptr<SoundPlayer> sound;
+  std::unique_ptr<ToolRunner> tools;
+  std::unique_ptr<GtkUi> ui;
+  Platform platform;
+
+  // The network session of every web view: data and cache in the app's own folders, cookies
+  // kept on disk so a sign-in survives a restart.
+  WebKitNetworkSession* session() const { return session_.get(); }
+  // The main window once created, else null.
+  GtkWindow* mainWindow() const;
+};
+
+}  // namespace qm::gtk

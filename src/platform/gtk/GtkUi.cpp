@@ -1,0 +1,328 @@
+#include "platform/gtk/GtkUi.h"
+
+#include <exception>
+
+#include "app/Files.h"
+#include "app/Paths.h"
+#include "platform/gtk/Factories.h"
+#include "platform/gtk/WebKitCompat.h"
+
+namespace qm::gtk {
+
+namespace {
+
+constexpr int kDefaultWidth = 1320, kDefaultHeight = 900;
+constexpr int kMinWidth = 760, kMinHeight = 540;
+constexpr const char* kStateGroup = "QuillmarshQuarnMain";
+
+template <typename F>
+void guarded(F&& f) {
+  try {
+    f();
+  } catch (const std::exception& e) {
+    g_warning("unexpected error: %s", e.what());
+  } catch (...) {
+    g_warning("unexpected error");
+  }
+}
+
+void installCss() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  GtkCssProvider* css = gtk_css_provider_new();
+  gtk_css_provider_load_from_data(css, "window.quarn-main { background-color: rgb(22,22,22); }",
+                                  -1);
+  gtk_style_context_add_provider_for_display(gdk_display_get_default(), GTK_STYLE_PROVIDER(css),
+                                             GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+  g_object_unref(css);
+}
+
+}  // namespace
+
+// --- GtkWebView
+
+void GtkWebView::loadHtml(const std::string& html) {
+  webkit_web_view_load_html(view_, html.c_str(), nullptr);
+}
+void GtkWebView::loadUrl(const std::string& url) {
+  webkit_web_view_load_uri(view_, url.c_str());
+}
+void GtkWebView::reload() {
+  webkit_web_view_reload(view_);
+}
+void GtkWebView::reloadFromOrigin() {
+  webkit_web_view_reload_bypass_cache(view_);
+}
+std::optional<std::string> GtkWebView::uri() const {
+  const char* u = webkit_web_view_get_uri(view_);
+  if (!u) return std::nullopt;
+  return std::string(u);
+}
+void GtkWebView::evaluate(const std::string& script) {
+  webkit_web_view_evaluate_javascript(view_, script.c_str(), -1, nullptr, nullptr, nullptr, nullptr,
+                                      nullptr);
+}
+
+// --- GtkMainWindow
+
+std::string GtkMainWindow::statePath() {
+  return paths::xdgStateHome() + "/app.quillmarsh.quarn/window-state.ini";
+}
+
+static void onScriptMessage(WebKitUserContentManager*, JSCValue* value, gpointer data) {
+  auto* events = static_cast<WebEvents*>(data);
+  GCharPtr body(scriptMessageString(value));
+  guarded([&] {
+    events->onScriptMessage("qmserver",
+                            body ? std::optional<std::string>(body.get()) : std::nullopt);
+  });
+}
+
+GtkMainWindow::GtkMainWindow(GtkApplication* app, WebKitNetworkSession* session, WebEvents& events)
+    : window_(GTK_WINDOW(gtk_application_window_new(app))),
+      overlay_(GTK_OVERLAY(gtk_overlay_new())),
+      session_(session),
+      events_(events),
+      web_(nullptr) {
+  installCss();
+  g_object_ref_sink(window_);  // ours until the destructor, even after it is closed
+
+  WebKitUserContentManager* ucm = webkit_user_content_manager_new();
+  auto* view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session,
+                                            "user-content-manager", ucm, nullptr));
+  g_object_unref(ucm);
+  web_ = GtkWebView(view);
+  registerScriptChannel(webkit_web_view_get_user_content_manager(view), "qmserver");
+  g_signal_connect(webkit_web_view_get_user_content_manager(view),
+                   "script-message-received::qmserver", G_CALLBACK(onScriptMessage), &events_);
+  WebKitSettings* settings = webkit_web_view_get_settings(view);
+  webkit_settings_set_enable_back_forward_navigation_gestures(settings, FALSE);
+  connectWebContent(view, events_, true);
+  cookies_ = makeCookieStore(session_);
+
+  gtk_window_set_title(window_, "Quillmarsh Quarn");
+  // A header bar without a title: the title is the window's, but not drawn.
+  GtkWidget* header = gtk_header_bar_new();
+  gtk_header_bar_set_title_widget(GTK_HEADER_BAR(header), gtk_label_new(nullptr));
+  gtk_window_set_titlebar(window_, header);
+  gtk_widget_add_css_class(GTK_WIDGET(window_), "quarn-main");
+  gtk_widget_set_size_request(GTK_WIDGET(window_), kMinWidth, kMinHeight);
+
+  int width = kDefaultWidth, height = kDefaultHeight;
+  bool maximized = false;
+  GKeyFile* kf = g_key_file_new();
+  if (g_key_file_load_from_file(kf, statePath().c_str(), G_KEY_FILE_NONE, nullptr)) {
+    GError* err = nullptr;
+    int w = g_key_file_get_integer(kf, kStateGroup, "width", &err);
+    if (!err && w >= kMinWidth && w <= 16384) width = w;
+    g_clear_error(&err);
+    int h = g_key_file_get_integer(kf, kStateGroup, "height", &err);
+    if (!err && h >= kMinHeight && h <= 16384) height = h;
+    g_clear_error(&err);
+    maximized = g_key_file_get_boolean(kf, kStateGroup, "maximized", nullptr);
+  }
+  g_key_file_free(kf);
+  gtk_window_set_default_size(window_, width, height);
+  if (maximized) gtk_window_maximize(window_);
+
+  gtk_widget_set_hexpand(GTK_WIDGET(view), TRUE);
+  gtk_widget_set_vexpand(GTK_WIDGET(view), TRUE);
+  gtk_overlay_set_child(overlay_, GTK_WIDGET(view));
+  gtk_window_set_child(window_, GTK_WIDGET(overlay_));
+  // Closing hides the window; the application keeps running and reopen brings it back.
+  gtk_window_set_hide_on_close(window_, TRUE);
+  g_signal_connect_swapped(window_, "close-request", G_CALLBACK(+[](GtkMainWindow* self) {
+                             self->saveState();
+                             return FALSE;
+                           }),
+                           this);
+  if (app) gtk_application_window_set_show_menubar(GTK_APPLICATION_WINDOW(window_), TRUE);
+}
+
+GtkMainWindow::~GtkMainWindow() {
+  g_signal_handlers_disconnect_by_data(window_, this);
+  g_signal_handlers_disconnect_by_data(webkit_web_view_get_user_content_manager(web_.widget()),
+                                       &events_);
+  gtk_window_destroy(window_);
+  g_object_unref(window_);
+}
+
+void GtkMainWindow::saveState() const {
+  int w = 0, h = 0;
+  gtk_window_get_default_size(window_, &w, &h);
+  GKeyFile* kf = g_key_file_new();
+  g_key_file_load_from_file(kf, statePath().c_str(), G_KEY_FILE_KEEP_COMMENTS, nullptr);
+  if (w > 0 && h > 0) {
+    g_key_file_set_integer(kf, kStateGroup, "width", w);
+    g_key_file_set_integer(kf, kStateGroup, "height", h);
+  }
+  g_key_file_set_boolean(kf, kStateGroup, "maximized", gtk_window_is_maximized(window_));
+  gsize len = 0;
+  GCharPtr data(g_key_file_to_data(kf, &len, nullptr));
+  g_key_file_free(kf);
+  files::makeDirs(files::parent(statePath()), 0700);
+  files::writeAtomic(statePath(), std::string(data.get(), len), 0600);
+}
+
+void GtkMainWindow::present() {
+  gtk_window_present(window_);
+}
+void GtkMainWindow::minimize() {
+  gtk_window_minimize(window_);
+}
+
+std::unique_ptr<IntroView> GtkMainWindow::createIntroView(const std::string& htmlPath,
+                                                          WebEvents& events) {
+  return makeIntroView(overlay_, session_, htmlPath, events);
+}
+
+// --- GtkUi
+
+GtkUi::GtkUi(GtkApplication* app, WebKitNetworkSession* session) : app_(app), session_(session) {}
+
+std::unique_ptr<MainWindow> GtkUi::createMainWindow(WebEvents& events) {
+  auto w = std::make_unique<GtkMainWindow>(app_, session_, events);
+  connectDownloads(session_, events);
+  main_ = w.get();
+  return w;
+}
+
+void GtkUi::runBuiltIn(const std::string& action) {
+  if (!main_) return;
+  WebKitWebView* view = main_->webView();
+  static const std::map<std::string, const char*> editing = {
+      {"undo", WEBKIT_EDITING_COMMAND_UNDO},   {"redo", WEBKIT_EDITING_COMMAND_REDO},
+      {"cut", WEBKIT_EDITING_COMMAND_CUT},     {"copy", WEBKIT_EDITING_COMMAND_COPY},
+      {"paste", WEBKIT_EDITING_COMMAND_PASTE}, {"selectAll", WEBKIT_EDITING_COMMAND_SELECT_ALL},
+  };
+  if (auto it = editing.find(action); it != editing.end()) {
+    webkit_web_view_execute_editing_command(view, it->second);
+  } else if (action == "hide" || action == "minimize") {
+    main_->minimize();
+  } else if (action == "close") {
+    gtk_window_close(main_->window());
+  } else if (action == "terminate") {
+    quit();
+  }
+}
+
+namespace {
+struct ActionData {
+  GtkUi* ui;
+  std::string name;
+  bool delegate;
+  std::function<void(const std::string&)>* onAction;
+};
+}  // namespace
+
+void GtkUi::installMenu(const std::vector<Menu>& menus,
+                        std::function<void(const std::string&)> onAction) {
+  if (!app_) return;
+  onAction_ = std::move(onAction);
+  GMenu* bar = g_menu_new();
+  for (const Menu& menu : menus) {
+    GMenu* sub = g_menu_new();
+    GMenu* section = g_menu_new();
+    for (const MenuItem& item : menu.items) {
+      if (item.separator()) {
+        g_menu_append_section(sub, nullptr, G_MENU_MODEL(section));
+        g_object_unref(section);
+        section = g_menu_new();
+        continue;
+      }
+      std::string detailed = "app." + item.action;
+      g_menu_append(section, item.title.c_str(), detailed.c_str());
+      GSimpleAction* action = item.state
+                                  ? g_simple_action_new_stateful(item.action.c_str(), nullptr,
+                                                                 g_variant_new_boolean(*item.state))
+                                  : g_simple_action_new(item.action.c_str(), nullptr);
+      auto* data = new ActionData{this, item.action, item.delegate, &onAction_};
+      g_signal_connect_data(
+          action, "activate", G_CALLBACK(+[](GSimpleAction*, GVariant*, ActionData* d) {
+            guarded([&] {
+              if (d->delegate) {
+                if (*d->onAction) (*d->onAction)(d->name);
+              } else {
+                d->ui->runBuiltIn(d->name);
+              }
+            });
+          }),
+          data, [](gpointer d, GClosure*) { delete static_cast<ActionData*>(d); },
+          static_cast<GConnectFlags>(0));
+      g_action_map_add_action(G_ACTION_MAP(app_), G_ACTION(action));
+      g_object_unref(action);
+      if (!item.accel.empty()) {
+        const char* accels[] = {item.accel.c_str(), nullptr};
+        gtk_application_set_accels_for_action(app_, detailed.c_str(), accels);
+      }
+    }
+    g_menu_append_section(sub, nullptr, G_MENU_MODEL(section));
+    g_object_unref(section);
+    // The application menu has no title of its own: it carries the application's name.
+    std::string title = menu.title.empty() ? "Quillmarsh Quarn" : menu.title;
+    g_menu_append_submenu(bar, title.c_str(), G_MENU_MODEL(sub));
+    g_object_unref(sub);
+  }
+  gtk_application_set_menubar(app_, G_MENU_MODEL(bar));
+  g_object_unref(bar);
+}
+
+void GtkUi::setMenuItemState(const std::string& action, bool on) {
+  if (!app_) return;
+  GAction* a = g_action_map_lookup_action(G_ACTION_MAP(app_), action.c_str());
+  if (a && G_IS_SIMPLE_ACTION(a) && g_action_get_state_type(a))
+    g_simple_action_set_state(G_SIMPLE_ACTION(a), g_variant_new_boolean(on));
+}
+
+void GtkUi::alert(const AlertSpec& spec, std::function<void(int)> done) {
+  std::vector<std::string> buttons = spec.buttons;
+  if (buttons.empty()) buttons.push_back("OK");
+  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+  GtkWidget* dialog = gtk_message_dialog_new(
+      main_ ? main_->window() : nullptr,
+      static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
+      GTK_MESSAGE_OTHER, GTK_BUTTONS_NONE, "%s", spec.message.c_str());
+  if (!spec.informative.empty())
+    gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s",
+                                             spec.informative.c_str());
+  for (std::size_t i = 0; i < buttons.size(); ++i)
+    gtk_dialog_add_button(GTK_DIALOG(dialog), buttons[i].c_str(), static_cast<int>(i));
+  gtk_dialog_set_default_response(GTK_DIALOG(dialog), 0);
+  G_GNUC_END_IGNORE_DEPRECATIONS
+  struct Pending {
+    std::function<void(int)> done;
+    int count;
+  };
+  auto* pending = new Pending{std::move(done), static_cast<int>(buttons.size())};
+  g_signal_connect_data(
+      dialog, "response", G_CALLBACK(+[](GtkWidget* d, int response, Pending* p) {
+        int code = kAlertFirstButton + (response >= 0 && response < p->count ? response : p->count);
+        auto cb = std::move(p->done);
+        p->done = nullptr;
+        gtk_window_destroy(GTK_WINDOW(d));
+        if (cb) guarded([&] { cb(code); });
+      }),
+      pending, [](gpointer p, GClosure*) { delete static_cast<Pending*>(p); },
+      static_cast<GConnectFlags>(0));
+  gtk_window_present(GTK_WINDOW(dialog));
+}
+
+void GtkUi::showAbout(const std::string& name, const std::string& credits) {
+  GtkWidget* about = gtk_about_dialog_new();
+  GtkAboutDialog* a = GTK_ABOUT_DIALOG(about);
+  gtk_about_dialog_set_program_name(a, name.c_str());
+  gtk_about_dialog_set_version(a, QUARN_VERSION);
+  gtk_about_dialog_set_comments(a, credits.c_str());
+  gtk_about_dialog_set_logo_icon_name(a, "app.quillmarsh.quarn");
+  if (main_) gtk_window_set_transient_for(GTK_WINDOW(about), main_->window());
+  gtk_window_set_hide_on_close(GTK_WINDOW(about), FALSE);
+  gtk_window_present(GTK_WINDOW(about));
+}
+
+void GtkUi::quit() {
+  if (main_) main_->saveState();
+  if (app_) g_application_quit(G_APPLICATION(app_));
+}
+
+}  // namespace qm::gtk

@@ -1,0 +1,101 @@
+// The program: a GtkApplication, unique per user, held so closing the window does not quit.
+
+#include <gtk/gtk.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/AppDelegate.h"
+#include "app/Globals.h"
+#include "platform/gtk/GtkPlatform.h"
+#include "platform/gtk/GtkUi.h"
+
+namespace {
+
+struct App {
+  std::vector<std::string> args;
+  std::unique_ptr<qm::gtk::GtkPlatform> platform;
+  std::unique_ptr<qm::AppDelegate> delegate;
+};
+
+void onActiveChanged(GtkWindow* window, GParamSpec*, App* app) {
+  if (gtk_window_is_active(window) && app->delegate) app->delegate->applicationDidBecomeActive();
+}
+
+void onActivate(GtkApplication* gtkApp, App* app) {
+  if (app->delegate) {
+    app->delegate->applicationShouldHandleReopen();
+    return;
+  }
+  std::string bundle = qm::gtk::FolderBundle::locate(app->args.front());
+  app->platform = std::make_unique<qm::gtk::GtkPlatform>(gtkApp, app->args, bundle);
+  app->delegate = std::make_unique<qm::AppDelegate>(app->platform->platform);
+  app->delegate->applicationDidFinishLaunching();
+  if (GtkWindow* w = app->platform->mainWindow()) {
+    g_signal_connect(w, "notify::is-active", G_CALLBACK(onActiveChanged), app);
+    if (gtk_window_is_active(w)) app->delegate->applicationDidBecomeActive();
+  }
+}
+
+void onShutdown(GApplication*, App* app) {
+  if (app->platform && app->platform->ui && app->platform->ui->mainWindow())
+    app->platform->ui->mainWindow()->saveState();
+}
+
+void usage() {
+  std::printf(
+      "Usage: quillmarsh-quarn [--qm-ensemble]\n\n"
+      "The window onto your organisation's Quillmarsh suite server. It finds the server by\n"
+      "itself (this computer, the remembered host, then the hosts built into the app), starts\n"
+      "the server on this computer when it has to, and shares the suite sign-in with the\n"
+      "suite's other apps.\n\n"
+      "Options:\n"
+      "  --qm-ensemble  started together with the suite's other apps: the first intro stays\n"
+      "                 silent\n"
+      "  --help         show this help and exit\n"
+      "  --version      show the version and exit\n\n"
+      "Environment:\n"
+      "  QUARN_BUNDLE_DIR    folder holding Info.json and the intro resources\n"
+      "  QUARN_SERVICE_TOOL  replaces the service manager's command-line tool\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  App app;
+  for (int i = 0; i < argc; ++i) app.args.emplace_back(argv[i]);
+  for (int i = 1; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+      usage();
+      return 0;
+    }
+    if (!std::strcmp(argv[i], "--version")) {
+      std::printf("Quillmarsh Quarn %s\n", QUARN_VERSION);
+      return 0;
+    }
+  }
+  qm::initGlobals();
+  g_set_application_name("Quillmarsh Quarn");
+
+  // Unique per user over the session bus; without a bus each start is its own instance.
+  GApplicationFlags flags = G_APPLICATION_DEFAULT_FLAGS;
+  if (GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr))
+    g_object_unref(bus);
+  else
+    flags = G_APPLICATION_NON_UNIQUE;
+  GtkApplication* gtkApp = gtk_application_new("app.quillmarsh.quarn", flags);
+  g_signal_connect(gtkApp, "startup",
+                   G_CALLBACK(+[](GApplication* a, gpointer) { g_application_hold(a); }), nullptr);
+  g_signal_connect(gtkApp, "activate", G_CALLBACK(onActivate), &app);
+  g_signal_connect(gtkApp, "shutdown", G_CALLBACK(onShutdown), &app);
+  // Our own arguments are read from app.args; GApplication sees none of them.
+  int status = g_application_run(G_APPLICATION(gtkApp), 1, argv);
+  // Nothing is torn down: the delegate and the platform live until the process ends.
+  (void)app.delegate.release();
+  (void)app.platform.release();
+  g_object_unref(gtkApp);
+  return status;
+}
