@@ -7,35 +7,17 @@
 
 #include "app/Paths.h"
 #include "platform/gtk/Factories.h"
+#include "platform/soup/GObjectPtr.h"
 
 namespace qm::gtk {
 
 namespace {
 
-struct ObjectUnref {
-  void operator()(gpointer p) const {
-    if (p) g_object_unref(p);
-  }
-};
-template <typename T>
-using Owned = std::unique_ptr<T, ObjectUnref>;
-
-struct CharsFree {
-  void operator()(char* p) const { g_free(p); }
-};
-using OwnedChars = std::unique_ptr<char, CharsFree>;
-
-struct ErrorFree {
-  void operator()(GError* e) const {
-    if (e) g_error_free(e);
-  }
-};
-
 // Lets the launched application take focus on the display the app runs on.
-Owned<GAppLaunchContext> launchContext() {
+GPtr<GAppLaunchContext> launchContext() {
   GdkDisplay* display = gdk_display_get_default();
-  if (!display) return nullptr;
-  return Owned<GAppLaunchContext>(
+  if (!display) return {};
+  return GPtr<GAppLaunchContext>::adopt(
       G_APP_LAUNCH_CONTEXT(gdk_display_get_app_launch_context(display)));
 }
 
@@ -57,7 +39,7 @@ struct ShowItems {
     std::unique_ptr<ShowItems> self(static_cast<ShowItems*>(data));
     GError* raw = nullptr;
     GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &raw);
-    std::unique_ptr<GError, ErrorFree> error(raw);
+    GErrorPtr error(raw);
     if (reply)
       g_variant_unref(reply);
     else
@@ -67,8 +49,8 @@ struct ShowItems {
   static void onBus(GObject*, GAsyncResult* result, gpointer data) {
     std::unique_ptr<ShowItems> self(static_cast<ShowItems*>(data));
     GError* raw = nullptr;
-    Owned<GDBusConnection> bus(g_bus_get_finish(result, &raw));
-    std::unique_ptr<GError, ErrorFree> error(raw);
+    auto bus = GPtr<GDBusConnection>::adopt(g_bus_get_finish(result, &raw));
+    GErrorPtr error(raw);
     if (!bus) {
       self->fallBack();
       return;
@@ -88,7 +70,9 @@ class GioDesktop : public Desktop {
     openDefault(uri);
   }
 
-  bool appInstalled(const std::string& desktopId) override { return entry(desktopId) != nullptr; }
+  bool appInstalled(const std::string& desktopId) override {
+    return static_cast<bool>(entry(desktopId));
+  }
 
   void launchApp(const std::string& desktopId) override {
     auto app = entry(desktopId);
@@ -99,10 +83,10 @@ class GioDesktop : public Desktop {
   }
 
   void showFileSelected(const std::string& path) override {
-    OwnedChars fileUri(g_filename_to_uri(path.c_str(), nullptr, nullptr));
+    GCharPtr fileUri(g_filename_to_uri(path.c_str(), nullptr, nullptr));
     if (!fileUri) return;
-    OwnedChars folder(g_path_get_dirname(path.c_str()));
-    OwnedChars folderUri(g_filename_to_uri(folder.get(), nullptr, nullptr));
+    GCharPtr folder(g_path_get_dirname(path.c_str()));
+    GCharPtr folderUri(g_filename_to_uri(folder.get(), nullptr, nullptr));
     auto* request = new ShowItems{fileUri.get(), folderUri ? folderUri.get() : ""};
     g_bus_get(G_BUS_TYPE_SESSION, nullptr, &ShowItems::onBus, request);
   }
@@ -114,9 +98,9 @@ class GioDesktop : public Desktop {
   }
 
  private:
-  static Owned<GDesktopAppInfo> entry(const std::string& desktopId) {
-    if (desktopId.empty()) return nullptr;
-    return Owned<GDesktopAppInfo>(g_desktop_app_info_new(desktopId.c_str()));
+  static GPtr<GDesktopAppInfo> entry(const std::string& desktopId) {
+    if (desktopId.empty()) return {};
+    return GPtr<GDesktopAppInfo>::adopt(g_desktop_app_info_new(desktopId.c_str()));
   }
 };
 
