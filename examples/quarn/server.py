@@ -251,7 +251,10 @@ class Handler(BaseHTTPRequestHandler):
         self.route()
 
     def do_POST(self):
-        length = int(self.headers.get("Content-Length") or 0)
+        try:
+            length = int(self.headers.get("Content-Length") or 0)
+        except ValueError:
+            length = 0
         if 0 < length <= 65536:
             self.rfile.read(length)  # ignored; the query carries the arguments
         self.route()
