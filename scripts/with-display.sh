@@ -31,7 +31,13 @@ for _ in $(seq 1 200); do
   sleep 0.05
 done
 [ -s "$tmp/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$tmp/display")"
+display=$(head -n1 "$tmp/display")
+# The web engine's sandboxed processes reach the display through its socket file.
+for _ in $(seq 1 200); do
+  [ -S "/tmp/.X11-unix/X$display" ] && break
+  sleep 0.05
+done
+export DISPLAY=":$display"
 unset WAYLAND_DISPLAY
 export GDK_BACKEND=x11
 

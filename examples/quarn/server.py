@@ -147,7 +147,7 @@ a,button{{margin:4px 8px 4px 0}} .bad{{color:#DA1E28}} .ok{{color:#24A148}}
 <p><a id="login" href="/login">Sign in</a><a id="logout" href="/logout">Sign out</a></p></div>
 <div class="card"><h2>Overview</h2>{overview}</div>
 <div class="card"><h2>Try</h2>
-<p><a id="external" href="http://127.0.0.3:9/elsewhere">External link</a>
+<p><a id="external" href="http://127.0.0.3:8099/elsewhere">External link</a>
 <a id="download" href="/download/report.pdf">Download report.pdf</a>
 <a id="studio" href="http://{host}:8790/" target="_blank">Open Studio in a new window</a></p>
 <p><button id="alert" onclick="alert('Hello from the suite')">Alert</button>
@@ -251,7 +251,10 @@ class Handler(BaseHTTPRequestHandler):
         self.route()
 
     def do_POST(self):
-        length = int(self.headers.get("Content-Length") or 0)
+        try:
+            length = int(self.headers.get("Content-Length") or 0)
+        except ValueError:
+            length = 0
         if 0 < length <= 65536:
             self.rfile.read(length)  # ignored; the query carries the arguments
         self.route()

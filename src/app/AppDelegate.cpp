@@ -29,7 +29,7 @@ void AppDelegate::applicationDidFinishLaunching() {
 void AppDelegate::buildWindow() {
   window = platform.ui.createMainWindow(*this);
   web = &window->web();
-  suiteSession = std::make_unique<SuiteSession>(window->cookies());
+  suiteSession = std::make_unique<SuiteSession>(window->cookies(), platform.clock);
   if (introOn()) startIntro();
   web->loadHtml(placeholderPage());
   window->present();

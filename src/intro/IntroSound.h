@@ -29,6 +29,8 @@ class IntroSound {
   bool ensembleLaunch() const { return ensemble_; }
 
  private:
+  void cancelFade();
+
   SoundPlayer& player_;
   Settings& settings_;
   Bundle& bundle_;

@@ -1,38 +1,306 @@
-// Placeholder until server resolution lands: always answers the local host.
 #include "server/SuiteServer.h"
 
+#include <cstddef>
+#include <memory>
+#include <utility>
+
+#include "app/Files.h"
 #include "app/Paths.h"
+#include "app/Url.h"
 
 namespace qm::SuiteServer {
+
+namespace {
+
+const char* const kLocal = "127.0.0.1";
+
+// Length of the UTF-8 white-space character at s[i], or 0. Typed and pasted text may carry
+// no-break and other Unicode spaces; line ends only count when asked for.
+std::size_t spaceAt(const std::string& s, std::size_t i, bool lineEnds) {
+  auto byte = [&](std::size_t k) -> unsigned {
+    return k < s.size() ? static_cast<unsigned char>(s[k]) : 0u;
+  };
+  unsigned c = byte(i);
+  if (c == ' ' || c == '\t') return 1;
+  if (c == '\n' || c == '\r' || c == '\v' || c == '\f') return lineEnds ? 1 : 0;
+  if (c == 0xC2 && byte(i + 1) == 0x85) return lineEnds ? 2 : 0;  // next line
+  if (c == 0xC2 && byte(i + 1) == 0xA0) return 2;                 // no-break space
+  if (c == 0xE1 && byte(i + 1) == 0x9A && byte(i + 2) == 0x80) return 3;
+  if (c == 0xE3 && byte(i + 1) == 0x80 && byte(i + 2) == 0x80) return 3;
+  if (c == 0xE2 && byte(i + 1) == 0x80) {
+    unsigned d = byte(i + 2);
+    if (d >= 0x80 && d <= 0x8A) return 3;  // en quad .. hair space
+    if (d == 0xA8 || d == 0xA9) return lineEnds ? 3 : 0;
+    if (d == 0xAF) return 3;
+  }
+  if (c == 0xE2 && byte(i + 1) == 0x81 && byte(i + 2) == 0x9F) return 3;
+  return 0;
+}
+
+std::string trimSpace(const std::string& s, bool lineEnds) {
+  std::size_t b = 0;
+  while (std::size_t n = spaceAt(s, b, lineEnds)) b += n;
+  std::size_t e = s.size();
+  // Scan forward for the last non-space, so multi-byte spaces are found from their first byte.
+  std::size_t lastEnd = b;
+  for (std::size_t i = b; i < e;) {
+    if (std::size_t n = spaceAt(s, i, lineEnds)) {
+      i += n;
+    } else {
+      ++i;
+      lastEnd = i;
+    }
+  }
+  return s.substr(b, lastEnd - b);
+}
+
+bool startsWith(const std::string& s, const std::string& prefix) {
+  return s.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool hostChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '-';
+}
+
+// Hosts from the file or the bundle are used as they stand, but only when they can be nothing
+// but a host inside a URL: no user part, path, port or encoding that would send the probe
+// somewhere else.
+std::optional<std::string> probeUrl(const std::string& host, int port, const std::string& probe) {
+  if (host.empty() || host.size() > 253) return std::nullopt;
+  for (char c : host) {
+    bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+              c == '.' || c == '-' || c == '_';
+    if (!ok) return std::nullopt;
+  }
+  std::string url = base(host, port) + probe;
+  auto parts = parseUrl(url);
+  if (!parts || parts->scheme != "http" || !parts->host || parts->port != port) return std::nullopt;
+  const std::string& got = *parts->host;
+  if (got.size() != host.size()) return std::nullopt;
+  for (std::size_t i = 0; i < got.size(); ++i) {
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
+    if (lower(got[i]) != lower(host[i])) return std::nullopt;
+  }
+  return url;
+}
+
+// Values inserted into the connect page; every host `clean` produces passes unchanged.
+std::string escapeHtml(const std::string& s) {
+  std::string out;
+  out.reserve(s.size());
+  for (char c : s) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+std::string quoted(const std::string& s) {
+  return "\"" + s + "\"";
+}
+
+// One resolve call: its candidates, their answers so far and the probes still running.
+struct Call {
+  Http& http;
+  std::vector<std::string> hosts;
+  std::vector<std::optional<bool>> answered;  // none while the probe runs
+  std::vector<std::optional<HttpId>> ids;
+  std::function<void(std::optional<std::string>)> done;
+  bool finished = false;
+
+  explicit Call(Http& h) : http(h) {}
+
+  // The first candidate that answered wins once every candidate before it has answered no.
+  void decideIfCertain() {
+    if (finished) return;
+    std::optional<std::string> chosen;
+    for (std::size_t i = 0; i < hosts.size(); ++i) {
+      if (!answered[i]) return;
+      if (*answered[i]) {
+        chosen = hosts[i];
+        break;
+      }
+    }
+    finished = true;
+    for (std::size_t i = 0; i < hosts.size(); ++i)
+      if (!answered[i] && ids[i]) http.cancel(*ids[i]);
+    auto report = std::move(done);
+    done = nullptr;
+    if (report) report(chosen);
+  }
+};
+
+}  // namespace
 
 std::string file() {
   return paths::suiteSupportDir() + "/server-host";
 }
+
 std::optional<std::string> saved() {
-  return std::nullopt;
+  auto text = files::read(file());
+  if (!text || !files::validUtf8(*text)) return std::nullopt;
+  std::string host = trimSpace(*text, true);
+  if (host.empty()) return std::nullopt;
+  return host;
 }
-void save(const std::optional<std::string>&) {}
-std::vector<std::string> builtIn(Bundle&) {
-  return {};
+
+void save(const std::optional<std::string>& host) {
+  // The folder also holds the suite's sign-in, so whoever creates it first keeps it private.
+  files::makeDirs(files::parent(file()), 0700);
+  if (host)
+    files::writeAtomic(file(), *host, 0644);
+  else
+    files::remove(file());
 }
-std::optional<std::string> clean(const std::string&) {
-  return std::nullopt;
+
+std::vector<std::string> builtIn(Bundle& bundle) {
+  std::string value = bundle.infoString("QMHosts").value_or("");
+  std::vector<std::string> hosts;
+  std::size_t start = 0;
+  while (start <= value.size()) {
+    std::size_t comma = value.find(',', start);
+    if (comma == std::string::npos) comma = value.size();
+    std::string piece = trimSpace(value.substr(start, comma - start), false);
+    if (!piece.empty()) hosts.push_back(std::move(piece));
+    start = comma + 1;
+  }
+  return hosts;
 }
+
+std::optional<std::string> clean(const std::string& input) {
+  std::string s = trimSpace(input, true);
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  if (startsWith(s, "https://")) s.erase(0, 8);
+  if (startsWith(s, "http://")) s.erase(0, 7);
+  std::size_t first = s.find_first_not_of('/');
+  s = first == std::string::npos ? std::string() : s.substr(first, s.find('/', first) - first);
+  if (s.find(':') != std::string::npos && s.find(']') == std::string::npos) s.erase(s.rfind(':'));
+  if (s.empty()) return std::nullopt;
+  for (char c : s)
+    if (!hostChar(c)) return std::nullopt;
+  return s;
+}
+
 std::string base(const std::string& host, int port) {
   return "http://" + host + ":" + std::to_string(port);
 }
-std::vector<std::string> candidates(Bundle&) {
-  return {"127.0.0.1"};
+
+std::vector<std::string> candidates(Bundle& bundle) {
+  std::vector<std::string> list{kLocal};
+  std::vector<std::string> extra;
+  if (auto remembered = saved()) extra.push_back(*remembered);
+  for (auto& h : builtIn(bundle)) extra.push_back(h);
+  for (auto& h : extra) {
+    bool known = false;
+    for (auto& c : list) known = known || c == h;
+    if (!known) list.push_back(h);
+  }
+  return list;
 }
-void resolve(Http& http, Bundle&, int port, const std::string& probe,
+
+void resolve(Http& http, Bundle& bundle, int port, const std::string& probe,
              std::function<void(std::optional<std::string>)> done) {
-  HttpRequest req{base("127.0.0.1", port) + probe, 1.0, {}, 0, false};
-  http.get(req, [done](HttpResponse r) {
-    done(r.received && r.status < 500 ? std::optional<std::string>("127.0.0.1") : std::nullopt);
-  });
+  auto call = std::make_shared<Call>(http);
+  call->hosts = candidates(bundle);
+  call->answered.assign(call->hosts.size(), std::nullopt);
+  call->ids.assign(call->hosts.size(), std::nullopt);
+  call->done = std::move(done);
+
+  bool anySent = false;
+  for (std::size_t i = 0; i < call->hosts.size(); ++i) {
+    const std::string& host = call->hosts[i];
+    auto url = probeUrl(host, port, probe);
+    if (!url) {
+      call->answered[i] = false;  // never sent
+      continue;
+    }
+    HttpRequest request;
+    request.url = *url;
+    request.timeoutSeconds = host == kLocal ? 1.0 : 3.0;
+    request.wantBody = false;
+    // The Http port never completes inside get(), so the table is complete before any answer.
+    call->ids[i] = http.get(request, [call, i](HttpResponse r) {
+      if (call->finished) return;
+      call->answered[i] = r.received && r.status < 500;
+      call->decideIfCertain();
+    });
+    anySent = true;
+  }
+  if (!anySent) {
+    // Only an unusable port or probe path gets here. An empty URL never parses, so the port
+    // reports the failure later, on the main thread, without touching the network.
+    HttpRequest nothing;
+    nothing.url.clear();
+    nothing.timeoutSeconds = 1.0;
+    nothing.wantBody = false;
+    http.get(nothing, [call](HttpResponse) { call->decideIfCertain(); });
+  }
 }
-std::string askPage(Bundle&, const std::string&, const std::optional<std::string>&) {
-  return {};
+
+std::string askPage(Bundle& bundle, const std::string& app,
+                    const std::optional<std::string>& error) {
+  auto remembered = saved();
+  std::string message;
+  if (error) {
+    message = escapeHtml(*error);
+  } else {
+    std::string tried = "this Mac";
+    if (remembered) tried += ", " + escapeHtml(*remembered);
+    for (auto& h : builtIn(bundle)) tried += ", " + escapeHtml(h);
+    message = "Couldn't find the Quillmarsh Mac automatically (tried " + tried +
+              "). Make sure it's awake, then enter its name or address. On the same Wi-Fi that's "
+              "its name ending in .local; anywhere else, its Tailscale address.";
+  }
+  const std::string pageStyle =
+      "font:15px -apple-system,'IBM Plex Sans',sans-serif;background:#F4F4F4;color:#161616;"
+      "display:flex;align-items:center;justify-content:center;height:92vh;margin:0";
+  const std::string cardStyle =
+      "background:#fff;padding:32px;width:440px;display:flex;flex-direction:column;gap:12px";
+  const std::string fieldStyle =
+      "font:inherit;height:40px;border:0;border-bottom:1px solid "
+      "#8D8D8D;background:#F4F4F4;padding:0 12px";
+  const std::string connectScript =
+      "window.webkit.messageHandlers.qmserver.postMessage(document.getElementById('a').value)";
+  const std::string primaryStyle =
+      "font:inherit;height:40px;padding:0 18px;border:0;background:#0F62FE;color:#fff;cursor:"
+      "pointer";
+  const std::string retryScript = "window.webkit.messageHandlers.qmserver.postMessage('')";
+  const std::string secondaryStyle =
+      "font:inherit;height:40px;padding:0 14px;border:0;background:transparent;color:#0F62FE;"
+      "cursor:pointer";
+
+  std::vector<std::string> lines{
+      "<body style=" + quoted(pageStyle) + ">",
+      "<div style=" + quoted(cardStyle) + ">",
+      "<b style=" + quoted("font-size:18px") + ">Connect " + escapeHtml(app) +
+          " to the Quillmarsh Mac</b>",
+      "<span style=" + quoted("color:#525252;line-height:1.5") + ">" + message + "</span>",
+      "<input id=" + quoted("a") + " placeholder=" + quoted("quillmarsh-mac.local") + " value=" +
+          quoted(remembered ? escapeHtml(*remembered) : "") + " style=" + quoted(fieldStyle) + ">",
+      "<div style=" + quoted("display:flex;gap:8px") + "><button onclick=" + quoted(connectScript) +
+          " style=" + quoted(primaryStyle) + ">Connect</button>",
+      "<button onclick=" + quoted(retryScript) + " style=" + quoted(secondaryStyle) +
+          ">Try again</button></div>",
+      "</div></body>",
+  };
+  std::string page;
+  for (std::size_t i = 0; i < lines.size(); ++i) page += (i ? "\n" : "") + lines[i];
+  return page;
 }
 
 }  // namespace qm::SuiteServer

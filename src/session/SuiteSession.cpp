@@ -1,22 +1,121 @@
-// Placeholder until sign-in sharing lands.
 #include "session/SuiteSession.h"
 
+#include "app/Files.h"
 #include "app/Paths.h"
 
 namespace qm {
 
+namespace {
+// Far beyond any real sign-in token; a bigger file is not one.
+constexpr std::size_t kMaxFileBytes = 64 * 1024;
+// The most a cookie's name and value may hold together and still be kept by every engine.
+constexpr std::size_t kMaxCookieBytes = 4096;
+}  // namespace
+
 std::string SuiteSession::file() {
   return paths::suiteSupportDir() + "/suite-session";
 }
-SuiteSession::SuiteSession(CookieStore& store) : store_(store) {}
-void SuiteSession::adopt(std::function<void(bool)> done) {
-  ready_ = true;
-  done(false);
+
+SuiteSession::SuiteSession(CookieStore& store, const Clock& clock) : store_(store), clock_(clock) {
+  std::weak_ptr<bool> alive = alive_;
+  store_.setObserver([this, alive] {
+    if (alive.lock()) cookiesDidChange(store_);
+  });
 }
-void SuiteSession::cookiesDidChange(CookieStore&) {}
-std::optional<std::string> SuiteSession::shared() const {
+
+SuiteSession::~SuiteSession() {
+  store_.setObserver({});
+}
+
+std::optional<std::string> SuiteSession::current(const std::vector<Cookie>& cookies,
+                                                 const std::string& host) {
+  for (const auto& c : cookies)
+    if (c.name == cookieName && c.domain == host) return c.value;
   return std::nullopt;
 }
-void SuiteSession::share(const std::optional<std::string>&) const {}
+
+std::optional<Cookie> SuiteSession::suiteCookie(const std::string& value) const {
+  if (host.empty() || value.size() + std::string(cookieName).size() > kMaxCookieBytes)
+    return std::nullopt;
+  // A control character or ';' would end the value early or smuggle in another cookie.
+  for (unsigned char ch : value)
+    if (ch < 0x20 || ch == 0x7F || ch == ';') return std::nullopt;
+  Cookie c;
+  c.name = cookieName;
+  c.value = value;
+  c.domain = host;
+  c.path = "/";
+  c.expires = clock_.now() + cookieLifetime;
+  c.httpOnly = true;
+  c.secure = false;
+  c.sameSite = SameSite::Strict;
+  return c;
+}
+
+void SuiteSession::adopt(std::function<void(bool)> done) {
+  std::uint64_t query = ++issued_;
+  std::weak_ptr<bool> alive = alive_;
+  store_.getAll([this, alive, query, done = std::move(done)](std::vector<Cookie> cookies) {
+    if (!alive.lock()) return;
+    auto now = current(cookies, host);
+    auto value = shared();
+    if (value && value != now) {
+      // Set before planting, so the change notification that follows finds nothing new.
+      known_ = value;
+      applied_ = ++issued_;
+      auto cookie = suiteCookie(*value);
+      if (!cookie) {
+        ready_ = true;
+        done(false);
+        return;
+      }
+      store_.set(*cookie, [this, alive, done](bool stored) {
+        if (!alive.lock()) return;
+        ready_ = true;
+        done(stored);
+      });
+      return;
+    }
+    if (query > applied_) {
+      known_ = now;
+      applied_ = query;
+    }
+    ready_ = true;
+    done(false);
+  });
+}
+
+void SuiteSession::cookiesDidChange(CookieStore& store) {
+  if (!ready_) return;
+  std::uint64_t query = ++issued_;
+  std::weak_ptr<bool> alive = alive_;
+  store.getAll([this, alive, query](std::vector<Cookie> cookies) {
+    if (!alive.lock() || query < applied_) return;
+    applied_ = query;
+    auto now = current(cookies, host);
+    if (now == known_) return;
+    known_ = now;
+    share(now);
+  });
+}
+
+std::optional<std::string> SuiteSession::shared() const {
+  auto text = files::read(file(), kMaxFileBytes);
+  if (!text || !files::validUtf8(*text)) return std::nullopt;
+  auto value = files::trim(*text);
+  if (value.empty()) return std::nullopt;
+  return value;
+}
+
+void SuiteSession::share(const std::optional<std::string>& value) const {
+  std::string path = file();
+  if (!value) {
+    files::remove(path);
+    return;
+  }
+  files::makeDirs(files::parent(path), 0700);
+  // The temporary file is 600 before the value is in it, so no other user can ever read it.
+  files::writeAtomic(path, *value, 0600);
+}
 
 }  // namespace qm

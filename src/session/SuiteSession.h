@@ -2,11 +2,14 @@
 // Keeps the suite sign-in cookie "qmsuite" and the suite-session file shared with the sibling
 // apps in step.
 
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/MainLoop.h"
 #include "platform/Web.h"
 
 namespace qm {
@@ -14,11 +17,16 @@ namespace qm {
 class SuiteSession {
  public:
   static constexpr const char* cookieName = "qmsuite";
+  // How long a planted suite cookie lives: 30 days.
+  static constexpr double cookieLifetime = 2592000.0;
   // ~/Library/Application Support/Quillmarsh/suite-session, built on each call.
   static std::string file();
 
-  // Starts watching the store at once.
-  explicit SuiteSession(CookieStore& store);
+  // Starts watching the store at once. Both must outlive this object.
+  SuiteSession(CookieStore& store, const Clock& clock);
+  ~SuiteSession();
+  SuiteSession(const SuiteSession&) = delete;
+  SuiteSession& operator=(const SuiteSession&) = delete;
 
   // The server host whose suite cookie is mirrored.
   std::string host = "127.0.0.1";
@@ -28,13 +36,28 @@ class SuiteSession {
   // The store's observer.
   void cookiesDidChange(CookieStore& store);
 
+  // The value of the first cookie named "qmsuite" whose domain is exactly `host`.
+  static std::optional<std::string> current(const std::vector<Cookie>& cookies,
+                                            const std::string& host);
+  // The suite cookie for `host` carrying `value`; none when the value cannot travel in a
+  // Cookie header unchanged.
+  std::optional<Cookie> suiteCookie(const std::string& value) const;
+
  private:
   std::optional<std::string> shared() const;
   void share(const std::optional<std::string>& value) const;
 
   CookieStore& store_;
+  const Clock& clock_;
   std::optional<std::string> known_;
   bool ready_ = false;
+  // Store answers can arrive after a newer answer or a plant has already set known_; each
+  // query is numbered so that such a stale answer is dropped instead of writing an old
+  // sign-in back into the shared file.
+  std::uint64_t issued_ = 0;
+  std::uint64_t applied_ = 0;
+  // Store completions still queued when this object goes away must not touch it.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace qm

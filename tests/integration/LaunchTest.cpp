@@ -1,5 +1,7 @@
 #include "integration/Harness.h"
 
+#include "app/Files.h"
+
 namespace qm::itest {
 namespace {
 
@@ -47,6 +49,34 @@ TEST(Launch, WindowSizeIsRememberedForTheNextLaunch) {
     EXPECT_EQ(width, 1000);
     EXPECT_EQ(height, 700);
   }
+}
+
+TEST(Launch, ProbesTheLocalTheRememberedAndTheBuiltInHostsAndPrefersTheRemembered) {
+  // Nothing may listen on 127.0.0.1:8795 for this test: the local server would win.
+  test::LoopbackServer builtIn("127.0.0.2", PORT), remembered("127.0.0.3", PORT);
+  test::LoopbackServer::Reply notFound;
+  notFound.status = 404;  // any status below 500 counts as an answer
+  builtIn.handle([&](const std::string&) { return notFound; });
+  remembered.handle([&](const std::string&) { return notFound; });
+  nlohmann::json info = AppHarness::defaultInfo();
+  info["QMHosts"] = " 127.0.0.2 , 127.0.0.3,";
+  AppHarness app(info);
+  files::makeDirs(app.home() + "/Library/Application Support/Quillmarsh");
+  std::ofstream(app.home() + "/Library/Application Support/Quillmarsh/server-host")
+      << "127.0.0.3\n";
+  app.launch();
+  ASSERT_TRUE(spinUntil([&] { return BASE == "http://127.0.0.3:8795"; }, 30)) << BASE;
+  ASSERT_FALSE(remembered.seen().empty());
+  EXPECT_EQ(remembered.seen().front().path, "/static/icon.png");
+  EXPECT_EQ(remembered.seen().front().cookie, "");
+  // The UI is then asked for at the chosen host.
+  EXPECT_TRUE(spinUntil(
+      [&] {
+        for (auto& s : remembered.seen())
+          if (s.path == "/") return true;
+        return false;
+      },
+      30));
 }
 
 }  // namespace

@@ -1,17 +1,11 @@
-// Placeholder until local service management lands.
+// Tool runs block the main thread by design; the runner itself needs nothing from GTK.
 #include "platform/gtk/Factories.h"
+#include "service/ProcessRunner.h"
 
 namespace qm::gtk {
 
-namespace {
-class NullTools : public ToolRunner {
- public:
-  int run(const std::string&, const std::vector<std::string>&, double) override { return -1; }
-};
-}  // namespace
-
 std::unique_ptr<ToolRunner> makeToolRunner() {
-  return std::make_unique<NullTools>();
+  return std::make_unique<service::ProcessRunner>();
 }
 
 }  // namespace qm::gtk

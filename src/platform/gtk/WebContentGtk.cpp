@@ -1,9 +1,177 @@
-// Placeholder until web content handling lands.
+// The web views' policy decisions, new-window requests and script panels, and the network
+// session's downloads, handed to the application's WebEvents.
+#include <memory>
+#include <optional>
+#include <string>
+
 #include "platform/gtk/Factories.h"
 
 namespace qm::gtk {
 
-void connectWebContent(WebKitWebView*, WebEvents&, bool) {}
-void connectDownloads(WebKitNetworkSession*, WebEvents&) {}
+namespace {
+
+struct ViewContext {
+  WebEvents* events;
+  bool mainView;
+};
+
+struct DownloadState {
+  WebEvents* events;
+  DownloadId id;
+  bool failed = false;     // the engine reports `finished` after `failed`
+  bool cancelled = false;  // cancelled here, because no destination could be claimed
+};
+
+DownloadId nextDownloadId = 0;  // main thread only
+
+std::optional<std::string> requestUri(WebKitNavigationAction* action) {
+  WebKitURIRequest* request = action ? webkit_navigation_action_get_request(action) : nullptr;
+  const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
+  if (!uri || !*uri) return std::nullopt;
+  return std::string(uri);
+}
+
+std::string contentDisposition(WebKitURIResponse* response) {
+  SoupMessageHeaders* headers = response ? webkit_uri_response_get_http_headers(response) : nullptr;
+  const char* value =
+      headers ? soup_message_headers_get_list(headers, "Content-Disposition") : nullptr;
+  return value ? value : "";
+}
+
+gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
+                        WebKitPolicyDecisionType type, gpointer data) {
+  auto* ctx = static_cast<ViewContext*>(data);
+  try {
+    switch (type) {
+      case WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION: {
+        auto* action = webkit_navigation_policy_decision_get_navigation_action(
+            WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+        if (ctx->events->allowNavigation(ctx->mainView, requestUri(action)))
+          webkit_policy_decision_use(decision);
+        else
+          webkit_policy_decision_ignore(decision);
+        return TRUE;
+      }
+      case WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION:
+        // Every new window is decided by `create`, so a sibling app's port is never mistaken
+        // for an ordinary external link.
+        if (!ctx->mainView) return FALSE;
+        webkit_policy_decision_use(decision);
+        return TRUE;
+      case WEBKIT_POLICY_DECISION_TYPE_RESPONSE: {
+        auto* rd = WEBKIT_RESPONSE_POLICY_DECISION(decision);
+        auto policy = ctx->events->decideResponse(
+            contentDisposition(webkit_response_policy_decision_get_response(rd)),
+            webkit_response_policy_decision_is_mime_type_supported(rd));
+        if (policy == ResponsePolicy::Download)
+          webkit_policy_decision_download(decision);
+        else
+          webkit_policy_decision_use(decision);
+        return TRUE;
+      }
+      default:
+        return FALSE;
+    }
+  } catch (...) {
+    return FALSE;
+  }
+}
+
+GtkWidget* onCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer data) {
+  auto* ctx = static_cast<ViewContext*>(data);
+  try {
+    ctx->events->onNewWindowRequest(requestUri(action));
+  } catch (...) {
+  }
+  return nullptr;
+}
+
+using DialogRef = std::shared_ptr<WebKitScriptDialog>;
+
+gboolean onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer data) {
+  auto* ctx = static_cast<ViewContext*>(data);
+  auto type = webkit_script_dialog_get_dialog_type(dialog);
+  if (type != WEBKIT_SCRIPT_DIALOG_ALERT && type != WEBKIT_SCRIPT_DIALOG_CONFIRM) return FALSE;
+  try {
+    const char* text = webkit_script_dialog_get_message(dialog);
+    std::string message = text ? text : "";
+    DialogRef ref(webkit_script_dialog_ref(dialog), webkit_script_dialog_unref);
+    if (type == WEBKIT_SCRIPT_DIALOG_ALERT) {
+      ctx->events->onScriptAlert(message, [ref] { webkit_script_dialog_close(ref.get()); });
+    } else {
+      ctx->events->onScriptConfirm(message, [ref](bool ok) {
+        webkit_script_dialog_confirm_set_confirmed(ref.get(), ok);
+        webkit_script_dialog_close(ref.get());
+      });
+    }
+    return TRUE;
+  } catch (...) {
+    return FALSE;
+  }
+}
+
+gboolean onDecideDestination(WebKitDownload* download, gchar* suggested, gpointer data) {
+  auto* st = static_cast<DownloadState*>(data);
+  std::string path;
+  try {
+    path = st->events->downloadDestination(st->id, suggested ? suggested : "");
+  } catch (...) {
+  }
+  if (path.empty()) {
+    st->cancelled = true;
+    webkit_download_cancel(download);
+    return TRUE;
+  }
+  // The file at `path` was created empty to reserve the name; it belongs to this download.
+  webkit_download_set_allow_overwrite(download, TRUE);
+  webkit_download_set_destination(download, path.c_str());
+  return TRUE;
+}
+
+void onDownloadFailed(WebKitDownload*, GError* error, gpointer data) {
+  auto* st = static_cast<DownloadState*>(data);
+  st->failed = true;
+  if (st->cancelled) return;
+  try {
+    st->events->onDownloadFailed(st->id, error && error->message ? error->message : "");
+  } catch (...) {
+  }
+}
+
+void onDownloadFinished(WebKitDownload*, gpointer data) {
+  auto* st = static_cast<DownloadState*>(data);
+  if (st->failed) return;
+  try {
+    st->events->onDownloadFinished(st->id);
+  } catch (...) {
+  }
+}
+
+void onDownloadStarted(WebKitNetworkSession*, WebKitDownload* download, gpointer data) {
+  auto* st = new DownloadState{static_cast<WebEvents*>(data), ++nextDownloadId};
+  // Freed with the download; its handlers are gone by then.
+  g_object_set_data_full(G_OBJECT(download), "quarn-download", st,
+                         [](gpointer p) { delete static_cast<DownloadState*>(p); });
+  g_signal_connect(download, "decide-destination", G_CALLBACK(onDecideDestination), st);
+  g_signal_connect(download, "failed", G_CALLBACK(onDownloadFailed), st);
+  g_signal_connect(download, "finished", G_CALLBACK(onDownloadFinished), st);
+}
+
+}  // namespace
+
+void connectWebContent(WebKitWebView* view, WebEvents& events, bool mainView) {
+  if (g_object_get_data(G_OBJECT(view), "quarn-web-content")) return;  // already connected
+  auto* ctx = new ViewContext{&events, mainView};
+  g_object_set_data_full(G_OBJECT(view), "quarn-web-content", ctx,
+                         [](gpointer p) { delete static_cast<ViewContext*>(p); });
+  g_signal_connect(view, "decide-policy", G_CALLBACK(onDecidePolicy), ctx);
+  if (!mainView) return;
+  g_signal_connect(view, "create", G_CALLBACK(onCreate), ctx);
+  g_signal_connect(view, "script-dialog", G_CALLBACK(onScriptDialog), ctx);
+}
+
+void connectDownloads(WebKitNetworkSession* session, WebEvents& events) {
+  g_signal_connect(session, "download-started", G_CALLBACK(onDownloadStarted), &events);
+}
 
 }  // namespace qm::gtk

@@ -1,0 +1,254 @@
+#include <gio/gio.h>
+
+#include <fstream>
+
+#include "app/Files.h"
+#include "integration/Harness.h"
+#include "platform/gtk/Factories.h"
+
+namespace qm::itest {
+namespace {
+
+// An intro page that records what the app tells it and says only what the test asks.
+constexpr const char* kProbePage = R"(<!DOCTYPE html><html><head><meta charset="utf-8">
+<style>html,body{background:transparent;margin:0}</style></head><body>intro
+<script>
+window.readyCalls = 0;
+window.qmReady = function () { window.readyCalls++; };
+window.say = function (m) { window.webkit.messageHandlers.qm.postMessage(m); return "sent"; };
+</script></body></html>)";
+
+constexpr const char* kHasQm =
+    "String(!!(window.webkit && window.webkit.messageHandlers && "
+    "window.webkit.messageHandlers.qm))";
+
+// The web views lying above the main one, bottom to top.
+std::vector<WebKitWebView*> introViews(AppHarness& app) {
+  std::vector<WebKitWebView*> out;
+  GtkWidget* overlay = gtk_window_get_child(app.window().window());
+  for (GtkWidget* c = gtk_widget_get_first_child(overlay); c; c = gtk_widget_get_next_sibling(c))
+    if (WEBKIT_IS_WEB_VIEW(c) && WEBKIT_WEB_VIEW(c) != app.webView())
+      out.push_back(WEBKIT_WEB_VIEW(c));
+  return out;
+}
+
+void writeDefaults(AppHarness& app, const std::string& body) {
+  std::string dir = app.home() + "/.config/app.quillmarsh.quarn";
+  files::makeDirs(dir);
+  std::ofstream(dir + "/defaults.ini") << "[Defaults]\n" << body;
+}
+
+struct IntroApp : AppHarness {
+  explicit IntroApp(bool probePage = true) {
+    if (probePage)
+      std::ofstream(bundleDir() + "/intro.html") << kProbePage;
+    else
+      copyResource("intro.html");
+    copyResource("intro-sound.m4a");
+  }
+  WebKitWebView* intro() {
+    auto v = introViews(*this);
+    return v.empty() ? nullptr : v.back();
+  }
+  bool introGone(double seconds = 20) {
+    return spinUntil([&] { return introViews(*this).empty(); }, seconds);
+  }
+  bool introLoaded(double seconds = 30) {
+    return spinUntil([&] { return intro() && !webkit_web_view_is_loading(intro()); }, seconds);
+  }
+};
+
+TEST(IntroOverlay, LiesAboveTheMainViewTransparentAndGoesWhenEnded) {
+  IntroApp app;
+  app.launch();
+  ASSERT_TRUE(app.introLoaded());
+  WebKitWebView* v = app.intro();
+  GdkRGBA bg;
+  webkit_web_view_get_background_color(v, &bg);
+  EXPECT_EQ(bg.alpha, 0.0);
+  EXPECT_EQ(gtk_widget_get_parent(GTK_WIDGET(v)), gtk_widget_get_parent(GTK_WIDGET(app.webView())));
+  EXPECT_EQ(gtk_widget_get_next_sibling(GTK_WIDGET(app.webView())), GTK_WIDGET(v));
+  EXPECT_EQ(evalJs(v, "location.protocol"), "file:");
+
+  app.delegate().endIntro();  // what "finished" and the connection flow's give-up do
+  EXPECT_EQ(app.delegate().intro, nullptr);
+  EXPECT_TRUE(app.introGone());
+}
+
+TEST(IntroOverlay, ShowIntroSettingDecidesAtLaunch) {
+  struct Case {
+    const char* defaults;
+    bool shown;
+  } cases[] = {{"showIntro=false\n", false}, {"showIntro=yes\n", true}};
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.defaults);
+    IntroApp app;
+    writeDefaults(app, c.defaults);
+    app.launch();
+    ASSERT_TRUE(waitForPage(app.webView(), [](const std::string&) { return true; }));
+    spinUntil([] { return false; }, 0.5);
+    EXPECT_EQ(!introViews(app).empty(), c.shown);
+  }
+}
+
+TEST(IntroOverlay, PageMessagesReachTheApplicationOnTheQmChannelOnly) {
+  struct Recorder : NullEvents {
+    std::vector<std::pair<std::string, std::optional<std::string>>> messages;
+    int finished = 0;
+    void onScriptMessage(const std::string& c, const std::optional<std::string>& b) override {
+      messages.emplace_back(c, b);
+    }
+    void onIntroLoadFinished(IntroView&) override { ++finished; }
+  } events;
+  IntroApp app;
+  app.launch();
+  auto* overlay = GTK_OVERLAY(gtk_window_get_child(app.window().window()));
+  auto view = gtk::makeIntroView(overlay, app.platform().session(), app.bundleDir() + "/intro.html",
+                                 events);
+  ASSERT_TRUE(spinUntil([&] { return events.finished == 1; }, 30));
+  WebKitWebView* v = introViews(app).back();
+  EXPECT_EQ(evalJs(v, "say('start')"), "sent");
+  EXPECT_EQ(evalJs(v, "say(42)"), "sent");
+  ASSERT_TRUE(spinUntil([&] { return events.messages.size() == 2; }));
+  EXPECT_EQ(events.messages[0],
+            (std::pair<std::string, std::optional<std::string>>{"qm", "start"}));
+  EXPECT_EQ(events.messages[1].second, std::nullopt);
+  // The main view has no "qm" channel.
+  EXPECT_EQ(evalJs(app.webView(), kHasQm), "false");
+
+  bool faded = false;
+  view->fadeOut(0.2, [&] { faded = true; });
+  ASSERT_TRUE(spinUntil([&] { return faded; }));
+  EXPECT_EQ(gtk_widget_get_opacity(GTK_WIDGET(v)), 0.0);
+  view->remove();
+  EXPECT_EQ(evalJs(v, kHasQm), "false");
+  auto count = introViews(app).size();
+  view.reset();
+  EXPECT_EQ(introViews(app).size(), count);
+}
+
+TEST(IntroOverlay, ReadyCallWaitsForTheUiWhenThePageFinishesFirst) {
+  IntroApp app;
+  app.launch();
+  ASSERT_TRUE(app.introLoaded());
+  spinUntil([] { return false; }, 0.3);
+  EXPECT_EQ(evalJs(app.intro(), "String(readyCalls)"), "0");
+  // A replay after the UI started loading is told as soon as its page has loaded.
+  app.delegate().introReady = true;
+  app.delegate().endIntro();
+  ASSERT_TRUE(app.introGone());
+  app.delegate().replayIntro();
+  ASSERT_TRUE(app.introLoaded());
+  EXPECT_TRUE(spinUntil([&] { return evalJs(app.intro(), "String(readyCalls)") == "1"; }));
+}
+
+TEST(IntroOverlay, ReadyCallWhenTheUiStartsLoadingBeforeThePageFinishes) {
+  IntroApp app;
+  app.launch();
+  app.delegate().introReady = true;  // before the loop has had a chance to load the page
+  ASSERT_TRUE(app.introLoaded());
+  EXPECT_TRUE(spinUntil([&] { return evalJs(app.intro(), "String(readyCalls)") == "1"; }));
+}
+
+TEST(IntroOverlay, RealPageStartsHoldsUntilReadyThenFinishes) {
+  struct Recorder : NullEvents {
+    std::vector<std::string> bodies;
+    void onScriptMessage(const std::string&, const std::optional<std::string>& b) override {
+      bodies.push_back(b.value_or("<none>"));
+    }
+  } events;
+  IntroApp app(false);
+  app.launch();
+  auto* overlay = GTK_OVERLAY(gtk_window_get_child(app.window().window()));
+  auto view = gtk::makeIntroView(overlay, app.platform().session(), app.bundleDir() + "/intro.html",
+                                 events);
+  ASSERT_TRUE(spinUntil([&] { return !events.bodies.empty(); }, 30));
+  EXPECT_EQ(events.bodies, std::vector<std::string>{"start"});
+  spinUntil([] { return false; }, 4);  // well past its own timeline
+  EXPECT_EQ(events.bodies, std::vector<std::string>{"start"});
+  view->evaluate("window.qmReady && qmReady()");
+  view->evaluate("window.qmReady && qmReady()");
+  ASSERT_TRUE(spinUntil([&] { return events.bodies.size() >= 2; }, 30));
+  spinUntil([] { return false; }, 1);
+  EXPECT_EQ(events.bodies, (std::vector<std::string>{"start", "finished"}));
+}
+
+TEST(IntroOverlay, GuardEndsAnIntroThatNeverFinishes) {
+  IntroApp app;
+  app.launch();
+  ASSERT_TRUE(app.introLoaded());
+  EXPECT_TRUE(app.introGone(60));
+  EXPECT_EQ(app.delegate().intro, nullptr);
+}
+
+TEST(IntroSoundPlayer, OpensOnlyReadableFilesAndStopsAtTheEnd) {
+  IntroApp app;
+  auto player = gtk::makeSoundPlayer();
+  EXPECT_EQ(player->open(app.bundleDir() + "/missing.m4a"), nullptr);
+  EXPECT_EQ(player->open(app.bundleDir()), nullptr);
+  auto sound = player->open(app.bundleDir() + "/intro-sound.m4a");
+  ASSERT_NE(sound, nullptr);
+  sound->setVolume(0.0f);
+  if (sound->play()) {
+    // Without an audio device the pipeline fails; either way it is not playing at the end.
+    EXPECT_TRUE(spinUntil([&] { return !sound->isPlaying(); }, 30));
+  }
+  EXPECT_EQ(sound->currentTime(), 0.0);
+  sound->stop();
+  EXPECT_FALSE(sound->isPlaying());
+}
+
+TEST(Menu, ActionsShortcutsAndStates) {
+  IntroApp app;
+  writeDefaults(app, "introSound=false\n");
+  app.launch();
+  GtkApplication* a = application();
+  struct Case {
+    const char* action;
+    const char* accel;  // nullptr for none
+  } cases[] = {
+      {"showAbout", nullptr},        {"replayIntro", nullptr},    {"toggleIntro", nullptr},
+      {"toggleIntroSound", nullptr}, {"openHQ", "<Control>1"},    {"openStudio", "<Control>2"},
+      {"openExports", nullptr},      {"restartService", nullptr}, {"hide", "<Control>h"},
+      {"terminate", "<Control>q"},   {"quitAndStop", nullptr},    {"undo", "<Control>z"},
+      {"redo", "<Shift><Control>z"}, {"cut", "<Control>x"},       {"copy", "<Control>c"},
+      {"paste", "<Control>v"},       {"selectAll", "<Control>a"}, {"reloadWeb", "<Control>r"},
+      {"minimize", "<Control>m"},    {"close", "<Control>w"}};
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.action);
+    EXPECT_TRUE(g_action_group_has_action(G_ACTION_GROUP(a), c.action));
+    std::string detailed = std::string("app.") + c.action;
+    char** accels = gtk_application_get_accels_for_action(a, detailed.c_str());
+    if (c.accel) {
+      ASSERT_TRUE(accels && accels[0]);
+      guint k1, k2;
+      GdkModifierType m1, m2;
+      ASSERT_TRUE(gtk_accelerator_parse(accels[0], &k1, &m1));
+      ASSERT_TRUE(gtk_accelerator_parse(c.accel, &k2, &m2));
+      EXPECT_EQ(k1, k2);
+      EXPECT_EQ(m1, m2);
+    } else {
+      EXPECT_TRUE(!accels || !accels[0]);
+    }
+    g_strfreev(accels);
+  }
+  auto state = [&](const char* name) {
+    GVariant* v = g_action_group_get_action_state(G_ACTION_GROUP(a), name);
+    bool on = v && g_variant_get_boolean(v);
+    if (v) g_variant_unref(v);
+    return on;
+  };
+  EXPECT_TRUE(state("toggleIntro"));
+  EXPECT_FALSE(state("toggleIntroSound"));
+  g_action_group_activate_action(G_ACTION_GROUP(a), "toggleIntro", nullptr);
+  g_action_group_activate_action(G_ACTION_GROUP(a), "toggleIntroSound", nullptr);
+  EXPECT_FALSE(state("toggleIntro"));
+  EXPECT_TRUE(state("toggleIntroSound"));
+  auto saved = files::read(app.home() + "/.config/app.quillmarsh.quarn/defaults.ini");
+  ASSERT_TRUE(saved);
+  EXPECT_NE(saved->find("showIntro=false"), std::string::npos);
+  EXPECT_NE(saved->find("introSound=true"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qm::itest
