@@ -147,6 +147,15 @@ void AppHarness::copyResource(const std::string& name) {
                              std::filesystem::copy_options::overwrite_existing);
 }
 
+void AppHarness::holdStartup() {
+  std::string dir = home_.path() + "/quarn";
+  files::makeDirs(dir);
+  nlohmann::json info =
+      nlohmann::json::parse(files::read(bundleDir_ + "/Info.json").value_or("{}"));
+  info["QMQuarnDir"] = dir;
+  std::ofstream(bundleDir_ + "/Info.json") << info.dump(2);
+}
+
 void AppHarness::launch() {
   platform_ = std::make_unique<gtk::GtkPlatform>(application(), args_, bundleDir_);
   delegate_ = std::make_unique<AppDelegate>(platform_->platform);

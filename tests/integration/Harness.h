@@ -80,6 +80,10 @@ class AppHarness {
   void copyResource(const std::string& name);
   // Constructs the platform and delegate and runs the launch sequence.
   void launch();
+  // Gives the app a local service folder whose service never comes up, so that with no server
+  // answering it keeps the placeholder and the intro through the readiness wait (about 20
+  // seconds) instead of showing the connect page at once. Call before launch().
+  void holdStartup();
 
   const std::string& home() const { return home_.path(); }
   const std::string& bundleDir() const { return bundleDir_; }

@@ -45,6 +45,7 @@ struct IntroApp : AppHarness {
     else
       copyResource("intro.html");
     copyResource("intro-sound.m4a");
+    holdStartup();
   }
   WebKitWebView* intro() {
     auto v = introViews(*this);
@@ -175,6 +176,9 @@ TEST(IntroOverlay, RealPageStartsHoldsUntilReadyThenFinishes) {
 
 TEST(IntroOverlay, GuardEndsAnIntroThatNeverFinishes) {
   IntroApp app;
+  // A server in use, so that nothing but the guard ends the intro.
+  SampleServer server("127.0.0.1", PORT, app.home() + "/server-data");
+  ASSERT_TRUE(server.ready());
   app.launch();
   ASSERT_TRUE(app.introLoaded());
   EXPECT_TRUE(app.introGone(60));

@@ -7,6 +7,7 @@ namespace {
 
 TEST(Launch, WindowComesUpWithThePlaceholderPageWhoseAddressHasNoHost) {
   AppHarness app;
+  app.holdStartup();
   app.launch();
   GtkWindow* w = app.window().window();
   EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(w)));
