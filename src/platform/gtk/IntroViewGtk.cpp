@@ -29,8 +29,14 @@ class GtkIntroView : public IntroView {
       : overlay_(GPtr<GtkOverlay>::ref(overlay)),
         ucm_(GPtr<WebKitUserContentManager>::adopt(webkit_user_content_manager_new())),
         events_(events) {
-    auto* view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session,
-                                              "user-content-manager", ucm_.get(), nullptr));
+    // Sharing the main view's web process spares a second process start while the UI loads.
+    GtkWidget* main = gtk_overlay_get_child(overlay);
+    auto* view =
+        WEBKIT_WEB_VIEW(main && WEBKIT_IS_WEB_VIEW(main)
+                            ? g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", main,
+                                           "user-content-manager", ucm_.get(), nullptr)
+                            : g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session,
+                                           "user-content-manager", ucm_.get(), nullptr));
     view_ = GPtr<WebKitWebView>::adopt(WEBKIT_WEB_VIEW(g_object_ref_sink(view)));
 
     g_signal_connect(ucm_.get(), "script-message-received::qm", G_CALLBACK(onMessage), this);
@@ -76,8 +82,8 @@ class GtkIntroView : public IntroView {
   }
   void evaluate(const std::string& script) override {
     if (removed_) return;
-    webkit_web_view_evaluate_javascript(view_.get(), script.c_str(), -1, nullptr, nullptr,
-                                        nullptr, nullptr, nullptr);
+    webkit_web_view_evaluate_javascript(view_.get(), script.c_str(), -1, nullptr, nullptr, nullptr,
+                                        nullptr, nullptr);
   }
 
   void fadeOut(double seconds, std::function<void()> done) override {
