@@ -102,33 +102,38 @@ std::string trim(const std::string& s) {
   return s.substr(b, e - b + 1);
 }
 
+std::size_t decodeUtf8(const std::string& s, std::size_t i, unsigned& cp) {
+  auto c = static_cast<unsigned char>(s[i]);
+  std::size_t len;
+  if (c < 0x80) {
+    cp = c;
+    return 1;
+  } else if ((c & 0xE0) == 0xC0) {
+    len = 2, cp = c & 0x1F;
+  } else if ((c & 0xF0) == 0xE0) {
+    len = 3, cp = c & 0x0F;
+  } else if ((c & 0xF8) == 0xF0) {
+    len = 4, cp = c & 0x07;
+  } else {
+    return 0;
+  }
+  if (i + len > s.size()) return 0;
+  for (std::size_t k = 1; k < len; ++k) {
+    auto b = static_cast<unsigned char>(s[i + k]);
+    if ((b & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (b & 0x3F);
+  }
+  if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) ||
+      cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+    return 0;
+  return len;
+}
+
 bool validUtf8(const std::string& s) {
-  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-  std::size_t i = 0, n = s.size();
-  while (i < n) {
-    unsigned char c = p[i];
-    std::size_t len;
-    unsigned cp;
-    if (c < 0x80) {
-      ++i;
-      continue;
-    } else if ((c & 0xE0) == 0xC0) {
-      len = 2, cp = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-      len = 3, cp = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-      len = 4, cp = c & 0x07;
-    } else {
-      return false;
-    }
-    if (i + len > n) return false;
-    for (std::size_t k = 1; k < len; ++k) {
-      if ((p[i + k] & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (p[i + k] & 0x3F);
-    }
-    if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) ||
-        cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-      return false;
+  unsigned cp;
+  for (std::size_t i = 0; i < s.size();) {
+    std::size_t len = decodeUtf8(s, i, cp);
+    if (!len) return false;
     i += len;
   }
   return true;

@@ -29,6 +29,8 @@ bool exists(const std::string& path);  // any kind of file system item
 std::string trim(const std::string& s);
 // True when s is valid UTF-8.
 bool validUtf8(const std::string& s);
+// The length of the valid UTF-8 sequence at s[i], with its code point; 0 when invalid.
+std::size_t decodeUtf8(const std::string& s, std::size_t i, unsigned& cp);
 // The folder part of a path ("/a/b" for "/a/b/c").
 std::string parent(const std::string& path);
 

@@ -5,6 +5,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/Globals.h"
+#include "app/Markup.h"
 #include "server/SuiteServer.h"
 
 namespace qm {
@@ -22,29 +23,6 @@ constexpr const char* kMessageStart =
     "white-space:pre-wrap'>";
 constexpr const char* kMessageEnd = "</body>";
 constexpr const char* kReadyScript = "window.qmReady && qmReady()";
-
-// Only the characters that can open markup are replaced, so ordinary text (apostrophes
-// included) reaches the page byte for byte.
-std::string escapeHtml(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
 
 // Any file system item counts; a dangling link does not, as nothing is there.
 bool itemExists(const std::string& path) {
@@ -100,7 +78,7 @@ void AppDelegate::use(const std::string& host) {
 }
 
 void AppDelegate::showMessage(const std::string& text) {
-  if (web) web->loadHtml(kMessageStart + escapeHtml(text) + kMessageEnd);
+  if (web) web->loadHtml(kMessageStart + escapeMarkup(text) + kMessageEnd);
 }
 
 void AppDelegate::onScriptMessage(const std::string& channel,

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/Files.h"
+#include "app/Markup.h"
 #include "app/Paths.h"
 #include "app/Url.h"
 
@@ -82,31 +83,6 @@ std::optional<std::string> probeUrl(const std::string& host, int port, const std
     if (lower(got[i]) != lower(host[i])) return std::nullopt;
   }
   return url;
-}
-
-// Values inserted into the connect page; every host `clean` produces passes unchanged.
-std::string escapeHtml(const std::string& s) {
-  std::string out;
-  out.reserve(s.size());
-  for (char c : s) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
 }
 
 std::string quoted(const std::string& s) {
@@ -257,11 +233,11 @@ std::string askPage(Bundle& bundle, const std::string& app,
   auto remembered = saved();
   std::string message;
   if (error) {
-    message = escapeHtml(*error);
+    message = escapeMarkup(*error, true);
   } else {
     std::string tried = "this Mac";
-    if (remembered) tried += ", " + escapeHtml(*remembered);
-    for (auto& h : builtIn(bundle)) tried += ", " + escapeHtml(h);
+    if (remembered) tried += ", " + escapeMarkup(*remembered, true);
+    for (auto& h : builtIn(bundle)) tried += ", " + escapeMarkup(h, true);
     message = "Couldn't find the Quillmarsh Mac automatically (tried " + tried +
               "). Make sure it's awake, then enter its name or address. On the same Wi-Fi that's "
               "its name ending in .local; anywhere else, its Tailscale address.";
@@ -287,11 +263,12 @@ std::string askPage(Bundle& bundle, const std::string& app,
   std::vector<std::string> lines{
       "<body style=" + quoted(pageStyle) + ">",
       "<div style=" + quoted(cardStyle) + ">",
-      "<b style=" + quoted("font-size:18px") + ">Connect " + escapeHtml(app) +
+      "<b style=" + quoted("font-size:18px") + ">Connect " + escapeMarkup(app, true) +
           " to the Quillmarsh Mac</b>",
       "<span style=" + quoted("color:#525252;line-height:1.5") + ">" + message + "</span>",
-      "<input id=" + quoted("a") + " placeholder=" + quoted("quillmarsh-mac.local") + " value=" +
-          quoted(remembered ? escapeHtml(*remembered) : "") + " style=" + quoted(fieldStyle) + ">",
+      "<input id=" + quoted("a") + " placeholder=" + quoted("quillmarsh-mac.local") +
+          " value=" + quoted(remembered ? escapeMarkup(*remembered, true) : "") +
+          " style=" + quoted(fieldStyle) + ">",
       "<div style=" + quoted("display:flex;gap:8px") + "><button onclick=" + quoted(connectScript) +
           " style=" + quoted(primaryStyle) + ">Connect</button>",
       "<button onclick=" + quoted(retryScript) + " style=" + quoted(secondaryStyle) +

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/Files.h"
+#include "app/Markup.h"
 
 namespace qm::service {
 
@@ -14,39 +15,18 @@ std::string expandTilde(const std::string& path, const std::string& home) {
   return h + path.substr(1);
 }
 
-std::string xmlEscape(const std::string& s) {
-  std::string out;
-  out.reserve(s.size());
-  for (char c : s) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
 std::string launchdPlist(const Agent& a) {
-  const std::string dir = xmlEscape(a.quarnDir);
-  const std::string log = xmlEscape(a.logPath());
+  const std::string dir = escapeMarkup(a.quarnDir);
+  const std::string log = escapeMarkup(a.logPath());
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
          "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
          "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
          "<plist version=\"1.0\"><dict>\n"
          "  <key>Label</key><string>" +
-         xmlEscape(a.label) +
+         escapeMarkup(a.label) +
          "</string>\n"
          "  <key>ProgramArguments</key><array><string>" +
-         xmlEscape(a.python) + "</string><string>" + xmlEscape(a.serverPath()) +
+         escapeMarkup(a.python) + "</string><string>" + escapeMarkup(a.serverPath()) +
          "</string></array>\n"
          "  <key>WorkingDirectory</key><string>" +
          dir +

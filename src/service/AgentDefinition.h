@@ -27,9 +27,6 @@ struct Agent {
 // "~" and "~/..." with the home folder put in; anything else unchanged.
 std::string expandTilde(const std::string& path, const std::string& home);
 
-// &, < and > as entities; everything else as it is.
-std::string xmlEscape(const std::string& s);
-
 // The launchd property list: eleven lines, no line feed after the last.
 std::string launchdPlist(const Agent& agent);
 

@@ -6,40 +6,14 @@
 
 #include <cerrno>
 
+#include "app/Files.h"
+
 namespace qm::web {
 
 namespace {
 
 constexpr std::size_t kNameMax = 255;  // bytes, as the file systems allow
 constexpr int kMaxTries = 10000;
-
-// Length of the valid UTF-8 sequence at s[i] and its code point; 0 when invalid.
-std::size_t decode(const std::string& s, std::size_t i, unsigned& cp) {
-  auto c = static_cast<unsigned char>(s[i]);
-  std::size_t len;
-  if (c < 0x80) {
-    cp = c;
-    return 1;
-  } else if ((c & 0xE0) == 0xC0) {
-    len = 2, cp = c & 0x1F;
-  } else if ((c & 0xF0) == 0xE0) {
-    len = 3, cp = c & 0x0F;
-  } else if ((c & 0xF8) == 0xF0) {
-    len = 4, cp = c & 0x07;
-  } else {
-    return 0;
-  }
-  if (i + len > s.size()) return 0;
-  for (std::size_t k = 1; k < len; ++k) {
-    auto b = static_cast<unsigned char>(s[i + k]);
-    if ((b & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (b & 0x3F);
-  }
-  if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) ||
-      cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-    return 0;
-  return len;
-}
 
 // Cuts s to at most max bytes without splitting a character (s is valid UTF-8).
 std::string cut(const std::string& s, std::size_t max) {
@@ -77,7 +51,7 @@ std::string safeFileName(const std::string& suggested) {
   out.reserve(suggested.size());
   for (std::size_t i = 0; i < suggested.size();) {
     unsigned cp = 0;
-    std::size_t len = decode(suggested, i, cp);
+    std::size_t len = files::decodeUtf8(suggested, i, cp);
     if (len == 0) {
       ++i;
       continue;

@@ -4,21 +4,11 @@
 
 #include "platform/gtk/Factories.h"
 #include "platform/soup/GObjectPtr.h"
+#include "platform/soup/Guard.h"
 
 namespace qm::gtk {
 
 namespace {
-
-template <typename F>
-void guarded(F&& f) {
-  try {
-    f();
-  } catch (const std::exception& e) {
-    g_warning("cookie store: %s", e.what());
-  } catch (...) {
-    g_warning("cookie store: unexpected error");
-  }
-}
 
 struct SoupCookieFree {
   void operator()(SoupCookie* c) const { soup_cookie_free(c); }

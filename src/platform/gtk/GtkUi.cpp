@@ -1,4 +1,5 @@
 #include "platform/gtk/GtkUi.h"
+#include "platform/soup/Guard.h"
 
 #include <exception>
 
@@ -14,17 +15,6 @@ namespace {
 constexpr int kDefaultWidth = 1320, kDefaultHeight = 900;
 constexpr int kMinWidth = 760, kMinHeight = 540;
 constexpr const char* kStateGroup = "QuillmarshQuarnMain";
-
-template <typename F>
-void guarded(F&& f) {
-  try {
-    f();
-  } catch (const std::exception& e) {
-    g_warning("unexpected error: %s", e.what());
-  } catch (...) {
-    g_warning("unexpected error");
-  }
-}
 
 void installCss() {
   static bool done = false;

@@ -5,23 +5,13 @@
 #include "platform/gtk/Factories.h"
 #include "platform/gtk/WebKitCompat.h"
 #include "platform/soup/GObjectPtr.h"
+#include "platform/soup/Guard.h"
 
 namespace qm::gtk {
 
 namespace {
 
 constexpr guint kFadeFrameMs = 16;
-
-template <typename F>
-void guarded(F&& f) {
-  try {
-    f();
-  } catch (const std::exception& e) {
-    g_warning("unexpected error: %s", e.what());
-  } catch (...) {
-    g_warning("unexpected error");
-  }
-}
 
 class GtkIntroView : public IntroView {
  public:

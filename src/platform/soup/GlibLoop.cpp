@@ -1,5 +1,7 @@
 #include "platform/soup/GlibLoop.h"
 
+#include "platform/soup/Guard.h"
+
 #include <glib.h>
 
 #include <cstdio>
@@ -14,17 +16,6 @@ struct GlibLoop::Entry {
   std::function<void()> fn;
 };
 
-// A callback must never let an exception unwind into GLib.
-static void runGuarded(const std::function<void()>& fn) {
-  try {
-    fn();
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "quillmarsh-quarn: unexpected error: %s\n", e.what());
-  } catch (...) {
-    std::fprintf(stderr, "quillmarsh-quarn: unexpected error\n");
-  }
-}
-
 GlibLoop::~GlibLoop() {
   for (auto& [id, source] : sources_) g_source_remove(source);
 }
@@ -34,7 +25,7 @@ void GlibLoop::post(std::function<void()> fn) {
   g_idle_add_full(
       G_PRIORITY_DEFAULT,
       [](void* d) -> int {
-        runGuarded(*static_cast<std::function<void()>*>(d));
+        guarded(*static_cast<std::function<void()>*>(d));
         return G_SOURCE_REMOVE;
       },
       f, [](void* d) { delete static_cast<std::function<void()>*>(d); });
@@ -64,7 +55,7 @@ int GlibLoop::fire(void* data) {
   // Copy: the callback may cancel its own timer, which frees the entry.
   auto fn = e->fn;
   bool repeat = e->repeat;
-  runGuarded(fn);
+  guarded(fn);
   return repeat ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
 }
 
