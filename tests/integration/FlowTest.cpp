@@ -106,32 +106,6 @@ TEST(NotifierBus, WithoutANotificationServerTheBadgeStillGoesOut) {
   test::spinUntil([] { return false; }, 0.5);
 }
 
-TEST(FlowApp, LaunchAgainstTheSampleServerLoadsTheUiWithTheSharedSignIn) {
-  REQUIRE_PORT("127.0.0.1");
-  AppHarness app;
-  shareSignIn("0123456789abcdef");
-  SampleServer server("127.0.0.1", PORT, app.home() + "/server-data");
-  ASSERT_TRUE(server.ready());
-  app.launch();
-  ASSERT_TRUE(waitForPage(
-      app.webView(), [](const std::string& u) { return u == "http://127.0.0.1:8795/"; }, 60));
-  EXPECT_EQ(BASE, "http://127.0.0.1:8795");
-  EXPECT_FALSE(SuiteServer::saved());
-  auto log = fetch(server.base() + "/api/requests");
-  ASSERT_TRUE(log);
-  auto doc = nlohmann::json::parse(*log);
-  std::string firstUiCookie = "<none>";
-  for (auto& r : doc["requests"]) {
-    if (r["path"] == "/") {
-      firstUiCookie = r["cookie"].is_string() ? r["cookie"].get<std::string>() : "";
-      break;
-    }
-  }
-  EXPECT_NE(firstUiCookie.find("qmsuite=0123456789abcdef"), std::string::npos) << firstUiCookie;
-  EXPECT_EQ(evalJs(app.webView(), "document.getElementById('session').textContent"),
-            "Signed in: the qmsuite cookie is present.");
-}
-
 TEST(FlowApp, WithNothingAnsweringTheConnectPageConnectsToTheTypedHost) {
   REQUIRE_PORT("127.0.0.1");
   REQUIRE_PORT("127.0.0.2");
@@ -154,18 +128,36 @@ TEST(FlowApp, WithNothingAnsweringTheConnectPageConnectsToTheTypedHost) {
   EXPECT_EQ(BASE, "http://127.0.0.2:8795");
 }
 
-TEST(FlowApp, BadgeAndNotificationsFollowTheServersFailingChecks) {
+// One launch against the sample server: the UI loads signed in, then the badge and
+// notifications follow the server's failing checks.
+TEST(FlowApp, LaunchLoadsTheSignedInUiAndFollowsTheServersFailingChecks) {
   REQUIRE_PORT("127.0.0.1");
   FakeNotificationServer notes;
   ASSERT_TRUE(notes.owned());
   BadgeWatch badges;
   AppHarness app;
-  shareSignIn("feedface");
+  shareSignIn("0123456789abcdef");
   SampleServer server("127.0.0.1", PORT, app.home() + "/server-data");
   ASSERT_TRUE(server.ready());
   app.launch();
   ASSERT_TRUE(waitForPage(
       app.webView(), [](const std::string& u) { return u == "http://127.0.0.1:8795/"; }, 60));
+  EXPECT_EQ(BASE, "http://127.0.0.1:8795");
+  EXPECT_FALSE(SuiteServer::saved());
+  auto log = fetch(server.base() + "/api/requests");
+  ASSERT_TRUE(log);
+  std::string firstUiCookie = "<none>";
+  auto doc = nlohmann::json::parse(*log);
+  for (auto& r : doc["requests"]) {
+    if (r["path"] == "/") {
+      firstUiCookie = r["cookie"].is_string() ? r["cookie"].get<std::string>() : "";
+      break;
+    }
+  }
+  EXPECT_NE(firstUiCookie.find("qmsuite=0123456789abcdef"), std::string::npos) << firstUiCookie;
+  EXPECT_EQ(evalJs(app.webView(), "document.getElementById('session').textContent"),
+            "Signed in: the qmsuite cookie is present.");
+
   // The poll made on connecting may run before the sign-in is planted; the next one (the
   // timer's) sees it and finds no failing check.
   ASSERT_TRUE(test::spinUntil([&] { return badges.updates().size() == 1; }));

@@ -84,28 +84,35 @@ class Flow : public ::testing::Test {
       if (!any && fp.loop.posted.empty() && fp.http.pending.empty()) break;
     }
   }
+  void withIntroSound() {
+    fp.bundle.resources["intro-sound.m4a"] = home.path() + "/intro-sound.m4a";
+    std::ofstream(home.path() + "/intro-sound.m4a") << "x";
+  }
   void share(const std::string& value) {
     files::makeDirs(home.path() + "/Library/Application Support/Quillmarsh", 0700);
     std::ofstream(SuiteSession::file()) << value;
   }
 };
 
-TEST_F(Flow, CompletionWithAHostPutsItInUse) {
+// A host given, or none and the local service's folder present: the UI loads behind the intro.
+TEST_F(Flow, CompletionWithAHostOrTheLocalServicePutsItInUse) {
   struct Case {
-    std::string host;
+    std::optional<std::string> host;
     std::string base;
     std::optional<std::string> remembered;
   } cases[] = {
       {"127.0.0.1", "http://127.0.0.1:8795", std::nullopt},
       {"127.0.0.2", "http://127.0.0.2:8795", "127.0.0.2"},
+      {std::nullopt, "http://127.0.0.1:8795", std::nullopt},
   };
   for (auto& c : cases) {
-    SCOPED_TRACE(c.host);
+    SCOPED_TRACE(c.host.value_or("local"));
     fs::remove(SuiteServer::file());
     view.log.clear();
+    if (!c.host) fs::create_directories(dir);
     auto* intro = showIntro();
     app.connectCompleted(c.host);
-    fp.loop.drain();
+    settleProbes(test::FakeHttp::status(200));
     EXPECT_EQ(BASE, c.base);
     EXPECT_EQ(SuiteServer::saved(), c.remembered);
     EXPECT_EQ(view.urls(), std::vector<std::string>{c.base});
@@ -123,17 +130,6 @@ TEST_F(Flow, CompletionWithoutAHostAndNoServiceFolderShowsTheConnectPage) {
             std::string::npos);
   EXPECT_TRUE(view.urls().empty());
   EXPECT_TRUE(fp.tools.runs.empty());
-}
-
-TEST_F(Flow, CompletionStartsTheLocalServiceWhenItsFolderExists) {
-  fs::create_directories(dir);
-  auto* intro = showIntro();
-  app.connectCompleted(std::nullopt);
-  settleProbes(test::FakeHttp::status(200));
-  EXPECT_EQ(BASE, "http://127.0.0.1:8795");
-  EXPECT_EQ(view.urls(), std::vector<std::string>{"http://127.0.0.1:8795"});
-  EXPECT_FALSE(introEnded(intro));
-  EXPECT_FALSE(SuiteServer::saved());
 }
 
 TEST_F(Flow, ServiceThatDoesNotComeUpShowsTheFailurePageWithItsLogEscaped) {
@@ -224,8 +220,7 @@ TEST_F(Flow, ServerMessageRemembersTheHostBeforeConnectingAndResolvesAgain) {
 }
 
 TEST_F(Flow, IntroMessagesPlayAndFinishOnlyOnExactBodies) {
-  fp.bundle.resources["intro-sound.m4a"] = home.path() + "/intro-sound.m4a";
-  std::ofstream(home.path() + "/intro-sound.m4a") << "x";
+  withIntroSound();
   struct Case {
     std::string channel;
     std::optional<std::string> body;
@@ -254,8 +249,7 @@ TEST_F(Flow, IntroMessagesPlayAndFinishOnlyOnExactBodies) {
 }
 
 TEST_F(Flow, FinishedFadesAPlayingSound) {
-  fp.bundle.resources["intro-sound.m4a"] = home.path() + "/intro-sound.m4a";
-  std::ofstream(home.path() + "/intro-sound.m4a") << "x";
+  withIntroSound();
   showIntro();
   app.onScriptMessage("qm", std::string("start"));
   ASSERT_EQ(fp.sound.sounds.size(), 1u);
