@@ -10,36 +10,24 @@ Agent agentAt(const std::string& dir, const std::string& python) {
 }
 
 TEST(AgentDefinition, PlistIsTheElevenLinesWithMarkupEscaped) {
-  struct Case {
-    std::string dir, written;
-  } cases[] = {{"/h/quarn", "/h/quarn"}, {"/R&D <x>/a b%$\"", "/R&amp;D &lt;x&gt;/a b%$\""}};
-  for (auto& c : cases) {
-    const std::string& d = c.written;
-    EXPECT_EQ(launchdPlist(agentAt(c.dir, c.dir + "/../bots/.venv/bin/python")),
-              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-              "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
-              "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-              "<plist version=\"1.0\"><dict>\n"
-              "  <key>Label</key><string>app.quillmarsh.quarn</string>\n"
-              "  <key>ProgramArguments</key><array><string>" +
-                  d +
-                  "/../bots/.venv/bin/python"
-                  "</string><string>" +
-                  d +
-                  "/server.py</string></array>\n"
-                  "  <key>WorkingDirectory</key><string>" +
-                  d +
-                  "</string>\n"
-                  "  <key>RunAtLoad</key><true/>\n"
-                  "  <key>KeepAlive</key><true/>\n"
-                  "  <key>StandardOutPath</key><string>" +
-                  d +
-                  "/data/quarn.log</string>\n"
-                  "  <key>StandardErrorPath</key><string>" +
-                  d +
-                  "/data/quarn.log</string>\n"
-                  "</dict></plist>");
-  }
+  std::string want =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+      "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+      "<plist version=\"1.0\"><dict>\n"
+      "  <key>Label</key><string>app.quillmarsh.quarn</string>\n"
+      "  <key>ProgramArguments</key><array><string>@/../bots/.venv/bin/python</string>"
+      "<string>@/server.py</string></array>\n"
+      "  <key>WorkingDirectory</key><string>@</string>\n"
+      "  <key>RunAtLoad</key><true/>\n"
+      "  <key>KeepAlive</key><true/>\n"
+      "  <key>StandardOutPath</key><string>@/data/quarn.log</string>\n"
+      "  <key>StandardErrorPath</key><string>@/data/quarn.log</string>\n"
+      "</dict></plist>";
+  for (auto at = want.find('@'); at != std::string::npos; at = want.find('@', at))
+    want.replace(at, 1, "/R&amp;D &lt;x&gt;/a b%$\"");
+  const std::string dir = "/R&D <x>/a b%$\"";
+  EXPECT_EQ(launchdPlist(agentAt(dir, dir + "/../bots/.venv/bin/python")), want);
 }
 
 TEST(AgentDefinition, UnitQuotesExecWordsAndEscapesSpecifiers) {

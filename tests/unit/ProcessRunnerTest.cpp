@@ -21,11 +21,6 @@ bool gone(pid_t pid) {
   return close != std::string::npos && stat->size() > close + 2 && (*stat)[close + 2] == 'Z';
 }
 
-pid_t readPid(const std::string& path) {
-  auto text = files::read(path);
-  return text ? static_cast<pid_t>(std::stol(files::trim(*text))) : 0;
-}
-
 TEST(ProcessRunner, ExitStatuses) {
   struct Case {
     std::string program;
@@ -57,29 +52,28 @@ TEST(ProcessRunner, PassesArgumentsVerbatimAndInOrder) {
   EXPECT_EQ(files::read(out), "bootout|a b||$HOME|q\"uo'te|*|");
 }
 
-TEST(ProcessRunner, ReturnsWhenTheToolExitsEvenIfItLeftAChildRunning) {
-  test::TempHome home;
-  std::string pidFile = home.path() + "/child";
-  ProcessRunner runner;
-  EXPECT_EQ(runner.run("/bin/sh", {"-c", "sleep 60 & echo $! > \"$0\"; exit 4", pidFile}, 30), 4);
-  pid_t child = readPid(pidFile);
-  ASSERT_GT(child, 0);
-  EXPECT_FALSE(gone(child));
-  ::kill(child, SIGKILL);
-}
-
-TEST(ProcessRunner, KillsAToolThatDoesNotExitWithWhatItStarted) {
-  test::TempHome home;
-  std::string pidFile = home.path() + "/child";
-  ProcessRunner runner;
-  // Ignoring TERM must not help it.
-  EXPECT_EQ(
-      runner.run("/bin/sh", {"-c", "trap '' TERM; sleep 60 & echo $! > \"$0\"; wait", pidFile}, 3),
-      -1);
-  pid_t child = readPid(pidFile);
-  ASSERT_GT(child, 0);
-  for (int i = 0; i < 500 && !gone(child); ++i) ::usleep(10000);
-  EXPECT_TRUE(gone(child));
+TEST(ProcessRunner, WaitsOnlyForTheToolAndKillsWhatAnOverdueToolStarted) {
+  struct Case {
+    const char* script;  // starts a child and writes its pid to "$0"
+    double limit;
+    int status;
+    bool childGone;
+  } cases[] = {
+      {"sleep 60 & echo $! > \"$0\"; exit 4", 30, 4, false},
+      {"trap '' TERM; sleep 60 & echo $! > \"$0\"; wait", 3, -1, true},  // ignores TERM
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.script);
+    test::TempHome home;
+    std::string pidFile = home.path() + "/child";
+    EXPECT_EQ(ProcessRunner().run("/bin/sh", {"-c", c.script, pidFile}, c.limit), c.status);
+    auto text = files::read(pidFile);
+    pid_t child = text ? static_cast<pid_t>(std::stol(files::trim(*text))) : 0;
+    ASSERT_GT(child, 0);
+    for (int i = 0; c.childGone && i < 500 && !gone(child); ++i) ::usleep(10000);
+    EXPECT_EQ(gone(child), c.childGone);
+    ::kill(child, SIGKILL);
+  }
 }
 
 }  // namespace

@@ -2,9 +2,7 @@
 // manager's tool, the GLib loop and libsoup probing the sample suite server on loopback.
 #include <glib.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -92,17 +90,8 @@ std::optional<std::string> found(const char* name) {
 }
 
 int freeLoopbackPort() {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  int port = 0;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-    port = ntohs(a.sin_port);
-  ::close(fd);
-  return port;
+  test::LoopbackServer probe;
+  return probe.port();
 }
 
 // The real loop, HTTP client and process runner; fakes for the rest.

@@ -54,11 +54,18 @@ TEST(SuiteServerClean, NormalisesTypedHosts) {
   for (auto& c : cases) EXPECT_EQ(SuiteServer::clean(c.in), c.out) << "input: " << c.in;
 }
 
-TEST(SuiteServerFile, SavedTrimsAndTreatsBlankOrBrokenAsNone) {
+TEST(SuiteServerFile, SaveWritesExactlyAndSavedTrimsTreatingBlankOrBrokenAsNone) {
   TempHome home;
   EXPECT_EQ(SuiteServer::file(),
             home.path() + "/Library/Application Support/Quillmarsh/server-host");
   EXPECT_EQ(SuiteServer::saved(), std::nullopt);  // missing
+  SuiteServer::save(std::nullopt);                // nothing to delete: no harm
+  SuiteServer::save("first.local");
+  SuiteServer::save("10.0.0.5");
+  EXPECT_EQ(files::read(SuiteServer::file()), "10.0.0.5");
+  struct stat st {};
+  ASSERT_EQ(stat(files::parent(SuiteServer::file()).c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
   struct Case {
     std::string content;
     Host out;
@@ -70,17 +77,6 @@ TEST(SuiteServerFile, SavedTrimsAndTreatsBlankOrBrokenAsNone) {
     remember(c.content);
     EXPECT_EQ(SuiteServer::saved(), c.out) << c.content;
   }
-}
-
-TEST(SuiteServerFile, SaveWritesExactlyAndForgets) {
-  TempHome home;
-  SuiteServer::save(std::nullopt);  // nothing to delete: no harm
-  SuiteServer::save("first.local");
-  SuiteServer::save("10.0.0.5");
-  EXPECT_EQ(files::read(SuiteServer::file()), "10.0.0.5");
-  struct stat st {};
-  ASSERT_EQ(stat(files::parent(SuiteServer::file()).c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0700u);
   SuiteServer::save(std::nullopt);
   EXPECT_FALSE(files::exists(SuiteServer::file()));
   EXPECT_EQ(SuiteServer::saved(), std::nullopt);
@@ -189,25 +185,29 @@ std::function<void(Host)> into(Outcome& o) {
   };
 }
 
-TEST(SuiteServerResolve, ProbesEveryCandidateOnceWithItsTimeout) {
+// Remembers `remembered`, builds in `builtIn`, and starts resolving on `port`.
+struct FakeResolve {
   TempHome home;
   FakeBundle bundle;
   FakeHttp http;
-  SuiteServer::save("mac.local");
-  bundle.info["QMHosts"] = "10.0.0.5,mac.local";
   Outcome out;
-  SuiteServer::resolve(http, bundle, 8795, "/static/icon.png", into(out));
-  EXPECT_EQ(out.calls, 0);
-  ASSERT_EQ(http.sent.size(), 3u);
-  const char* urls[] = {"http://127.0.0.1:8795/static/icon.png",
-                        "http://mac.local:8795/static/icon.png",
-                        "http://10.0.0.5:8795/static/icon.png"};
-  double timeouts[] = {1, 3, 3};
+  FakeResolve(const char* remembered, const char* builtIn, int port = 8795) {
+    if (remembered) remember(remembered);
+    if (builtIn) bundle.info["QMHosts"] = builtIn;
+    SuiteServer::resolve(http, bundle, port, "/static/icon.png", into(out));
+  }
+};
+
+TEST(SuiteServerResolve, ProbesEveryCandidateOnceWithItsTimeout) {
+  FakeResolve r("mac.local", "10.0.0.5,mac.local");
+  EXPECT_EQ(r.out.calls, 0);
+  ASSERT_EQ(r.http.sent.size(), 3u);
+  const char* hosts[] = {"127.0.0.1", "mac.local", "10.0.0.5"};
   for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(http.sent[i].url, urls[i]);
-    EXPECT_EQ(http.sent[i].timeoutSeconds, timeouts[i]);
-    EXPECT_TRUE(http.sent[i].headers.empty());
-    EXPECT_FALSE(http.sent[i].wantBody);
+    EXPECT_EQ(r.http.sent[i].url, "http://" + std::string(hosts[i]) + ":8795/static/icon.png");
+    EXPECT_EQ(r.http.sent[i].timeoutSeconds, i == 0 ? 1 : 3);
+    EXPECT_TRUE(r.http.sent[i].headers.empty());
+    EXPECT_FALSE(r.http.sent[i].wantBody);
   }
 }
 
@@ -237,24 +237,18 @@ TEST(SuiteServerResolve, ReportsTheBestHostAsSoonAsItIsCertain) {
   };
   for (auto& c : cases) {
     SCOPED_TRACE(c.name);
-    TempHome home;
-    FakeBundle bundle;
-    FakeHttp http;
-    SuiteServer::save("r.local");
-    bundle.info["QMHosts"] = "b1.local,b2.local";
-    Outcome out;
-    SuiteServer::resolve(http, bundle, 8795, "/static/icon.png", into(out));
+    FakeResolve r("r.local", "b1.local,b2.local");
     for (std::size_t i = 0; i < c.answers.size(); ++i) {
-      EXPECT_EQ(out.calls, 0) << "decided before answer " << i;
+      EXPECT_EQ(r.out.calls, 0) << "decided before answer " << i;
       auto& a = c.answers[i];
-      ASSERT_TRUE(http.respond(std::string("//") + a.host,
-                               a.status ? FakeHttp::status(a.status) : FakeHttp::failure()));
+      ASSERT_TRUE(r.http.respond(std::string("//") + a.host,
+                                 a.status ? FakeHttp::status(a.status) : FakeHttp::failure()));
     }
-    EXPECT_EQ(out.calls, 1);
-    EXPECT_EQ(out.host, c.chosen);
+    EXPECT_EQ(r.out.calls, 1);
+    EXPECT_EQ(r.out.host, c.chosen);
     // The probes still running are cancelled, so nothing can report twice.
-    EXPECT_EQ(http.cancelled.size(), 4 - c.answers.size());
-    EXPECT_TRUE(http.pending.empty());
+    EXPECT_EQ(r.http.cancelled.size(), 4 - c.answers.size());
+    EXPECT_TRUE(r.http.pending.empty());
   }
 }
 
@@ -262,35 +256,25 @@ TEST(SuiteServerResolve, HostileHostsAreNeverSentAndCountAsNotAnswered) {
   const char* hostile[] = {"evil@127.0.0.2", "a b", "x/y", "x:1", "%41", "[::1]", "x?y", "x#y"};
   for (const char* h : hostile) {
     SCOPED_TRACE(h);
-    TempHome home;
-    FakeBundle bundle;
-    FakeHttp http;
-    remember(h);
-    bundle.info["QMHosts"] = "good.local";
-    Outcome out;
-    SuiteServer::resolve(http, bundle, 8795, "/static/icon.png", into(out));
-    ASSERT_EQ(http.sent.size(), 2u);
-    EXPECT_EQ(http.sent[1].url, "http://good.local:8795/static/icon.png");
-    http.respond("good.local", FakeHttp::status(200));
-    EXPECT_EQ(out.calls, 0);
-    http.respond("127.0.0.1", FakeHttp::failure());
-    EXPECT_EQ(out.calls, 1);
-    EXPECT_EQ(out.host, "good.local");
+    FakeResolve r(h, "good.local");
+    ASSERT_EQ(r.http.sent.size(), 2u);
+    EXPECT_EQ(r.http.sent[1].url, "http://good.local:8795/static/icon.png");
+    r.http.respond("good.local", FakeHttp::status(200));
+    EXPECT_EQ(r.out.calls, 0);
+    r.http.respond("127.0.0.1", FakeHttp::failure());
+    EXPECT_EQ(r.out.calls, 1);
+    EXPECT_EQ(r.out.host, "good.local");
   }
 }
 
 TEST(SuiteServerResolve, UnusablePortStillCompletesOnceAndSendsNothing) {
-  TempHome home;
-  FakeBundle bundle;
-  FakeHttp http;
-  Outcome out;
-  SuiteServer::resolve(http, bundle, 70000, "/static/icon.png", into(out));
-  EXPECT_EQ(out.calls, 0);
-  ASSERT_EQ(http.sent.size(), 1u);
-  EXPECT_EQ(http.sent[0].url, "");
-  http.respond("", FakeHttp::failure());
-  EXPECT_EQ(out.calls, 1);
-  EXPECT_EQ(out.host, std::nullopt);
+  FakeResolve r(nullptr, nullptr, 70000);
+  EXPECT_EQ(r.out.calls, 0);
+  ASSERT_EQ(r.http.sent.size(), 1u);
+  EXPECT_EQ(r.http.sent[0].url, "");
+  r.http.respond("", FakeHttp::failure());
+  EXPECT_EQ(r.out.calls, 1);
+  EXPECT_EQ(r.out.host, std::nullopt);
 }
 
 // --- resolve against real servers on 127.0.0.1-3, all on one free port
@@ -322,10 +306,15 @@ class RecordingHttp : public Http {
   }
 };
 
-struct Servers {
+// Remote candidates 127.0.0.2 (remembered) and 127.0.0.3 (built in), all on one free port.
+struct RealResolve {
+  TempHome home;
   std::unique_ptr<test::LoopbackServer> local, two, three;
   int port = 0;
-  Servers() {
+  FakeBundle bundle;
+  RecordingHttp http;
+  Outcome out;
+  RealResolve() {
     for (int attempt = 0; attempt < 20 && !three; ++attempt) {
       try {
         local = std::make_unique<test::LoopbackServer>("127.0.0.1");
@@ -333,12 +322,20 @@ struct Servers {
         two = std::make_unique<test::LoopbackServer>("127.0.0.2", port);
         three = std::make_unique<test::LoopbackServer>("127.0.0.3", port);
       } catch (const std::exception&) {
-        local.reset();
-        two.reset();
-        three.reset();
+        local.reset(), two.reset(), three.reset();
       }
     }
     if (!three) throw std::runtime_error("no free port on 127.0.0.1-3");
+    bundle.info["QMHosts"] = "127.0.0.3";
+    SuiteServer::save("127.0.0.2");
+  }
+  void run(std::function<void(Host)> done = nullptr) {
+    SuiteServer::resolve(http, bundle, port, "/static/icon.png", done ? done : into(out));
+    ASSERT_TRUE(test::spinUntil([&] { return out.calls > 0; }));
+  }
+  void expectNoSecondReport() {
+    test::spinUntil([] { return false; }, 0.3);
+    EXPECT_EQ(out.calls, 1);
   }
 };
 
@@ -352,69 +349,48 @@ test::LoopbackServer::Handler answer(int status, double delay = 0) {
 }
 
 TEST(SuiteServerResolveReal, LocalAnswerEndsTheCallWithoutWaitingForASlowRemote) {
-  TempHome home;
-  Servers s;
+  RealResolve s;
   s.local->handle(answer(404));
   s.two->handle(answer(200, 60));  // would answer long after its time-out
   s.three.reset();                 // refuses
-  FakeBundle bundle;
-  bundle.info["QMHosts"] = "127.0.0.3";
-  SuiteServer::save("127.0.0.2");
-  RecordingHttp http;
-  Outcome out;
   bool slowDoneAtDecision = true;
-  SuiteServer::resolve(http, bundle, s.port, "/static/icon.png", [&](Host h) {
-    slowDoneAtDecision = http.didComplete("127.0.0.2");
-    into(out)(std::move(h));
+  s.run([&](Host h) {
+    slowDoneAtDecision = s.http.didComplete("127.0.0.2");
+    into(s.out)(std::move(h));
   });
-  ASSERT_TRUE(test::spinUntil([&] { return out.calls > 0; }));
-  EXPECT_EQ(out.host, "127.0.0.1");
+  EXPECT_EQ(s.out.host, "127.0.0.1");
   EXPECT_FALSE(slowDoneAtDecision);
-  EXPECT_NE(std::find(http.cancelledUrls.begin(), http.cancelledUrls.end(),
+  auto& cancelled = s.http.cancelledUrls;
+  EXPECT_NE(std::find(cancelled.begin(), cancelled.end(),
                       SuiteServer::base("127.0.0.2", s.port) + "/static/icon.png"),
-            http.cancelledUrls.end());
+            cancelled.end());
   ASSERT_EQ(s.local->seen().size(), 1u);
   EXPECT_EQ(s.local->seen()[0].path, "/static/icon.png");
   EXPECT_EQ(s.local->seen()[0].cookie, "");
 }
 
 TEST(SuiteServerResolveReal, HigherRankedSlowAnswerBeatsAFastLowerRankedOne) {
-  TempHome home;
-  Servers s;
+  RealResolve s;
   s.local->handle(answer(503));
   s.two->handle(answer(200, 0.5));
   s.three->handle(answer(200));
-  FakeBundle bundle;
-  bundle.info["QMHosts"] = "127.0.0.3";
-  SuiteServer::save("127.0.0.2");
-  RecordingHttp http;
-  Outcome out;
-  SuiteServer::resolve(http, bundle, s.port, "/static/icon.png", into(out));
-  ASSERT_TRUE(test::spinUntil([&] { return out.calls > 0; }));
-  EXPECT_EQ(out.host, "127.0.0.2");
-  EXPECT_TRUE(http.didComplete("127.0.0.3"));
-  test::spinUntil([] { return false; }, 0.3);
-  EXPECT_EQ(out.calls, 1);
+  s.run();
+  EXPECT_EQ(s.out.host, "127.0.0.2");
+  EXPECT_TRUE(s.http.didComplete("127.0.0.3"));
+  s.expectNoSecondReport();
 }
 
 TEST(SuiteServerResolveReal, NothingAnsweringGivesNoneOnceAfterTheTimeOut) {
-  TempHome home;
-  Servers s;
+  RealResolve s;
   s.local->handle(answer(500));
   s.two.reset();                     // refuses
   s.three->handle(answer(200, 60));  // never in time
-  FakeBundle bundle;
-  bundle.info["QMHosts"] = "127.0.0.3, not a host";
-  SuiteServer::save("127.0.0.2");
-  RecordingHttp http;
-  Outcome out;
-  SuiteServer::resolve(http, bundle, s.port, "/static/icon.png", into(out));
-  ASSERT_TRUE(test::spinUntil([&] { return out.calls > 0; }));
-  EXPECT_EQ(out.host, std::nullopt);
-  EXPECT_EQ(http.completed.size(), 3u);  // the hostile entry was never sent
+  s.bundle.info["QMHosts"] = "127.0.0.3, not a host";
+  s.run();
+  EXPECT_EQ(s.out.host, std::nullopt);
+  EXPECT_EQ(s.http.completed.size(), 3u);  // the hostile entry was never sent
   EXPECT_EQ(s.three->seen().size(), 1u);
-  test::spinUntil([] { return false; }, 0.3);
-  EXPECT_EQ(out.calls, 1);
+  s.expectNoSecondReport();
 }
 
 }  // namespace
