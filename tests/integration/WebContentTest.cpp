@@ -259,15 +259,13 @@ TEST(WebContent, PageConfirmsAndAlertsAreNativeDialogs) {
   test::TempHome home;
   SuitePage page(home.path());
   ASSERT_TRUE(page.open());
-  for (auto [button, answer] : {std::pair{0, "confirmed"}, {1, "cancelled"}}) {
+  auto answer = [&] {
+    return evalJs(page.view(), "document.getElementById('answer').textContent");
+  };
+  for (auto [button, expected] : {std::pair{0, "confirmed"}, {1, "cancelled"}}) {
     page.click("confirm");
     ASSERT_TRUE(answerDialog("Proceed?", button));
-    EXPECT_TRUE(spinUntil(
-        [&] {
-          return evalJs(page.view(), "document.getElementById('answer').textContent") == answer;
-        },
-        30))
-        << answer;
+    EXPECT_TRUE(spinUntil([&] { return answer() == expected; }, 30)) << expected;
   }
   page.click("alert");
   ASSERT_TRUE(answerDialog("Hello from the suite", 0));

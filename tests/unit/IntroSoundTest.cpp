@@ -71,11 +71,13 @@ TEST(IntroSound, DecisionsAreLoggedAndFollowed) {
     t.sound->play();
     EXPECT_EQ(t.messages(), c.log);
     int playing = 0;
-    for (auto& s : t.f.sound.sounds) playing += s->playing;
+    for (auto& s : t.f.sound.sounds) {
+      playing += s->playing;
+      EXPECT_EQ(s->volumes, std::vector<float>{1.0f});
+    }
     EXPECT_EQ(playing, c.log.back() == ok ? 1 : 0);
-    for (auto& s : t.f.sound.sounds) EXPECT_EQ(s->volumes, std::vector<float>{1.0f});
     if (t.f.sound.sounds.size() == 2) {
-      EXPECT_EQ(t.f.sound.sounds[0]->stops, 1);
+      EXPECT_EQ(t.f.sound.sounds[0]->stops, 1);  // the first is stopped
     }
   }
 }
@@ -92,8 +94,8 @@ TEST(IntroSound, LogLinesAreUtcWithBundleIdentifierAndAppended) {
       {951782400, std::string("a\nb"), "2000-02-29 00:00:00 +0000 a b m\n"},
   };
   // A local zone far from UTC must not leak into the stamp.
-  const char* oldTz = getenv("TZ");
-  std::optional<std::string> saved = oldTz ? std::optional<std::string>(oldTz) : std::nullopt;
+  std::optional<std::string> saved;
+  if (const char* tz = getenv("TZ")) saved = tz;
   setenv("TZ", "Pacific/Kiritimati", 1);
   tzset();
   for (auto& c : cases) {
@@ -104,10 +106,7 @@ TEST(IntroSound, LogLinesAreUtcWithBundleIdentifierAndAppended) {
     t.sound->note("m");  // appends
     EXPECT_EQ(t.log(), c.line + c.line);
   }
-  if (saved)
-    setenv("TZ", saved->c_str(), 1);
-  else
-    unsetenv("TZ");
+  saved ? setenv("TZ", saved->c_str(), 1) : unsetenv("TZ");
   tzset();
 }
 
@@ -129,7 +128,7 @@ TEST(IntroSound, FadeLowersVolumeInTwelveStepsThenStops) {
   EXPECT_TRUE(t.f.loop.timers.empty());
 }
 
-TEST(IntroSound, FadeWithNothingPlayingDoesNothing) {
+TEST(IntroSound, FadeOnlyWhilePlayingAndASecondPlayCancelsIt) {
   SoundFixture t;
   t.sound->fadeOut();  // never played
   t.sound->play();
@@ -137,20 +136,17 @@ TEST(IntroSound, FadeWithNothingPlayingDoesNothing) {
   t.sound->fadeOut();
   EXPECT_EQ(t.messages(), std::vector<std::string>{"play intro-sound.m4a: playing"});
   EXPECT_TRUE(t.f.loop.timers.empty());
-}
 
-TEST(IntroSound, SecondPlayCancelsFadeAndRestartsAtFullVolume) {
-  SoundFixture t;
   t.sound->play();
   t.sound->fadeOut();
   t.f.loop.advance(0.1);  // a couple of steps down
   t.sound->play();
-  auto& first = *t.f.sound.sounds.at(0);
-  auto& second = *t.f.sound.sounds.at(1);
-  EXPECT_FALSE(first.playing);
-  auto firstVolumes = first.volumes.size();
+  auto& fading = *t.f.sound.sounds.at(1);
+  auto& second = *t.f.sound.sounds.at(2);
+  EXPECT_FALSE(fading.playing);
+  auto fadingVolumes = fading.volumes.size();
   t.f.loop.advance(2.0);
-  EXPECT_EQ(first.volumes.size(), firstVolumes);
+  EXPECT_EQ(fading.volumes.size(), fadingVolumes);
   EXPECT_TRUE(second.playing);
   EXPECT_EQ(second.volumes, std::vector<float>{1.0f});
   EXPECT_TRUE(t.f.loop.timers.empty());
