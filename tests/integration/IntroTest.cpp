@@ -215,8 +215,12 @@ TEST(Menu, ActionsShortcutsAndStates) {
     // Compared as parsed, since GTK may spell the modifiers in another order.
     guint k1 = 0, k2 = 0;
     GdkModifierType m1{}, m2{};
-    if (accels && accels[0]) EXPECT_TRUE(gtk_accelerator_parse(accels[0], &k1, &m1));
-    if (c.accel) EXPECT_TRUE(gtk_accelerator_parse(c.accel, &k2, &m2));
+    if (accels && accels[0]) {
+      EXPECT_TRUE(gtk_accelerator_parse(accels[0], &k1, &m1));
+    }
+    if (c.accel) {
+      EXPECT_TRUE(gtk_accelerator_parse(c.accel, &k2, &m2));
+    }
     EXPECT_EQ(std::pair(k1, m1), std::pair(k2, m2));
     g_strfreev(accels);
   }
