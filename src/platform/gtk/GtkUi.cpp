@@ -21,7 +21,10 @@ void installCss() {
   if (done) return;
   done = true;
   GtkCssProvider* css = gtk_css_provider_new();
-  gtk_css_provider_load_from_data(css, "window.quarn-main { background-color: rgb(22,22,22); }",
+  gtk_css_provider_load_from_data(css,
+                                  "window.quarn-main { background-color: rgb(22,22,22); }"
+                                  // The menu bar lies on that dark background: keep it legible.
+                                  "window.quarn-main menubar { background-color: @theme_bg_color; }",
                                   -1);
   gtk_style_context_add_provider_for_display(gdk_display_get_default(), GTK_STYLE_PROVIDER(css),
                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
