@@ -1,6 +1,7 @@
 #include <glib.h>
 
 #include <filesystem>
+#include <map>
 #include <system_error>
 
 #include "app/AppDelegate.h"
@@ -78,26 +79,20 @@ void AppDelegate::buildMainMenu() {
 }
 
 void AppDelegate::onMenuAction(const std::string& action) {
-  if (action == "showAbout")
-    showAbout();
-  else if (action == "replayIntro")
-    replayIntro();
-  else if (action == "toggleIntro")
-    toggleIntro();
-  else if (action == "toggleIntroSound")
-    toggleIntroSound();
-  else if (action == "openHQ")
-    openHQ();
-  else if (action == "openStudio")
-    openStudio();
-  else if (action == "openExports")
-    openExports();
-  else if (action == "restartService")
-    restartService();
-  else if (action == "quitAndStop")
-    quitAndStop();
-  else if (action == "reloadWeb")
-    reloadWeb();
+  using Command = void (AppDelegate::*)();
+  static const std::map<std::string, Command> commands = {
+      {"showAbout", &AppDelegate::showAbout},
+      {"replayIntro", &AppDelegate::replayIntro},
+      {"toggleIntro", &AppDelegate::toggleIntro},
+      {"toggleIntroSound", &AppDelegate::toggleIntroSound},
+      {"openHQ", &AppDelegate::openHQ},
+      {"openStudio", &AppDelegate::openStudio},
+      {"openExports", &AppDelegate::openExports},
+      {"restartService", &AppDelegate::restartService},
+      {"quitAndStop", &AppDelegate::quitAndStop},
+      {"reloadWeb", &AppDelegate::reloadWeb},
+  };
+  if (auto it = commands.find(action); it != commands.end()) (this->*it->second)();
 }
 
 void AppDelegate::reloadWeb() {

@@ -22,6 +22,11 @@ std::unique_ptr<service::ServiceManager> managerOf(AppDelegate& d) {
       d.plistPath());
 }
 
+// Every tool run of the service manager goes through launchctl(), bounded in time.
+auto toolOf(AppDelegate& d) {
+  return [&d](const std::vector<std::string>& args) { return d.launchctl(args); };
+}
+
 }  // namespace
 
 std::string AppDelegate::quarnDir() {
@@ -43,7 +48,7 @@ std::string AppDelegate::uid() {
 }
 
 void AppDelegate::installAgent() {
-  managerOf(*this)->install([this](const std::vector<std::string>& a) { return launchctl(a); });
+  managerOf(*this)->install(toolOf(*this));
 }
 
 int AppDelegate::launchctl(const std::vector<std::string>& args) {
@@ -85,7 +90,7 @@ void AppDelegate::ensureService(std::function<void(bool)> done) {
 }
 
 void AppDelegate::restartService() {
-  managerOf(*this)->restart([this](const std::vector<std::string>& a) { return launchctl(a); });
+  managerOf(*this)->restart(toolOf(*this));
   waitForServer(kStartTries, [this](bool up) {
     if (up && web) web->reload();
   });
@@ -100,7 +105,7 @@ void AppDelegate::quitAndStop() {
   spec.buttons = {"Stop and quit", "Cancel"};
   platform.ui.alert(spec, [this](int answer) {
     if (answer != kAlertFirstButton) return;
-    managerOf(*this)->stop([this](const std::vector<std::string>& a) { return launchctl(a); });
+    managerOf(*this)->stop(toolOf(*this));
     platform.ui.quit();
   });
 }

@@ -18,6 +18,13 @@ void removeIfEmpty(const std::string& path) {
     files::remove(path);
 }
 
+// Shown after the engine's callback has returned, never from inside it.
+void showDownloadFailed(AppDelegate& app, const std::string& error) {
+  app.platform.loop.post([&app, error] {
+    app.platform.ui.alert({"Download failed", error, {}}, [](int) {});
+  });
+}
+
 }  // namespace
 
 bool AppDelegate::allowNavigation(bool mainView, const std::optional<std::string>& url) {
@@ -54,10 +61,7 @@ std::string AppDelegate::downloadDestination(DownloadId id, const std::string& s
   auto claim = web::claimFile(dir, web::safeFileName(suggestedName));
   if (!claim.path) {
     downloads.erase(id);
-    // Shown after the engine's callback has returned, never from inside it.
-    platform.loop.post([this, error = claim.error] {
-      platform.ui.alert({"Download failed", error, {}}, [](int) {});
-    });
+    showDownloadFailed(*this, claim.error);
     return {};
   }
   downloads[id] = *claim.path;
@@ -77,9 +81,7 @@ void AppDelegate::onDownloadFailed(DownloadId id, const std::string& error) {
     removeIfEmpty(it->second);
     downloads.erase(it);
   }
-  platform.loop.post([this, error] {
-    platform.ui.alert({"Download failed", error, {}}, [](int) {});
-  });
+  showDownloadFailed(*this, error);
 }
 
 void AppDelegate::onScriptAlert(const std::string& message, std::function<void()> done) {
