@@ -1,46 +1,31 @@
 #include "app/AppDelegate.h"
 
-#include "app/Globals.h"
-#include "app/Url.h"
-#include "server/SuiteServer.h"
-
 namespace qm {
 
 AppDelegate::AppDelegate(Platform& p)
-    : platform(p), introSound(p.sound, p.settings, p.bundle, p.loop, p.clock, p.args) {}
-
-AppDelegate::~AppDelegate() = default;
-
-const char* AppDelegate::placeholderPage() {
-  return "<body style='font:15px -apple-system;background:Canvas;color:GrayText;display:flex;"
-         "align-items:center;justify-content:center;height:90vh'>Quillmarsh Quarn<br><span "
-         "style='font-size:12px'>&nbsp;Starting\u2026</span></body>";
-}
+    : platform_(p),
+      window_(p.ui, p.clock),
+      intro_(window_, p.ui, p.loop, p.clock, p.settings, p.bundle, p.sound, p.args),
+      service_(p.http, p.loop, p.bundle, p.tools, p.ui, server_),
+      poller_(p.http, p.loop, p.notifier, server_, window_),
+      content_(p.desktop, p.ui, p.loop, server_),
+      flow_(p.http, p.bundle, server_, window_, intro_, service_, poller_),
+      menu_(p.ui, p.desktop) {}
 
 void AppDelegate::applicationDidFinishLaunching() {
   buildMainMenu();
   buildWindow();
-  platform.notifier.requestPermission();
-  SuiteServer::resolve(platform.http, platform.bundle, PORT, "/static/icon.png",
-                       [this](std::optional<std::string> host) { connectCompleted(host); });
-  poller = platform.loop.every(60.0, [this] { poll(); });
+  platform_.notifier.requestPermission();
+  flow_.connect();
+  poller_.start();
 }
 
 void AppDelegate::buildWindow() {
-  window = platform.ui.createMainWindow(*this);
-  web = &window->web();
-  suiteSession = std::make_unique<SuiteSession>(window->cookies(), platform.clock);
-  if (introOn()) startIntro();
-  web->loadHtml(placeholderPage());
-  window->present();
-}
-
-void AppDelegate::applicationDidBecomeActive() {
-  if (!suiteSession || !web) return;
-  if (urlHost(web->uri()) != urlHost(BASE)) return;
-  suiteSession->adopt([this](bool changed) {
-    if (changed) web->reload();
-  });
+  window_.build({content_, content_,
+                 [this](const ScriptMessage& body) { onScriptMessage("qmserver", body); }});
+  if (intro_.introOn()) intro_.startIntro();
+  window_.showPlaceholder();
+  window_.present();
 }
 
 bool AppDelegate::applicationShouldHandleReopen() {
@@ -48,8 +33,27 @@ bool AppDelegate::applicationShouldHandleReopen() {
   return true;
 }
 
-void AppDelegate::showWindow() {
-  if (window) window->present();
+void AppDelegate::buildMainMenu() {
+  menu_.buildMainMenu(intro_.introOn(), intro_.introSoundOn(),
+                      {
+                          {"showAbout", [this] { showAbout(); }},
+                          {"replayIntro", [this] { replayIntro(); }},
+                          {"toggleIntro", [this] { toggleIntro(); }},
+                          {"toggleIntroSound", [this] { toggleIntroSound(); }},
+                          {"openHQ", [this] { openHQ(); }},
+                          {"openStudio", [this] { openStudio(); }},
+                          {"openExports", [this] { openExports(); }},
+                          {"restartService", [this] { restartService(); }},
+                          {"quitAndStop", [this] { quitAndStop(); }},
+                          {"reloadWeb", [this] { reloadWeb(); }},
+                      });
+}
+
+void AppDelegate::onScriptMessage(const std::string& channel, const ScriptMessage& body) {
+  if (channel == "qmserver")
+    flow_.onServerMessage(body);
+  else if (channel == "qm")
+    intro_.onIntroMessage(body);
 }
 
 }  // namespace qm

@@ -1,104 +1,127 @@
 #pragma once
-// The one owner of the application's long-lived state. Each subsystem implements its own
-// operations of this class in its own folder; everything runs on the main thread.
+// The object the platform calls. It keeps the operations the app is known by, each handed to
+// the controller that owns the state it touches; everything runs on the main thread.
 
-#include <cstdint>
 #include <functional>
-#include <map>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "intro/IntroSound.h"
+#include "app/MainWindowController.h"
+#include "app/Menu.h"
+#include "intro/IntroOverlay.h"
 #include "platform/Platform.h"
-#include "session/SuiteSession.h"
+#include "poller/Poller.h"
+#include "server/ConnectionFlow.h"
+#include "server/ServerInUse.h"
+#include "service/ServiceControl.h"
+#include "web/WebContent.h"
 
 namespace qm {
 
-class AppDelegate : public WebEvents {
+class AppDelegate {
  public:
   explicit AppDelegate(Platform& platform);
-  ~AppDelegate() override;
+  AppDelegate(const AppDelegate&) = delete;
+  AppDelegate& operator=(const AppDelegate&) = delete;
 
-  // --- Application shell (app/AppDelegate.cpp)
+  // --- Application shell
   void applicationDidFinishLaunching();
-  void applicationDidBecomeActive();
+  void applicationDidBecomeActive() { window_.becameActive(server_.BASE()); }
   // The app was started again while running: same effect as showWindow.
   bool applicationShouldHandleReopen();
-  void showWindow();
+  void showWindow() { window_.present(); }
   void buildWindow();
-  static const char* placeholderPage();
+  static const char* placeholderPage() { return MainWindowController::placeholderPage(); }
 
-  // --- Menu (app/Menu.cpp)
+  // --- Menu
   void buildMainMenu();
-  // Delegate menu items arrive here by action name.
-  void onMenuAction(const std::string& action);
-  void reloadWeb();
-  void openHQ();
-  void openStudio();
-  void openExports();
-  void showAbout();
+  void onMenuAction(const std::string& action) { menu_.onMenuAction(action); }
+  void reloadWeb() { window_.reloadFromOrigin(); }
+  void openHQ() { menu_.openHQ(); }
+  void openStudio() { menu_.openStudio(); }
+  void openExports() { menu_.openExports(service_.quarnDir()); }
+  void showAbout() { menu_.showAbout(); }
 
-  // --- Local service (service/ServiceControl.cpp)
-  std::string quarnDir();
-  std::string python();
-  std::string plistPath();
-  std::string uid();
-  void installAgent();
-  int launchctl(const std::vector<std::string>& args);
-  void ping(std::function<void(bool)> done);
-  void waitForServer(int tries, std::function<void(bool)> done);
-  void ensureService(std::function<void(bool)> done);
-  void restartService();
-  void quitAndStop();
+  // --- Local service
+  std::string quarnDir() { return service_.quarnDir(); }
+  std::string python() { return service_.python(); }
+  std::string plistPath() { return service_.plistPath(); }
+  std::string uid() { return service_.uid(); }
+  void installAgent() { service_.installAgent(); }
+  int launchctl(const std::vector<std::string>& args) { return service_.launchctl(args); }
+  void ping(std::function<void(bool)> done) { service_.ping(std::move(done)); }
+  void waitForServer(int tries, std::function<void(bool)> done) {
+    service_.waitForServer(tries, std::move(done));
+  }
+  void ensureService(std::function<void(bool)> done) { service_.ensureService(std::move(done)); }
+  void restartService() {
+    service_.restartService([this] { window_.reload(); });
+  }
+  void quitAndStop() { service_.quitAndStop(); }
 
-  // --- Connection flow (server/ConnectionFlow.cpp)
-  void connect();
-  void connectCompleted(const std::optional<std::string>& host);
-  void use(const std::string& host);
-  void showMessage(const std::string& text);
-  void onScriptMessage(const std::string& channel, const std::optional<std::string>& body) override;
+  // --- Connection flow
+  void connect() { flow_.connect(); }
+  void connectCompleted(const std::optional<std::string>& host) { flow_.connectCompleted(host); }
+  void use(const std::string& host) { flow_.use(host); }
+  void showMessage(const std::string& text) { flow_.showMessage(text); }
+  // A page's message on "qmserver" (the connect page) or "qm" (the intro page).
+  void onScriptMessage(const std::string& channel, const ScriptMessage& body);
 
-  // --- Intro (intro/IntroOverlay.cpp)
-  bool introOn();
-  void startIntro();
-  void endIntro();
-  void onIntroLoadFinished(IntroView& view) override;
-  void replayIntro();
-  void toggleIntro();
-  void toggleIntroSound();
+  // --- Intro
+  bool introOn() { return intro_.introOn(); }
+  void startIntro() { intro_.startIntro(); }
+  void endIntro() { intro_.endIntro(); }
+  void onIntroLoadFinished(IntroView& view) { intro_.onIntroLoadFinished(view); }
+  void replayIntro() { intro_.replayIntro(); }
+  void toggleIntro() { intro_.toggleIntro(); }
+  void toggleIntroSound() { intro_.toggleIntroSound(); }
 
-  // --- Web content (web/WebContent.cpp)
-  bool allowNavigation(bool mainView, const std::optional<std::string>& url) override;
-  ResponsePolicy decideResponse(const std::string& contentDisposition,
-                                bool canShowMimeType) override;
-  void onNewWindowRequest(const std::optional<std::string>& url) override;
-  std::string downloadDestination(DownloadId id, const std::string& suggestedName) override;
-  void onDownloadFinished(DownloadId id) override;
-  void onDownloadFailed(DownloadId id, const std::string& error) override;
-  void onScriptAlert(const std::string& message, std::function<void()> done) override;
-  void onScriptConfirm(const std::string& message, std::function<void(bool)> done) override;
+  // --- Web content
+  bool allowNavigation(bool mainView, const std::optional<std::string>& url) {
+    return content_.allowNavigation(mainView, url);
+  }
+  ResponsePolicy decideResponse(const std::string& disposition, bool canShowMimeType) {
+    return content_.decideResponse(disposition, canShowMimeType);
+  }
+  void onNewWindowRequest(const std::optional<std::string>& url) {
+    content_.onNewWindowRequest(url);
+  }
+  std::string downloadDestination(DownloadId id, const std::string& suggestedName) {
+    return content_.downloadDestination(id, suggestedName);
+  }
+  void onDownloadFinished(DownloadId id) { content_.onDownloadFinished(id); }
+  void onDownloadFailed(DownloadId id, const std::string& error) {
+    content_.onDownloadFailed(id, error);
+  }
+  void onScriptAlert(const std::string& message, std::function<void()> done) {
+    content_.onScriptAlert(message, std::move(done));
+  }
+  void onScriptConfirm(const std::string& message, std::function<void(bool)> done) {
+    content_.onScriptConfirm(message, std::move(done));
+  }
 
-  // --- Poller (poller/Poller.cpp)
-  void poll();
-  void notify(const std::string& title, const std::string& body);
+  // --- Poller
+  void poll() { poller_.poll(); }
+  void notify(const std::string& title, const std::string& body) { poller_.notify(title, body); }
 
-  // --- State, in the order the application owns it
-  Platform& platform;
-  std::unique_ptr<MainWindow> window;
-  WebView* web = nullptr;
-  std::unique_ptr<IntroView> intro;
-  bool introReady = false;
-  std::optional<TimerId> poller;
-  IntroSound introSound;
-  std::unique_ptr<SuiteSession> suiteSession;
-  std::map<DownloadId, std::string> downloads;
-  std::int64_t lastBad = -1;
+  // --- Read-only state, for whoever watches the app (tests, the platform)
+  const ServerInUse& server() const { return server_; }
+  const MainWindowController& window() const { return window_; }
+  const IntroOverlay& intro() const { return intro_; }
+  const StatusPoller& poller() const { return poller_; }
+  const WebContent& content() const { return content_; }
 
  private:
-  // Intro views fading out; each is removed when its fade ends.
-  std::vector<std::unique_ptr<IntroView>> fading_;
+  Platform& platform_;
+  ServerInUse server_;
+  MainWindowController window_;
+  IntroOverlay intro_;
+  ServiceControl service_;
+  StatusPoller poller_;
+  WebContent content_;
+  ConnectionFlow flow_;
+  MenuController menu_;
 };
 
 }  // namespace qm

@@ -1,12 +1,11 @@
-#include <glib.h>
+#include "app/Menu.h"
 
 #include <filesystem>
-#include <map>
 #include <system_error>
 
-#include "app/AppDelegate.h"
-#include "app/Globals.h"
+#include "app/Constants.h"
 #include "app/Paths.h"
+#include "platform/glib/Handle.h"
 
 namespace qm {
 
@@ -33,9 +32,19 @@ std::string standardize(std::string path) {
   return out;
 }
 
+void launchSibling(Desktop& desktop, int port) {
+  if (auto app = suiteAppOnPort(port)) desktop.launchApp(std::string(*app));
+}
+
 }  // namespace
 
-void AppDelegate::buildMainMenu() {
+MenuController::MenuController(Ui& ui, Desktop& desktop) : ui_(ui), desktop_(desktop) {}
+
+MenuController::~MenuController() {
+  if (installed_) ui_.installMenu({}, nullptr);
+}
+
+std::vector<Menu> MenuController::mainMenu(bool showIntro, bool introSound) {
   Menu app;
   app.items = {
       item("About Quillmarsh Quarn", "showAbout", "", true),
@@ -54,8 +63,8 @@ void AppDelegate::buildMainMenu() {
       item("Quit Quillmarsh Quarn", "terminate", "<Control>q", false),
       item("Stop Quarn Service and Quit\u2026", "quitAndStop", "", true),
   };
-  app.items[3].state = introOn();
-  app.items[4].state = introSound.enabled();
+  app.items[3].state = showIntro;
+  app.items[4].state = introSound;
 
   Menu edit{"Edit",
             {
@@ -73,61 +82,43 @@ void AppDelegate::buildMainMenu() {
                item("Minimize", "minimize", "<Control>m", false),
                item("Close", "close", "<Control>w", false),
            }};
-
-  platform.ui.installMenu({app, edit, view, win},
-                          [this](const std::string& action) { onMenuAction(action); });
+  return {app, edit, view, win};
 }
 
-void AppDelegate::onMenuAction(const std::string& action) {
-  using Command = void (AppDelegate::*)();
-  static const std::map<std::string, Command> commands = {
-      {"showAbout", &AppDelegate::showAbout},
-      {"replayIntro", &AppDelegate::replayIntro},
-      {"toggleIntro", &AppDelegate::toggleIntro},
-      {"toggleIntroSound", &AppDelegate::toggleIntroSound},
-      {"openHQ", &AppDelegate::openHQ},
-      {"openStudio", &AppDelegate::openStudio},
-      {"openExports", &AppDelegate::openExports},
-      {"restartService", &AppDelegate::restartService},
-      {"quitAndStop", &AppDelegate::quitAndStop},
-      {"reloadWeb", &AppDelegate::reloadWeb},
-  };
-  if (auto it = commands.find(action); it != commands.end()) (this->*it->second)();
+void MenuController::buildMainMenu(bool showIntro, bool introSound, Commands commands) {
+  commands_ = std::move(commands);
+  ui_.installMenu(mainMenu(showIntro, introSound),
+                  [this](const std::string& action) { onMenuAction(action); });
+  installed_ = true;
 }
 
-void AppDelegate::reloadWeb() {
-  if (web) web->reloadFromOrigin();
+void MenuController::onMenuAction(const std::string& action) {
+  if (auto it = commands_.find(action); it != commands_.end() && it->second) it->second();
 }
 
-void AppDelegate::openHQ() {
-  if (auto it = SUITE_APPS.find(8787); it != SUITE_APPS.end())
-    platform.desktop.launchApp(it->second);
+void MenuController::openHQ() {
+  launchSibling(desktop_, 8787);
 }
 
-void AppDelegate::openStudio() {
-  if (auto it = SUITE_APPS.find(8790); it != SUITE_APPS.end())
-    platform.desktop.launchApp(it->second);
+void MenuController::openStudio() {
+  launchSibling(desktop_, 8790);
 }
 
-void AppDelegate::openExports() {
-  std::string dir = standardize(quarnDir() + "/../Dashboard Versions");
+void MenuController::openExports(const std::string& quarnDir) {
+  std::string dir = standardize(quarnDir + "/../Dashboard Versions");
   // Only a folder: a file of that name would be handed to whatever application opens it.
   std::error_code ec;
   if (!std::filesystem::is_directory(dir, ec)) return;
-  gchar* uri = g_filename_to_uri(dir.c_str(), nullptr, nullptr);
-  if (!uri) return;
-  std::string u = uri;
-  g_free(uri);
-  platform.desktop.openUri(u);
+  GCharPtr uri(g_filename_to_uri(dir.c_str(), nullptr, nullptr));
+  if (uri) desktop_.openUri(uri.get());
 }
 
-void AppDelegate::showAbout() {
-  platform.ui.showAbout(
-      "Quillmarsh Quarn",
-      "People, permissions, security, confidentiality and software archives. Part of the "
-      "Quillmarsh Development Suite.\n"
-      "Works with the suite server on this computer or on the Quillmarsh Mac.\n"
-      "Shares its sign-in with Quillmarsh HQ and Quillmarsh Studio.");
+void MenuController::showAbout() {
+  ui_.showAbout(kAppName,
+                "People, permissions, security, confidentiality and software archives. Part of the "
+                "Quillmarsh Development Suite.\n"
+                "Works with the suite server on this computer or on the Quillmarsh Mac.\n"
+                "Shares its sign-in with Quillmarsh HQ and Quillmarsh Studio.");
 }
 
 }  // namespace qm

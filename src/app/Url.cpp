@@ -2,17 +2,18 @@
 
 #include <glib.h>
 
+#include "platform/glib/Handle.h"
+
 namespace qm {
 
 std::optional<UrlParts> parseUrl(const std::string& url) {
   if (url.find('\0') != std::string::npos) return std::nullopt;
-  GUri* uri = g_uri_parse(url.c_str(), G_URI_FLAGS_NONE, nullptr);
+  Owned<GUri> uri(g_uri_parse(url.c_str(), G_URI_FLAGS_NONE, nullptr));
   if (!uri) return std::nullopt;
   UrlParts parts;
-  if (const char* s = g_uri_get_scheme(uri)) parts.scheme = s;
-  if (const char* h = g_uri_get_host(uri); h && *h) parts.host = h;
-  if (int port = g_uri_get_port(uri); port >= 0) parts.port = port;
-  g_uri_unref(uri);
+  if (const char* s = g_uri_get_scheme(uri.get())) parts.scheme = s;
+  if (const char* h = g_uri_get_host(uri.get()); h && *h) parts.host = h;
+  if (int port = g_uri_get_port(uri.get()); port >= 0) parts.port = port;
   return parts;
 }
 

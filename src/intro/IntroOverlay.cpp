@@ -1,34 +1,49 @@
-#include <algorithm>
-#include <memory>
+#include "intro/IntroOverlay.h"
 
-#include "app/AppDelegate.h"
+#include <algorithm>
 
 namespace qm {
 
 namespace {
 constexpr double kIntroGuardSeconds = 25.0;
 constexpr double kIntroFadeSeconds = 0.45;
+constexpr const char* kReadyScript = "window.qmReady && qmReady()";
 }  // namespace
 
-bool AppDelegate::introOn() {
-  return platform.settings.getBool("showIntro").value_or(true);
+IntroOverlay::IntroOverlay(MainWindowController& window, Ui& ui, MainLoop& loop, Clock& clock,
+                           Settings& settings, Bundle& bundle, SoundPlayer& player,
+                           std::vector<std::string> args)
+    : window_(window),
+      ui_(ui),
+      loop_(loop),
+      settings_(settings),
+      bundle_(bundle),
+      introSound_(player, settings, bundle, loop_, clock, std::move(args)) {}
+
+IntroOverlay::~IntroOverlay() {
+  if (intro_) intro_->remove();
+  for (auto& view : fading_) view->remove();
 }
 
-void AppDelegate::startIntro() {
+bool IntroOverlay::introOn() {
+  return settings_.getBool("showIntro").value_or(true);
+}
+
+void IntroOverlay::startIntro() {
   // Never drop a view that is still on screen without taking it off first.
-  if (intro || !window) return;
-  auto page = platform.bundle.resource("intro.html");
+  if (intro_) return;
+  auto page = bundle_.resource("intro.html");
   if (!page) return;
-  intro = window->createIntroView(*page, *this);
-  if (!intro) return;
+  intro_ = window_.createIntroView(*page, *this);
+  if (!intro_) return;
   // Not tied to this view: whatever intro is on screen when it fires is ended.
-  platform.loop.after(kIntroGuardSeconds, [this] { endIntro(); });
+  loop_.after(kIntroGuardSeconds, [this] { endIntro(); });
 }
 
-void AppDelegate::endIntro() {
-  if (!intro) return;
-  IntroView* view = intro.get();
-  fading_.push_back(std::move(intro));
+void IntroOverlay::endIntro() {
+  if (!intro_) return;
+  IntroView* view = intro_.get();
+  fading_.push_back(std::move(intro_));
   view->fadeOut(kIntroFadeSeconds, [this, view] {
     auto it = std::find_if(fading_.begin(), fading_.end(),
                            [view](const auto& v) { return v.get() == view; });
@@ -37,28 +52,43 @@ void AppDelegate::endIntro() {
     fading_.erase(it);
     done->remove();
     // Destroyed once the view's own callback has returned.
-    platform.loop.post([done] {});
+    loop_.post([done] {});
   });
 }
 
-void AppDelegate::onIntroLoadFinished(IntroView& view) {
-  if (intro && intro.get() == &view && introReady) view.evaluate("window.qmReady && qmReady()");
-}
-
-void AppDelegate::replayIntro() {
-  if (intro || !window) return;
-  window->present();
+void IntroOverlay::replayIntro() {
+  if (intro_ || !window_.web()) return;
+  window_.present();
   startIntro();
 }
 
-void AppDelegate::toggleIntro() {
-  platform.settings.setBool("showIntro", !introOn());
-  platform.ui.setMenuItemState("toggleIntro", introOn());
+void IntroOverlay::toggleIntro() {
+  settings_.setBool("showIntro", !introOn());
+  ui_.setMenuItemState("toggleIntro", introOn());
 }
 
-void AppDelegate::toggleIntroSound() {
-  introSound.setEnabled(!introSound.enabled());
-  platform.ui.setMenuItemState("toggleIntroSound", introSound.enabled());
+void IntroOverlay::toggleIntroSound() {
+  introSound_.setEnabled(!introSound_.enabled());
+  ui_.setMenuItemState("toggleIntroSound", introSound_.enabled());
+}
+
+void IntroOverlay::uiLoading() {
+  introReady_ = true;
+  if (intro_) intro_->evaluate(kReadyScript);
+}
+
+void IntroOverlay::onIntroMessage(const ScriptMessage& body) {
+  if (!body) return;
+  if (*body == "start") {
+    introSound_.play();
+  } else if (*body == "finished") {
+    introSound_.fadeOut();
+    endIntro();
+  }
+}
+
+void IntroOverlay::onIntroLoadFinished(IntroView& view) {
+  if (intro_.get() == &view && introReady_) view.evaluate(kReadyScript);
 }
 
 }  // namespace qm

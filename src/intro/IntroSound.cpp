@@ -56,6 +56,10 @@ IntroSound::IntroSound(SoundPlayer& player, Settings& settings, Bundle& bundle, 
     if (a == "--qm-ensemble") ensemble_ = true;
 }
 
+IntroSound::~IntroSound() {
+  cancelFade();
+}
+
 bool IntroSound::enabled() {
   return settings_.getBool("introSound").value_or(true);
 }

@@ -16,6 +16,9 @@ class IntroSound {
  public:
   IntroSound(SoundPlayer& player, Settings& settings, Bundle& bundle, MainLoop& loop, Clock& clock,
              std::vector<std::string> args);
+  ~IntroSound();
+  IntroSound(const IntroSound&) = delete;
+  IntroSound& operator=(const IntroSound&) = delete;
 
   void play();
   void fadeOut(double seconds = 0.5);

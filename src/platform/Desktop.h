@@ -27,8 +27,8 @@ class Notifier {
  public:
   virtual ~Notifier() = default;
   virtual void requestPermission() = 0;
-  // Posts a notification with the default sound; `id` is unique per notification.
-  virtual void post(const std::string& id, const std::string& title, const std::string& body) = 0;
+  // Posts a notification with the default sound.
+  virtual void post(const std::string& title, const std::string& body) = 0;
   // Shows the count on the launcher icon; none removes the badge.
   virtual void setBadge(std::optional<std::int64_t> count) = 0;
 };

@@ -21,9 +21,10 @@ class MainWindow {
   virtual void present() = 0;
   virtual void minimize() = 0;
   // Lays a new transparent intro view over the main web view and loads the page at `htmlPath`
-  // with read access to its folder. Its "qm" messages and its load finishing go to `events`.
+  // with read access to its folder. Its "qm" messages and its load finishing go to `events`;
+  // its navigations and responses to the main view's content events.
   virtual std::unique_ptr<IntroView> createIntroView(const std::string& htmlPath,
-                                                     WebEvents& events) = 0;
+                                                     IntroEvents& events) = 0;
 };
 
 struct MenuItem {
@@ -52,10 +53,12 @@ constexpr int kAlertFirstButton = 1000;
 class Ui {
  public:
   virtual ~Ui() = default;
-  // Creates the main window with its web view; the window is not shown yet. Messages to
-  // "qmserver", policy decisions, downloads and script panels of the main view go to `events`.
-  virtual std::unique_ptr<MainWindow> createMainWindow(WebEvents& events) = 0;
-  // Installs the menu bar. Delegate items call onAction with their action name.
+  // Creates the main window with its web view; the window is not shown yet. The main view's
+  // messages, policy decisions, downloads and script panels go to `events` until the window
+  // is destroyed.
+  virtual std::unique_ptr<MainWindow> createMainWindow(MainViewEvents events) = 0;
+  // Installs the menu bar, replacing the menu and actions installed before; an empty list
+  // removes them. Delegate items call onAction with their action name.
   virtual void installMenu(const std::vector<Menu>& menus,
                            std::function<void(const std::string&)> onAction) = 0;
   virtual void setMenuItemState(const std::string& action, bool on) = 0;

@@ -22,13 +22,14 @@ class WebView {
   virtual void reloadFromOrigin() = 0;
   // The address of the page shown now, if any.
   virtual std::optional<std::string> uri() const = 0;
-  // Runs a script in the page; result and errors are ignored.
-  virtual void evaluate(const std::string& script) = 0;
 };
 
 // The transparent intro view lying on top of the main web view.
-class IntroView : public WebView {
+class IntroView {
  public:
+  virtual ~IntroView() = default;
+  // Runs a script in the page; result and errors are ignored.
+  virtual void evaluate(const std::string& script) = 0;
   // Animates the view's opacity to 0 over `seconds`, then calls done.
   virtual void fadeOut(double seconds, std::function<void()> done) = 0;
   // Unregisters the "qm" channel and takes the view off the window. Nothing may be called
@@ -64,14 +65,14 @@ enum class ResponsePolicy { Allow, Download };
 
 using DownloadId = std::uint64_t;
 
-// Implemented by the application; the web engine calls these on the main thread.
-class WebEvents {
+// A string posted by a page to a script channel; absent when the page posted something else.
+using ScriptMessage = std::optional<std::string>;
+
+// What the pages of the web views ask of the application; the engine calls these on the main
+// thread.
+class ContentEvents {
  public:
-  virtual ~WebEvents() = default;
-  // A message posted by a page to channel "qmserver" (main view) or "qm" (intro view). The body
-  // is absent when the page posted something that is not a string.
-  virtual void onScriptMessage(const std::string& channel,
-                               const std::optional<std::string>& body) = 0;
+  virtual ~ContentEvents() = default;
   // Navigation action policy; returns true to allow, false to cancel.
   virtual bool allowNavigation(bool mainView, const std::optional<std::string>& url) = 0;
   // Response policy; contentDisposition is empty when absent or not HTTP.
@@ -79,17 +80,37 @@ class WebEvents {
                                         bool canShowMimeType) = 0;
   // A page asked for a new window; no web view is ever created for it.
   virtual void onNewWindowRequest(const std::optional<std::string>& url) = 0;
-  // The intro view finished loading its page.
-  virtual void onIntroLoadFinished(IntroView& view) = 0;
-  // Downloads. The destination is a full path the engine writes to; the file at that path
-  // belongs to the download (it may have been created empty to reserve the name). An empty
-  // path cancels the download.
-  virtual std::string downloadDestination(DownloadId id, const std::string& suggestedName) = 0;
-  virtual void onDownloadFinished(DownloadId id) = 0;
-  virtual void onDownloadFailed(DownloadId id, const std::string& error) = 0;
   // Page script panels; each completion is called exactly once.
   virtual void onScriptAlert(const std::string& message, std::function<void()> done) = 0;
   virtual void onScriptConfirm(const std::string& message, std::function<void(bool)> done) = 0;
+};
+
+// The downloads of the web views' network session.
+class DownloadEvents {
+ public:
+  virtual ~DownloadEvents() = default;
+  // The destination is a full path the engine writes to; the file at that path belongs to the
+  // download (it may have been created empty to reserve the name). An empty path cancels the
+  // download.
+  virtual std::string downloadDestination(DownloadId id, const std::string& suggestedName) = 0;
+  virtual void onDownloadFinished(DownloadId id) = 0;
+  virtual void onDownloadFailed(DownloadId id, const std::string& error) = 0;
+};
+
+// The intro view's page: its "qm" messages and the end of its load.
+class IntroEvents {
+ public:
+  virtual ~IntroEvents() = default;
+  virtual void onIntroMessage(const ScriptMessage& body) = 0;
+  virtual void onIntroLoadFinished(IntroView& view) = 0;
+};
+
+// Everything the main view reports, handed over when the window is made.
+struct MainViewEvents {
+  ContentEvents& content;
+  DownloadEvents& downloads;
+  // Messages posted to the "qmserver" channel.
+  std::function<void(const ScriptMessage&)> onServerMessage;
 };
 
 }  // namespace qm

@@ -4,6 +4,7 @@
 #include <memory>
 #include <utility>
 
+#include "app/Constants.h"
 #include "app/Files.h"
 #include "app/Markup.h"
 #include "app/Paths.h"
@@ -12,8 +13,6 @@
 namespace qm::SuiteServer {
 
 namespace {
-
-const char* const kLocal = "127.0.0.1";
 
 // Length of the UTF-8 white-space character at s[i], or 0. Typed and pasted text may carry
 // no-break and other Unicode spaces; line ends only count when asked for.
@@ -177,7 +176,7 @@ std::string base(const std::string& host, int port) {
 }
 
 std::vector<std::string> candidates(Bundle& bundle) {
-  std::vector<std::string> list{kLocal};
+  std::vector<std::string> list{kLocalHost};
   std::vector<std::string> extra;
   if (auto remembered = saved()) extra.push_back(*remembered);
   for (auto& h : builtIn(bundle)) extra.push_back(h);
@@ -207,7 +206,7 @@ void resolve(Http& http, Bundle& bundle, int port, const std::string& probe,
     }
     HttpRequest request;
     request.url = *url;
-    request.timeoutSeconds = host == kLocal ? 1.0 : 3.0;
+    request.timeoutSeconds = host == kLocalHost ? 1.0 : 3.0;
     request.wantBody = false;
     // The Http port never completes inside get(), so the table is complete before any answer.
     call->ids[i] = http.get(request, [call, i](HttpResponse r) {

@@ -1,7 +1,8 @@
+#include "service/ServiceControl.h"
+
 #include <unistd.h>
 
-#include "app/AppDelegate.h"
-#include "app/Globals.h"
+#include "app/Constants.h"
 #include "app/Paths.h"
 #include "service/ServiceManager.h"
 
@@ -9,67 +10,66 @@ namespace qm {
 
 namespace {
 
-constexpr const char* kProbePath = "/static/icon.png";
 constexpr double kProbeTimeout = 1.5;
 constexpr double kProbePause = 0.5;
 constexpr int kStartTries = 40;
 constexpr double kToolTimeout = 30;
 
-std::unique_ptr<service::ServiceManager> managerOf(AppDelegate& d) {
-  service::Agent agent{AGENT_LABEL, d.quarnDir(), d.python(), d.uid()};
-  return service::makeServiceManager(
-      service::backendFor(d.platform.bundle.infoString("QMServiceManager")), std::move(agent),
-      d.plistPath());
-}
-
-// Every tool run of the service manager goes through launchctl(), bounded in time.
-auto toolOf(AppDelegate& d) {
-  return [&d](const std::vector<std::string>& args) { return d.launchctl(args); };
-}
-
 }  // namespace
 
-std::string AppDelegate::quarnDir() {
-  if (auto v = platform.bundle.infoString("QMQuarnDir")) return *v;
+ServiceControl::ServiceControl(Http& http, MainLoop& loop, Bundle& bundle, ToolRunner& tools,
+                               Ui& ui, const ServerInUse& server)
+    : bundle_(bundle), tools_(tools), ui_(ui), server_(server), http_(http), loop_(loop) {}
+
+std::string ServiceControl::quarnDir() {
+  if (auto v = bundle_.infoString("QMQuarnDir")) return *v;
   return service::expandTilde("~/Desktop/Quillmarsh/quarn", paths::home());
 }
 
-std::string AppDelegate::python() {
-  if (auto v = platform.bundle.infoString("QMPython")) return *v;
+std::string ServiceControl::python() {
+  if (auto v = bundle_.infoString("QMPython")) return *v;
   return quarnDir() + "/../bots/.venv/bin/python";
 }
 
-std::string AppDelegate::plistPath() {
-  return service::expandTilde("~/Library/LaunchAgents/" + AGENT_LABEL + ".plist", paths::home());
+std::string ServiceControl::plistPath() {
+  return service::expandTilde(std::string("~/Library/LaunchAgents/") + AGENT_LABEL + ".plist",
+                              paths::home());
 }
 
-std::string AppDelegate::uid() {
+std::string ServiceControl::uid() {
   return std::to_string(getuid());
 }
 
-void AppDelegate::installAgent() {
-  managerOf(*this)->install(toolOf(*this));
+// Every tool run of the service manager goes through launchctl(), bounded in time.
+static std::unique_ptr<service::ServiceManager> managerOf(ServiceControl& s, Bundle& bundle) {
+  service::Agent agent{AGENT_LABEL, s.quarnDir(), s.python(), s.uid()};
+  return service::makeServiceManager(service::backendFor(bundle.infoString("QMServiceManager")),
+                                     std::move(agent), s.plistPath());
 }
 
-int AppDelegate::launchctl(const std::vector<std::string>& args) {
-  return platform.tools.run(managerOf(*this)->tool(), args, kToolTimeout);
+void ServiceControl::installAgent() {
+  managerOf(*this, bundle_)->install([this](const auto& args) { return launchctl(args); });
 }
 
-void AppDelegate::ping(std::function<void(bool)> done) {
+int ServiceControl::launchctl(const std::vector<std::string>& args) {
+  return tools_.run(managerOf(*this, bundle_)->tool(), args, kToolTimeout);
+}
+
+void ServiceControl::ping(std::function<void(bool)> done) {
   HttpRequest request;
-  request.url = BASE + kProbePath;
+  request.url = server_.BASE() + kProbePath;
   request.timeoutSeconds = kProbeTimeout;
   request.wantBody = false;
-  platform.http.get(
-      request, [done = std::move(done)](HttpResponse r) { done(r.received && r.status == 200); });
+  http_.get(request,
+            [done = std::move(done)](HttpResponse r) { done(r.received && r.status == 200); });
 }
 
-void AppDelegate::waitForServer(int tries, std::function<void(bool)> done) {
+void ServiceControl::waitForServer(int tries, std::function<void(bool)> done) {
   ping([this, tries, done = std::move(done)](bool up) mutable {
     if (up) {
       done(true);
     } else if (tries > 0) {
-      platform.loop.after(kProbePause, [this, tries, done = std::move(done)]() mutable {
+      loop_.after(kProbePause, [this, tries, done = std::move(done)]() mutable {
         waitForServer(tries - 1, std::move(done));
       });
     } else {
@@ -78,7 +78,7 @@ void AppDelegate::waitForServer(int tries, std::function<void(bool)> done) {
   });
 }
 
-void AppDelegate::ensureService(std::function<void(bool)> done) {
+void ServiceControl::ensureService(std::function<void(bool)> done) {
   ping([this, done = std::move(done)](bool up) mutable {
     if (up) {
       done(true);
@@ -89,25 +89,25 @@ void AppDelegate::ensureService(std::function<void(bool)> done) {
   });
 }
 
-void AppDelegate::restartService() {
-  managerOf(*this)->restart(toolOf(*this));
-  waitForServer(kStartTries, [this](bool up) {
-    if (up && web) web->reload();
+void ServiceControl::restartService(std::function<void()> whenUp) {
+  managerOf(*this, bundle_)->restart([this](const auto& args) { return launchctl(args); });
+  waitForServer(kStartTries, [whenUp = std::move(whenUp)](bool up) {
+    if (up && whenUp) whenUp();
   });
 }
 
-void AppDelegate::quitAndStop() {
+void ServiceControl::quitAndStop() {
   AlertSpec spec;
   spec.message = "Stop the Quarn service?";
   spec.informative =
       "Signing in to the other apps keeps working; only Quarn's pages close until you open it "
       "again.";
   spec.buttons = {"Stop and quit", "Cancel"};
-  platform.ui.alert(spec, [this](int answer) {
+  ui_.alert(spec, life_.guard([this](int answer) {
     if (answer != kAlertFirstButton) return;
-    managerOf(*this)->stop(toolOf(*this));
-    platform.ui.quit();
-  });
+    managerOf(*this, bundle_)->stop([this](const auto& args) { return launchctl(args); });
+    ui_.quit();
+  }));
 }
 
 }  // namespace qm

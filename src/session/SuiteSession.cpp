@@ -17,10 +17,7 @@ std::string SuiteSession::file() {
 }
 
 SuiteSession::SuiteSession(CookieStore& store, const Clock& clock) : store_(store), clock_(clock) {
-  std::weak_ptr<bool> alive = alive_;
-  store_.setObserver([this, alive] {
-    if (alive.lock()) cookiesDidChange(store_);
-  });
+  store_.setObserver(life_.guard([this] { cookiesDidChange(store_); }));
 }
 
 SuiteSession::~SuiteSession() {
@@ -35,7 +32,7 @@ std::optional<std::string> SuiteSession::current(const std::vector<Cookie>& cook
 }
 
 std::optional<Cookie> SuiteSession::suiteCookie(const std::string& value) const {
-  if (host.empty() || value.size() + std::string(cookieName).size() > kMaxCookieBytes)
+  if (host_.empty() || value.size() + std::string(cookieName).size() > kMaxCookieBytes)
     return std::nullopt;
   // A control character or ';' would end the value early or smuggle in another cookie.
   for (unsigned char ch : value)
@@ -43,7 +40,7 @@ std::optional<Cookie> SuiteSession::suiteCookie(const std::string& value) const 
   Cookie c;
   c.name = cookieName;
   c.value = value;
-  c.domain = host;
+  c.domain = host_;
   c.path = "/";
   c.expires = clock_.now() + cookieLifetime;
   c.httpOnly = true;
@@ -54,10 +51,8 @@ std::optional<Cookie> SuiteSession::suiteCookie(const std::string& value) const 
 
 void SuiteSession::adopt(std::function<void(bool)> done) {
   std::uint64_t query = ++issued_;
-  std::weak_ptr<bool> alive = alive_;
-  store_.getAll([this, alive, query, done = std::move(done)](std::vector<Cookie> cookies) {
-    if (!alive.lock()) return;
-    auto now = current(cookies, host);
+  store_.getAll(life_.guard([this, query, done = std::move(done)](std::vector<Cookie> cookies) {
+    auto now = current(cookies, host_);
     auto value = shared();
     if (value && value != now) {
       // Set before planting, so the change notification that follows finds nothing new.
@@ -69,11 +64,10 @@ void SuiteSession::adopt(std::function<void(bool)> done) {
         done(false);
         return;
       }
-      store_.set(*cookie, [this, alive, done](bool stored) {
-        if (!alive.lock()) return;
+      store_.set(*cookie, life_.guard([this, done](bool stored) {
         ready_ = true;
         done(stored);
-      });
+      }));
       return;
     }
     if (query > applied_) {
@@ -82,21 +76,20 @@ void SuiteSession::adopt(std::function<void(bool)> done) {
     }
     ready_ = true;
     done(false);
-  });
+  }));
 }
 
 void SuiteSession::cookiesDidChange(CookieStore& store) {
   if (!ready_) return;
   std::uint64_t query = ++issued_;
-  std::weak_ptr<bool> alive = alive_;
-  store.getAll([this, alive, query](std::vector<Cookie> cookies) {
-    if (!alive.lock() || query < applied_) return;
+  store.getAll(life_.guard([this, query](std::vector<Cookie> cookies) {
+    if (query < applied_) return;
     applied_ = query;
-    auto now = current(cookies, host);
+    auto now = current(cookies, host_);
     if (now == known_) return;
     known_ = now;
     share(now);
-  });
+  }));
 }
 
 std::optional<std::string> SuiteSession::shared() const {

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "app/Constants.h"
 #include "platform/MainLoop.h"
+#include "platform/Scoped.h"
 #include "platform/Web.h"
 
 namespace qm {
@@ -28,8 +30,9 @@ class SuiteSession {
   SuiteSession(const SuiteSession&) = delete;
   SuiteSession& operator=(const SuiteSession&) = delete;
 
-  // The server host whose suite cookie is mirrored.
-  std::string host = "127.0.0.1";
+  // The server host whose suite cookie is mirrored; this computer's until set.
+  const std::string& host() const { return host_; }
+  void setHost(const std::string& host) { host_ = host; }
 
   // Plants the shared sign-in into the store; done(true) when the store's cookie was replaced.
   void adopt(std::function<void(bool)> done);
@@ -47,6 +50,7 @@ class SuiteSession {
   std::optional<std::string> shared() const;
   void share(const std::optional<std::string>& value) const;
 
+  std::string host_ = kLocalHost;
   CookieStore& store_;
   const Clock& clock_;
   std::optional<std::string> known_;
@@ -57,7 +61,7 @@ class SuiteSession {
   std::uint64_t issued_ = 0;
   std::uint64_t applied_ = 0;
   // Store completions still queued when this object goes away must not touch it.
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  Lifetime life_;
 };
 
 }  // namespace qm

@@ -4,7 +4,7 @@
 #include <array>
 #include <string_view>
 
-#include "app/Globals.h"
+#include "app/Constants.h"
 #include "app/Url.h"
 
 namespace qm::web {
@@ -20,7 +20,7 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 bool isLoopbackName(const std::string& host) {
-  return host == "127.0.0.1" || equalsIgnoringCase(host, "localhost");
+  return host == kLocalHost || equalsIgnoringCase(host, "localhost");
 }
 
 // Schemes that name local content or script rather than something another application could
@@ -59,9 +59,9 @@ NewWindowDecision decideNewWindow(const std::optional<std::string>& url,
   auto parts = parseUrl(*url);
   if (!parts || !openableOutside(parts->scheme)) return {};
   if (parts->port) {
-    auto app = SUITE_APPS.find(*parts->port);
-    if (app != SUITE_APPS.end() && installed && installed(app->second))
-      return {Kind::LaunchApp, app->second};
+    auto app = suiteAppOnPort(*parts->port);
+    if (app && installed && installed(std::string(*app)))
+      return {Kind::LaunchApp, std::string(*app)};
   }
   return {Kind::OpenUri, *url};
 }

@@ -1,8 +1,8 @@
+#include "web/WebContent.h"
+
 #include <sys/stat.h>
 
-#include "app/AppDelegate.h"
 #include "app/Files.h"
-#include "app/Globals.h"
 #include "app/Paths.h"
 #include "web/DownloadNames.h"
 #include "web/Policy.h"
@@ -18,83 +18,84 @@ void removeIfEmpty(const std::string& path) {
     files::remove(path);
 }
 
-// Shown after the engine's callback has returned, never from inside it.
-void showDownloadFailed(AppDelegate& app, const std::string& error) {
-  app.platform.loop.post([&app, error] {
-    app.platform.ui.alert({"Download failed", error, {}}, [](int) {});
-  });
-}
-
 }  // namespace
 
-bool AppDelegate::allowNavigation(bool mainView, const std::optional<std::string>& url) {
-  if (!web) return true;
-  if (web::decideNavigation(mainView, url, BASE) == web::NavigationDecision::Allow) return true;
-  platform.desktop.openUri(*url);
+WebContent::WebContent(Desktop& desktop, Ui& ui, MainLoop& loop, const ServerInUse& server)
+    : desktop_(desktop), ui_(ui), server_(server), loop_(loop) {}
+
+bool WebContent::allowNavigation(bool mainView, const std::optional<std::string>& url) {
+  if (web::decideNavigation(mainView, url, server_.BASE()) == web::NavigationDecision::Allow)
+    return true;
+  desktop_.openUri(*url);
   return false;
 }
 
-ResponsePolicy AppDelegate::decideResponse(const std::string& contentDisposition,
-                                           bool canShowMimeType) {
+ResponsePolicy WebContent::decideResponse(const std::string& contentDisposition,
+                                          bool canShowMimeType) {
   return web::decideResponse(contentDisposition, canShowMimeType);
 }
 
-void AppDelegate::onNewWindowRequest(const std::optional<std::string>& url) {
+void WebContent::onNewWindowRequest(const std::optional<std::string>& url) {
   auto decision = web::decideNewWindow(
-      url, [this](const std::string& id) { return platform.desktop.appInstalled(id); });
+      url, [this](const std::string& id) { return desktop_.appInstalled(id); });
   switch (decision.kind) {
     case web::NewWindowDecision::Kind::LaunchApp:
-      platform.desktop.launchApp(decision.target);
+      desktop_.launchApp(decision.target);
       break;
     case web::NewWindowDecision::Kind::OpenUri:
-      platform.desktop.openUri(decision.target);
+      desktop_.openUri(decision.target);
       break;
     case web::NewWindowDecision::Kind::Nothing:
       break;
   }
 }
 
-std::string AppDelegate::downloadDestination(DownloadId id, const std::string& suggestedName) {
+// Panels are shown after the engine's callback has returned, never from inside it.
+void WebContent::onScriptAlert(const std::string& message, std::function<void()> done) {
+  loop_.post([this, message, done = std::move(done)]() mutable {
+    ui_.alert({message, {}, {}}, [done = std::move(done)](int) { done(); });
+  });
+}
+
+void WebContent::onScriptConfirm(const std::string& message, std::function<void(bool)> done) {
+  loop_.post([this, message, done = std::move(done)]() mutable {
+    ui_.alert({message, {}, {"OK", "Cancel"}},
+              [done = std::move(done)](int code) { done(code == kAlertFirstButton); });
+  });
+}
+
+void WebContent::showDownloadFailed(const std::string& error) {
+  loop_.post([this, error] { ui_.alert({"Download failed", error, {}}, [](int) {}); });
+}
+
+std::string WebContent::downloadDestination(DownloadId id, const std::string& suggestedName) {
   // Without a known Downloads folder, the usual one in the home folder is made.
-  std::string dir = platform.desktop.downloadsDir().value_or(paths::home() + "/Downloads");
+  std::string dir = desktop_.downloadsDir().value_or(paths::home() + "/Downloads");
   files::makeDirs(dir, 0755);
   auto claim = web::claimFile(dir, web::safeFileName(suggestedName));
   if (!claim.path) {
-    downloads.erase(id);
-    showDownloadFailed(*this, claim.error);
+    downloads_.erase(id);
+    showDownloadFailed(claim.error);
     return {};
   }
-  downloads[id] = *claim.path;
+  downloads_[id] = *claim.path;
   return *claim.path;
 }
 
-void AppDelegate::onDownloadFinished(DownloadId id) {
-  auto it = downloads.find(id);
-  if (it == downloads.end()) return;
+void WebContent::onDownloadFinished(DownloadId id) {
+  auto it = downloads_.find(id);
+  if (it == downloads_.end()) return;
   std::string path = std::move(it->second);
-  downloads.erase(it);
-  platform.desktop.showFileSelected(path);
+  downloads_.erase(it);
+  desktop_.showFileSelected(path);
 }
 
-void AppDelegate::onDownloadFailed(DownloadId id, const std::string& error) {
-  if (auto it = downloads.find(id); it != downloads.end()) {
+void WebContent::onDownloadFailed(DownloadId id, const std::string& error) {
+  if (auto it = downloads_.find(id); it != downloads_.end()) {
     removeIfEmpty(it->second);
-    downloads.erase(it);
+    downloads_.erase(it);
   }
-  showDownloadFailed(*this, error);
-}
-
-void AppDelegate::onScriptAlert(const std::string& message, std::function<void()> done) {
-  platform.loop.post([this, message, done = std::move(done)]() mutable {
-    platform.ui.alert({message, {}, {}}, [done = std::move(done)](int) { done(); });
-  });
-}
-
-void AppDelegate::onScriptConfirm(const std::string& message, std::function<void(bool)> done) {
-  platform.loop.post([this, message, done = std::move(done)]() mutable {
-    platform.ui.alert({message, {}, {"OK", "Cancel"}},
-                      [done = std::move(done)](int code) { done(code == kAlertFirstButton); });
-  });
+  showDownloadFailed(error);
 }
 
 }  // namespace qm

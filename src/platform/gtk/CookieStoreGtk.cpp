@@ -1,24 +1,23 @@
 // The network session's cookie manager as the app's cookie store.
 #include <cmath>
 #include <exception>
+#include <memory>
+#include <vector>
 
+#include "platform/glib/Guard.h"
+#include "platform/glib/Handle.h"
 #include "platform/gtk/Factories.h"
-#include "platform/soup/GObjectPtr.h"
-#include "platform/soup/Guard.h"
+
+namespace qm {
+template <>
+struct FreeOf<SoupCookie> {
+  static void free(SoupCookie* c) { soup_cookie_free(c); }
+};
+}  // namespace qm
 
 namespace qm::gtk {
 
 namespace {
-
-struct SoupCookieFree {
-  void operator()(SoupCookie* c) const { soup_cookie_free(c); }
-};
-using SoupCookiePtr = std::unique_ptr<SoupCookie, SoupCookieFree>;
-
-struct DateTimeUnref {
-  void operator()(GDateTime* d) const { g_date_time_unref(d); }
-};
-using DateTimePtr = std::unique_ptr<GDateTime, DateTimeUnref>;
 
 std::string text(const char* s) {
   return s ? s : "";
@@ -47,15 +46,24 @@ Cookie fromSoup(SoupCookie* c) {
   return out;
 }
 
-SoupCookiePtr toSoup(const Cookie& c) {
+// Takes over the engine's list and each cookie in it.
+std::vector<Owned<SoupCookie>> takeCookies(GList* list) {
+  std::vector<Owned<SoupCookie>> out;
+  out.reserve(g_list_length(list));
+  for (GList* l = list; l; l = l->next) out.push_back(own(static_cast<SoupCookie*>(l->data)));
+  g_list_free(list);
+  return out;
+}
+
+Owned<SoupCookie> toSoup(const Cookie& c) {
   // A domain without a leading dot makes a host-only cookie, as a Set-Cookie without Domain.
-  SoupCookiePtr out(
+  Owned<SoupCookie> out(
       soup_cookie_new(c.name.c_str(), c.value.c_str(), c.domain.c_str(), c.path.c_str(), -1));
   if (!out) return out;
   // Years 1..9999 are all GDateTime can hold; anything else stays a session cookie.
   if (c.expires && std::isfinite(*c.expires) && *c.expires > -62135596800.0 &&
       *c.expires < 253402300799.0) {
-    DateTimePtr when(g_date_time_new_from_unix_utc(static_cast<gint64>(*c.expires)));
+    Owned<GDateTime> when(g_date_time_new_from_unix_utc(static_cast<gint64>(*c.expires)));
     if (when) soup_cookie_set_expires(out.get(), when.get());
   }
   soup_cookie_set_http_only(out.get(), c.httpOnly);
@@ -80,80 +88,82 @@ class GtkCookieStore : public CookieStore {
   explicit GtkCookieStore(WebKitNetworkSession* session)
       : manager_(
             GPtr<WebKitCookieManager>::ref(webkit_network_session_get_cookie_manager(session))),
-        cancellable_(GPtr<GCancellable>::adopt(g_cancellable_new())) {
-    changed_ = g_signal_connect(manager_.get(), "changed", G_CALLBACK(onChanged), this);
-  }
+        cancellable_(GPtr<GCancellable>::adopt(g_cancellable_new())),
+        changed_(manager_.get(),
+                 g_signal_connect(manager_.get(), "changed", G_CALLBACK(onChanged), this)) {}
   ~GtkCookieStore() override {
-    g_signal_handler_disconnect(manager_.get(), changed_);
+    changed_.reset();
     g_cancellable_cancel(cancellable_.get());
   }
   GtkCookieStore(const GtkCookieStore&) = delete;
   GtkCookieStore& operator=(const GtkCookieStore&) = delete;
 
   void getAll(std::function<void(std::vector<Cookie>)> done) override {
-    using P = Pending<std::function<void(std::vector<Cookie>)>>;
     webkit_cookie_manager_get_all_cookies(manager_.get(), cancellable_.get(), onAll,
-                                          new P{cancellable_, std::move(done)});
+                                          new AllPending{cancellable_, std::move(done)});
   }
 
   void set(const Cookie& cookie, std::function<void(bool)> done) override {
-    using P = Pending<std::function<void(bool)>>;
-    SoupCookiePtr soup = toSoup(cookie);
+    Owned<SoupCookie> soup = toSoup(cookie);
     if (!soup) {
-      auto* p = new P{cancellable_, std::move(done)};
+      auto* p = new SetPending{cancellable_, std::move(done)};
       // Still asynchronous, as the engine's own answer would be.
       g_idle_add_once(
           [](gpointer data) {
-            std::unique_ptr<P> p(static_cast<P*>(data));
-            if (!g_cancellable_is_cancelled(p->cancellable.get())) guarded([&] { p->done(false); });
+            guarded([&] {
+              std::unique_ptr<SetPending> p(static_cast<SetPending*>(data));
+              if (!g_cancellable_is_cancelled(p->cancellable.get())) p->done(false);
+            });
           },
           p);
       return;
     }
     webkit_cookie_manager_add_cookie(manager_.get(), soup.get(), cancellable_.get(), onAdded,
-                                     new P{cancellable_, std::move(done)});
+                                     new SetPending{cancellable_, std::move(done)});
   }
 
   void setObserver(std::function<void()> onChange) override { observer_ = std::move(onChange); }
 
  private:
+  using AllPending = Pending<std::function<void(std::vector<Cookie>)>>;
+  using SetPending = Pending<std::function<void(bool)>>;
+
   static void onChanged(WebKitCookieManager*, gpointer self) {
-    auto* store = static_cast<GtkCookieStore*>(self);
-    if (store->observer_) guarded([&] { store->observer_(); });
+    guarded([&] {
+      auto* store = static_cast<GtkCookieStore*>(self);
+      if (store->observer_) store->observer_();
+    });
   }
 
   static void onAll(GObject* source, GAsyncResult* result, gpointer data) {
-    std::unique_ptr<Pending<std::function<void(std::vector<Cookie>)>>> p(
-        static_cast<Pending<std::function<void(std::vector<Cookie>)>>*>(data));
-    GError* error = nullptr;
-    GList* list =
-        webkit_cookie_manager_get_all_cookies_finish(WEBKIT_COOKIE_MANAGER(source), result, &error);
-    GErrorPtr owned(error);
-    if (g_cancellable_is_cancelled(p->cancellable.get())) {
-      g_list_free_full(list, reinterpret_cast<GDestroyNotify>(soup_cookie_free));
-      return;
-    }
-    std::vector<Cookie> cookies;
-    for (GList* l = list; l; l = l->next)
-      cookies.push_back(fromSoup(static_cast<SoupCookie*>(l->data)));
-    g_list_free_full(list, reinterpret_cast<GDestroyNotify>(soup_cookie_free));
-    guarded([&] { p->done(std::move(cookies)); });
+    guarded([&] {
+      std::unique_ptr<AllPending> p(static_cast<AllPending*>(data));
+      GError* error = nullptr;
+      auto list = takeCookies(webkit_cookie_manager_get_all_cookies_finish(
+          WEBKIT_COOKIE_MANAGER(source), result, &error));
+      GErrorPtr owned(error);
+      if (g_cancellable_is_cancelled(p->cancellable.get())) return;
+      std::vector<Cookie> cookies;
+      for (const auto& c : list) cookies.push_back(fromSoup(c.get()));
+      p->done(std::move(cookies));
+    });
   }
 
   static void onAdded(GObject* source, GAsyncResult* result, gpointer data) {
-    std::unique_ptr<Pending<std::function<void(bool)>>> p(
-        static_cast<Pending<std::function<void(bool)>>*>(data));
-    GError* error = nullptr;
-    bool ok =
-        webkit_cookie_manager_add_cookie_finish(WEBKIT_COOKIE_MANAGER(source), result, &error);
-    GErrorPtr owned(error);
-    if (g_cancellable_is_cancelled(p->cancellable.get())) return;
-    guarded([&] { p->done(ok && !error); });
+    guarded([&] {
+      std::unique_ptr<SetPending> p(static_cast<SetPending*>(data));
+      GError* error = nullptr;
+      bool ok =
+          webkit_cookie_manager_add_cookie_finish(WEBKIT_COOKIE_MANAGER(source), result, &error);
+      GErrorPtr owned(error);
+      if (g_cancellable_is_cancelled(p->cancellable.get())) return;
+      p->done(ok && !error);
+    });
   }
 
   GPtr<WebKitCookieManager> manager_;
   GPtr<GCancellable> cancellable_;
-  gulong changed_ = 0;
+  SignalConnection changed_;
   std::function<void()> observer_;
 };
 

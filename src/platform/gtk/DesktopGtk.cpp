@@ -6,8 +6,9 @@
 #include <memory>
 
 #include "app/Paths.h"
+#include "platform/glib/Guard.h"
+#include "platform/glib/Handle.h"
 #include "platform/gtk/Factories.h"
-#include "platform/soup/GObjectPtr.h"
 
 namespace qm::gtk {
 
@@ -36,30 +37,31 @@ struct ShowItems {
   }
 
   static void onReply(GObject* source, GAsyncResult* result, gpointer data) {
-    std::unique_ptr<ShowItems> self(static_cast<ShowItems*>(data));
-    GError* raw = nullptr;
-    GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &raw);
-    GErrorPtr error(raw);
-    if (reply)
-      g_variant_unref(reply);
-    else
-      self->fallBack();
+    guarded([&] {
+      std::unique_ptr<ShowItems> self(static_cast<ShowItems*>(data));
+      GError* raw = nullptr;
+      Owned<GVariant> reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &raw));
+      GErrorPtr error(raw);
+      if (!reply) self->fallBack();
+    });
   }
 
   static void onBus(GObject*, GAsyncResult* result, gpointer data) {
-    std::unique_ptr<ShowItems> self(static_cast<ShowItems*>(data));
-    GError* raw = nullptr;
-    auto bus = GPtr<GDBusConnection>::adopt(g_bus_get_finish(result, &raw));
-    GErrorPtr error(raw);
-    if (!bus) {
-      self->fallBack();
-      return;
-    }
-    const char* uris[] = {self->fileUri.c_str(), nullptr};
-    g_dbus_connection_call(
-        bus.get(), "org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
-        "org.freedesktop.FileManager1", "ShowItems", g_variant_new("(^ass)", uris, ""), nullptr,
-        G_DBUS_CALL_FLAGS_NONE, 10000, nullptr, &ShowItems::onReply, self.release());
+    guarded([&] {
+      std::unique_ptr<ShowItems> self(static_cast<ShowItems*>(data));
+      GError* raw = nullptr;
+      auto bus = GPtr<GDBusConnection>::adopt(g_bus_get_finish(result, &raw));
+      GErrorPtr error(raw);
+      if (!bus) {
+        self->fallBack();
+        return;
+      }
+      const char* uris[] = {self->fileUri.c_str(), nullptr};
+      g_dbus_connection_call(
+          bus.get(), "org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
+          "org.freedesktop.FileManager1", "ShowItems", g_variant_new("(^ass)", uris, ""), nullptr,
+          G_DBUS_CALL_FLAGS_NONE, 10000, nullptr, &ShowItems::onReply, self.release());
+    });
   }
 };
 

@@ -1,23 +1,27 @@
 #pragma once
 // The GTK/WebKit implementations that live in their own files, one per subsystem, and are put
-// together by GtkPlatform.
+// together by GtkPlatform and the main window.
 
 #include <webkit/webkit.h>
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/Platform.h"
+#include "platform/glib/Handle.h"
 
 namespace qm::gtk {
 
 // CookieStoreGtk.cpp: the network session's cookie manager.
 std::unique_ptr<CookieStore> makeCookieStore(WebKitNetworkSession* session);
 
-// WebContentGtk.cpp: navigation and response policy, new-window requests and script panels of
-// a web view, and (once per network session) its downloads.
-void connectWebContent(WebKitWebView* view, WebEvents& events, bool mainView);
-void connectDownloads(WebKitNetworkSession* session, WebEvents& events);
+// WebContentGtk.cpp: navigation and response policy of a web view and, for the main view,
+// new-window requests and script panels; delivered while the connections live.
+std::vector<SignalConnection> connectWebContent(WebKitWebView* view, ContentEvents& events,
+                                                bool mainView);
+// The session's downloads, delivered while the returned handle lives.
+std::shared_ptr<void> watchDownloads(WebKitNetworkSession* session, DownloadEvents& events);
 
 // DesktopGtk.cpp
 std::unique_ptr<Desktop> makeDesktop();
@@ -28,11 +32,9 @@ std::unique_ptr<Notifier> makeNotifier();
 // SoundGtk.cpp
 std::unique_ptr<SoundPlayer> makeSoundPlayer();
 
-// ToolRunnerGtk.cpp
-std::unique_ptr<ToolRunner> makeToolRunner();
-
 // IntroViewGtk.cpp: a transparent web view laid on the overlay, above the main view.
 std::unique_ptr<IntroView> makeIntroView(GtkOverlay* overlay, WebKitNetworkSession* session,
-                                         const std::string& htmlPath, WebEvents& events);
+                                         const std::string& htmlPath, IntroEvents& events,
+                                         ContentEvents& content);
 
 }  // namespace qm::gtk

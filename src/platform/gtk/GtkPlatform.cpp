@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include "app/Constants.h"
 #include "app/Files.h"
 #include "app/Json.h"
 #include "app/Paths.h"
@@ -13,7 +14,7 @@ namespace qm::gtk {
 // --- Settings
 
 std::string KeyFileSettings::path() {
-  return paths::xdgConfigHome() + "/app.quillmarsh.quarn/defaults.ini";
+  return paths::xdgConfigHome() + "/" + kAppId + "/defaults.ini";
 }
 
 static constexpr const char* kGroup = "Defaults";
@@ -21,28 +22,27 @@ static constexpr const char* kGroup = "Defaults";
 std::optional<bool> KeyFileSettings::getBool(const std::string& key) {
   auto text = files::read(path(), 1024 * 1024);
   if (!text) return std::nullopt;
-  GKeyFile* kf = g_key_file_new();
+  Owned<GKeyFile> kf(g_key_file_new());
   std::optional<bool> result;
-  if (g_key_file_load_from_data(kf, text->data(), text->size(), G_KEY_FILE_NONE, nullptr)) {
-    GCharPtr value(g_key_file_get_value(kf, kGroup, key.c_str(), nullptr));
+  if (g_key_file_load_from_data(kf.get(), text->data(), text->size(), G_KEY_FILE_NONE, nullptr)) {
+    GCharPtr value(g_key_file_get_value(kf.get(), kGroup, key.c_str(), nullptr));
     if (value) {
       std::string v = files::trim(value.get());
       if (v == "true") result = true;
       if (v == "false") result = false;
     }
   }
-  g_key_file_free(kf);
   return result;
 }
 
 void KeyFileSettings::setBool(const std::string& key, bool value) {
-  GKeyFile* kf = g_key_file_new();
+  Owned<GKeyFile> kf(g_key_file_new());
   if (auto text = files::read(path(), 1024 * 1024))
-    g_key_file_load_from_data(kf, text->data(), text->size(), G_KEY_FILE_KEEP_COMMENTS, nullptr);
-  g_key_file_set_value(kf, kGroup, key.c_str(), value ? "true" : "false");
+    g_key_file_load_from_data(kf.get(), text->data(), text->size(), G_KEY_FILE_KEEP_COMMENTS,
+                              nullptr);
+  g_key_file_set_value(kf.get(), kGroup, key.c_str(), value ? "true" : "false");
   gsize len = 0;
-  GCharPtr data(g_key_file_to_data(kf, &len, nullptr));
-  g_key_file_free(kf);
+  GCharPtr data(g_key_file_to_data(kf.get(), &len, nullptr));
   files::makeDirs(files::parent(path()), 0700);
   files::writeAtomic(path(), std::string(data.get(), len), 0644);
 }
@@ -84,8 +84,8 @@ std::string FolderBundle::locate(const std::string& programPath) {
 // --- Platform
 
 static GPtr<WebKitNetworkSession> makeSession() {
-  std::string data = paths::xdgDataHome() + "/app.quillmarsh.quarn";
-  std::string cache = paths::xdgCacheHome() + "/app.quillmarsh.quarn";
+  std::string data = paths::xdgDataHome() + "/" + kAppId;
+  std::string cache = paths::xdgCacheHome() + "/" + kAppId;
   files::makeDirs(data, 0700);
   files::makeDirs(cache, 0700);
   auto session =
@@ -98,19 +98,18 @@ static GPtr<WebKitNetworkSession> makeSession() {
 
 GtkPlatform::GtkPlatform(GtkApplication* app, std::vector<std::string> args, std::string bundleDir)
     : session_(makeSession()),
-      bundle(std::move(bundleDir)),
-      desktop(makeDesktop()),
-      notifier(makeNotifier()),
-      sound(makeSoundPlayer()),
-      tools(makeToolRunner()),
-      ui(std::make_unique<GtkUi>(app, session_.get())),
-      platform{loop,   clock,    http,   *ui,    *desktop,       *notifier,
-               *sound, settings, bundle, *tools, std::move(args)} {}
+      bundle_(std::move(bundleDir)),
+      desktop_(makeDesktop()),
+      notifier_(makeNotifier()),
+      sound_(makeSoundPlayer()),
+      ui_(std::make_unique<GtkUi>(app, session_.get())),
+      ports_{loop_,   clock_,    http_,   *ui_,   *desktop_,      *notifier_,
+             *sound_, settings_, bundle_, tools_, std::move(args)} {}
 
 GtkPlatform::~GtkPlatform() = default;
 
-GtkWindow* GtkPlatform::mainWindow() const {
-  return ui && ui->mainWindow() ? ui->mainWindow()->window() : nullptr;
+GtkMainWindow* GtkPlatform::mainWindow() const {
+  return ui_->mainWindow();
 }
 
 }  // namespace qm::gtk

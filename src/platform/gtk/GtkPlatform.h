@@ -9,8 +9,9 @@
 #include <vector>
 
 #include "platform/Platform.h"
-#include "platform/soup/GObjectPtr.h"
-#include "platform/soup/GlibLoop.h"
+#include "platform/glib/GlibLoop.h"
+#include "platform/glib/Handle.h"
+#include "platform/glib/ProcessRunner.h"
 #include "platform/soup/SoupHttp.h"
 
 namespace qm::gtk {
@@ -39,33 +40,38 @@ class FolderBundle : public Bundle {
 };
 
 class GtkUi;
+class GtkMainWindow;
 
-struct GtkPlatform {
-  // app may be null (tests): windows are then plain toplevels.
+// Every port on the real desktop, made once the display is open.
+class GtkPlatform {
+ public:
   GtkPlatform(GtkApplication* app, std::vector<std::string> args, std::string bundleDir);
   ~GtkPlatform();
+  GtkPlatform(const GtkPlatform&) = delete;
+  GtkPlatform& operator=(const GtkPlatform&) = delete;
 
- private:
-  GPtr<WebKitNetworkSession> session_;
-
- public:
-  GlibLoop loop;
-  SystemClock clock;
-  SoupHttp http;
-  KeyFileSettings settings;
-  FolderBundle bundle;
-  std::unique_ptr<Desktop> desktop;
-  std::unique_ptr<Notifier> notifier;
-  std::unique_ptr<SoundPlayer> sound;
-  std::unique_ptr<ToolRunner> tools;
-  std::unique_ptr<GtkUi> ui;
-  Platform platform;
-
+  Platform& ports() { return ports_; }
+  GtkUi& ui() { return *ui_; }
+  const FolderBundle& bundle() const { return bundle_; }
   // The network session of every web view: data and cache in the app's own folders, cookies
   // kept on disk so a sign-in survives a restart.
   WebKitNetworkSession* session() const { return session_.get(); }
   // The main window once created, else null.
-  GtkWindow* mainWindow() const;
+  GtkMainWindow* mainWindow() const;
+
+ private:
+  GPtr<WebKitNetworkSession> session_;
+  GlibLoop loop_;
+  SystemClock clock_;
+  SoupHttp http_;
+  KeyFileSettings settings_;
+  FolderBundle bundle_;
+  ProcessRunner tools_;
+  std::unique_ptr<Desktop> desktop_;
+  std::unique_ptr<Notifier> notifier_;
+  std::unique_ptr<SoundPlayer> sound_;
+  std::unique_ptr<GtkUi> ui_;
+  Platform ports_;
 };
 
 }  // namespace qm::gtk

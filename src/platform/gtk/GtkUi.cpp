@@ -1,8 +1,10 @@
 #include "platform/gtk/GtkUi.h"
-#include "platform/soup/Guard.h"
+#include "platform/glib/Guard.h"
 
-#include <exception>
+#include <map>
+#include <utility>
 
+#include "app/Constants.h"
 #include "app/Files.h"
 #include "app/Paths.h"
 #include "platform/gtk/Factories.h"
@@ -16,20 +18,10 @@ constexpr int kDefaultWidth = 1320, kDefaultHeight = 900;
 constexpr int kMinWidth = 760, kMinHeight = 540;
 constexpr const char* kStateGroup = "QuillmarshQuarnMain";
 
-void installCss() {
-  static bool done = false;
-  if (done) return;
-  done = true;
-  GtkCssProvider* css = gtk_css_provider_new();
-  gtk_css_provider_load_from_data(css,
-                                  "window.quarn-main { background-color: rgb(22,22,22); }"
-                                  // The menu bar lies on that dark background: keep it legible.
-                                  "window.quarn-main menubar { background-color: @theme_bg_color; }",
-                                  -1);
-  gtk_style_context_add_provider_for_display(gdk_display_get_default(), GTK_STYLE_PROVIDER(css),
-                                             GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-  g_object_unref(css);
-}
+// The window's own background, and the menu bar kept legible on it.
+constexpr const char* kCss =
+    "window.quarn-main { background-color: rgb(22,22,22); }"
+    "window.quarn-main menubar { background-color: @theme_bg_color; }";
 
 }  // namespace
 
@@ -52,133 +44,153 @@ std::optional<std::string> GtkWebView::uri() const {
   if (!u) return std::nullopt;
   return std::string(u);
 }
-void GtkWebView::evaluate(const std::string& script) {
-  webkit_web_view_evaluate_javascript(view_, script.c_str(), -1, nullptr, nullptr, nullptr, nullptr,
-                                      nullptr);
-}
 
 // --- GtkMainWindow
 
 std::string GtkMainWindow::statePath() {
-  return paths::xdgStateHome() + "/app.quillmarsh.quarn/window-state.ini";
+  return paths::xdgStateHome() + "/" + kAppId + "/window-state.ini";
 }
 
-static void onScriptMessage(WebKitUserContentManager*, JSCValue* value, gpointer data) {
-  auto* events = static_cast<WebEvents*>(data);
+void GtkMainWindow::onServerMessage(WebKitUserContentManager*, JSCValue* value, gpointer self) {
+  auto* window = static_cast<GtkMainWindow*>(self);
   GCharPtr body(scriptMessageString(value));
   guarded([&] {
-    events->onScriptMessage("qmserver",
-                            body ? std::optional<std::string>(body.get()) : std::nullopt);
+    if (window->events_.onServerMessage)
+      window->events_.onServerMessage(body ? ScriptMessage(body.get()) : std::nullopt);
   });
 }
 
-GtkMainWindow::GtkMainWindow(GtkApplication* app, WebKitNetworkSession* session, WebEvents& events)
-    : window_(GTK_WINDOW(gtk_application_window_new(app))),
+GtkMainWindow::GtkMainWindow(GtkUi& ui, WebKitNetworkSession* session, MainViewEvents events)
+    : ui_(ui),
+      window_(GPtr<GtkWindow>::adopt(
+          GTK_WINDOW(g_object_ref_sink(gtk_application_window_new(ui.application()))))),
       overlay_(GTK_OVERLAY(gtk_overlay_new())),
       session_(session),
-      events_(events),
+      events_(std::move(events)),
       web_(nullptr) {
-  installCss();
-  g_object_ref_sink(window_);  // ours until the destructor, even after it is closed
-
+  GtkWindow* window = window_.get();
   WebKitUserContentManager* ucm = webkit_user_content_manager_new();
   auto* view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session,
                                             "user-content-manager", ucm, nullptr));
   g_object_unref(ucm);
   web_ = GtkWebView(view);
-  registerScriptChannel(webkit_web_view_get_user_content_manager(view), "qmserver");
-  g_signal_connect(webkit_web_view_get_user_content_manager(view),
-                   "script-message-received::qmserver", G_CALLBACK(onScriptMessage), &events_);
+  registerScriptChannel(ucm, "qmserver");
+  signals_.emplace_back(ucm, g_signal_connect(ucm, "script-message-received::qmserver",
+                                              G_CALLBACK(onServerMessage), this));
   WebKitSettings* settings = webkit_web_view_get_settings(view);
   webkit_settings_set_enable_back_forward_navigation_gestures(settings, FALSE);
-  connectWebContent(view, events_, true);
+  for (auto& c : connectWebContent(view, events_.content, true)) signals_.push_back(std::move(c));
+  downloads_ = watchDownloads(session_, events_.downloads);
   cookies_ = makeCookieStore(session_);
 
-  gtk_window_set_title(window_, "Quillmarsh Quarn");
+  gtk_window_set_title(window, kAppName);
   // A header bar without a title: the title is the window's, but not drawn.
   GtkWidget* header = gtk_header_bar_new();
   gtk_header_bar_set_title_widget(GTK_HEADER_BAR(header), gtk_label_new(nullptr));
-  gtk_window_set_titlebar(window_, header);
-  gtk_widget_add_css_class(GTK_WIDGET(window_), "quarn-main");
-  gtk_widget_set_size_request(GTK_WIDGET(window_), kMinWidth, kMinHeight);
+  gtk_window_set_titlebar(window, header);
+  gtk_widget_add_css_class(GTK_WIDGET(window), "quarn-main");
+  gtk_widget_set_size_request(GTK_WIDGET(window), kMinWidth, kMinHeight);
 
   int width = kDefaultWidth, height = kDefaultHeight;
   bool maximized = false;
-  GKeyFile* kf = g_key_file_new();
-  if (g_key_file_load_from_file(kf, statePath().c_str(), G_KEY_FILE_NONE, nullptr)) {
-    GError* err = nullptr;
-    int w = g_key_file_get_integer(kf, kStateGroup, "width", &err);
-    if (!err && w >= kMinWidth && w <= 16384) width = w;
-    g_clear_error(&err);
-    int h = g_key_file_get_integer(kf, kStateGroup, "height", &err);
-    if (!err && h >= kMinHeight && h <= 16384) height = h;
-    g_clear_error(&err);
-    maximized = g_key_file_get_boolean(kf, kStateGroup, "maximized", nullptr);
+  Owned<GKeyFile> kf(g_key_file_new());
+  if (g_key_file_load_from_file(kf.get(), statePath().c_str(), G_KEY_FILE_NONE, nullptr)) {
+    GError* raw = nullptr;
+    int w = g_key_file_get_integer(kf.get(), kStateGroup, "width", &raw);
+    if (!raw && w >= kMinWidth && w <= 16384) width = w;
+    g_clear_error(&raw);
+    int h = g_key_file_get_integer(kf.get(), kStateGroup, "height", &raw);
+    if (!raw && h >= kMinHeight && h <= 16384) height = h;
+    g_clear_error(&raw);
+    maximized = g_key_file_get_boolean(kf.get(), kStateGroup, "maximized", nullptr);
   }
-  g_key_file_free(kf);
-  gtk_window_set_default_size(window_, width, height);
-  if (maximized) gtk_window_maximize(window_);
+  gtk_window_set_default_size(window, width, height);
+  if (maximized) gtk_window_maximize(window);
 
   gtk_widget_set_hexpand(GTK_WIDGET(view), TRUE);
   gtk_widget_set_vexpand(GTK_WIDGET(view), TRUE);
   gtk_overlay_set_child(overlay_, GTK_WIDGET(view));
-  gtk_window_set_child(window_, GTK_WIDGET(overlay_));
+  gtk_window_set_child(window, GTK_WIDGET(overlay_));
   // Closing hides the window; the application keeps running and reopen brings it back.
-  gtk_window_set_hide_on_close(window_, TRUE);
-  g_signal_connect_swapped(window_, "close-request", G_CALLBACK(+[](GtkMainWindow* self) {
-                             self->saveState();
-                             return FALSE;
-                           }),
-                           this);
-  if (app) gtk_application_window_set_show_menubar(GTK_APPLICATION_WINDOW(window_), TRUE);
+  gtk_window_set_hide_on_close(window, TRUE);
+  signals_.emplace_back(window, g_signal_connect_swapped(window, "close-request",
+                                                         G_CALLBACK(+[](GtkMainWindow* self) {
+                                                           guarded([&] { self->saveState(); });
+                                                           return FALSE;
+                                                         }),
+                                                         this));
+  gtk_application_window_set_show_menubar(GTK_APPLICATION_WINDOW(window), TRUE);
 }
 
 GtkMainWindow::~GtkMainWindow() {
-  g_signal_handlers_disconnect_by_data(window_, this);
-  g_signal_handlers_disconnect_by_data(webkit_web_view_get_user_content_manager(web_.widget()),
-                                       &events_);
-  gtk_window_destroy(window_);
-  g_object_unref(window_);
+  ui_.windowGone(this);
+  signals_.clear();
+  downloads_.reset();
+  gtk_window_destroy(window_.get());
 }
 
 void GtkMainWindow::saveState() const {
   int w = 0, h = 0;
-  gtk_window_get_default_size(window_, &w, &h);
-  GKeyFile* kf = g_key_file_new();
-  g_key_file_load_from_file(kf, statePath().c_str(), G_KEY_FILE_KEEP_COMMENTS, nullptr);
+  gtk_window_get_default_size(window_.get(), &w, &h);
+  Owned<GKeyFile> kf(g_key_file_new());
+  g_key_file_load_from_file(kf.get(), statePath().c_str(), G_KEY_FILE_KEEP_COMMENTS, nullptr);
   if (w > 0 && h > 0) {
-    g_key_file_set_integer(kf, kStateGroup, "width", w);
-    g_key_file_set_integer(kf, kStateGroup, "height", h);
+    g_key_file_set_integer(kf.get(), kStateGroup, "width", w);
+    g_key_file_set_integer(kf.get(), kStateGroup, "height", h);
   }
-  g_key_file_set_boolean(kf, kStateGroup, "maximized", gtk_window_is_maximized(window_));
+  g_key_file_set_boolean(kf.get(), kStateGroup, "maximized",
+                         gtk_window_is_maximized(window_.get()));
   gsize len = 0;
-  GCharPtr data(g_key_file_to_data(kf, &len, nullptr));
-  g_key_file_free(kf);
+  GCharPtr data(g_key_file_to_data(kf.get(), &len, nullptr));
   files::makeDirs(files::parent(statePath()), 0700);
   files::writeAtomic(statePath(), std::string(data.get(), len), 0600);
 }
 
 void GtkMainWindow::present() {
-  gtk_window_present(window_);
+  gtk_window_present(window_.get());
 }
 void GtkMainWindow::minimize() {
-  gtk_window_minimize(window_);
+  gtk_window_minimize(window_.get());
 }
 
 std::unique_ptr<IntroView> GtkMainWindow::createIntroView(const std::string& htmlPath,
-                                                          WebEvents& events) {
-  return makeIntroView(overlay_, session_, htmlPath, events);
+                                                          IntroEvents& events) {
+  return makeIntroView(overlay_, session_, htmlPath, events, events_.content);
 }
 
 // --- GtkUi
 
-GtkUi::GtkUi(GtkApplication* app, WebKitNetworkSession* session) : app_(app), session_(session) {}
+// One menu action of ours in the application's action map.
+struct GtkUi::Action {
+  GtkUi* ui;
+  std::string name;
+  bool delegate;
+  std::string detailed;
+  SignalConnection activate;
+};
 
-std::unique_ptr<MainWindow> GtkUi::createMainWindow(WebEvents& events) {
-  auto w = std::make_unique<GtkMainWindow>(app_, session_, events);
-  connectDownloads(session_, events);
+GtkUi::GtkUi(GtkApplication* app, WebKitNetworkSession* session)
+    : app_(app), session_(session), css_(GPtr<GtkCssProvider>::adopt(gtk_css_provider_new())) {
+  gtk_css_provider_load_from_data(css_.get(), kCss, -1);
+  gtk_style_context_add_provider_for_display(gdk_display_get_default(),
+                                             GTK_STYLE_PROVIDER(css_.get()),
+                                             GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+}
+
+GtkUi::~GtkUi() {
+  removeMenu();
+  gtk_style_context_remove_provider_for_display(gdk_display_get_default(),
+                                                GTK_STYLE_PROVIDER(css_.get()));
+}
+
+std::unique_ptr<MainWindow> GtkUi::createMainWindow(MainViewEvents events) {
+  auto w = std::make_unique<GtkMainWindow>(*this, session_, std::move(events));
   main_ = w.get();
   return w;
+}
+
+void GtkUi::windowGone(GtkMainWindow* window) {
+  if (main_ == window) main_ = nullptr;
 }
 
 void GtkUi::runBuiltIn(const std::string& action) {
@@ -200,69 +212,67 @@ void GtkUi::runBuiltIn(const std::string& action) {
   }
 }
 
-namespace {
-struct ActionData {
-  GtkUi* ui;
-  std::string name;
-  bool delegate;
-  std::function<void(const std::string&)>* onAction;
-};
-}  // namespace
+void GtkUi::removeMenu() {
+  const char* none[] = {nullptr};
+  for (auto& a : actions_) {
+    a->activate.reset();
+    gtk_application_set_accels_for_action(app_, a->detailed.c_str(), none);
+    g_action_map_remove_action(G_ACTION_MAP(app_), a->name.c_str());
+  }
+  actions_.clear();
+  onAction_ = nullptr;
+  gtk_application_set_menubar(app_, nullptr);
+}
 
 void GtkUi::installMenu(const std::vector<Menu>& menus,
                         std::function<void(const std::string&)> onAction) {
-  if (!app_) return;
+  removeMenu();
+  if (menus.empty()) return;
   onAction_ = std::move(onAction);
-  GMenu* bar = g_menu_new();
+  auto bar = GPtr<GMenu>::adopt(g_menu_new());
   for (const Menu& menu : menus) {
-    GMenu* sub = g_menu_new();
-    GMenu* section = g_menu_new();
+    auto sub = GPtr<GMenu>::adopt(g_menu_new());
+    auto section = GPtr<GMenu>::adopt(g_menu_new());
     for (const MenuItem& item : menu.items) {
       if (item.separator()) {
-        g_menu_append_section(sub, nullptr, G_MENU_MODEL(section));
-        g_object_unref(section);
-        section = g_menu_new();
+        g_menu_append_section(sub.get(), nullptr, G_MENU_MODEL(section.get()));
+        section = GPtr<GMenu>::adopt(g_menu_new());
         continue;
       }
       std::string detailed = "app." + item.action;
-      g_menu_append(section, item.title.c_str(), detailed.c_str());
-      GSimpleAction* action = item.state
-                                  ? g_simple_action_new_stateful(item.action.c_str(), nullptr,
-                                                                 g_variant_new_boolean(*item.state))
-                                  : g_simple_action_new(item.action.c_str(), nullptr);
-      auto* data = new ActionData{this, item.action, item.delegate, &onAction_};
-      g_signal_connect_data(
-          action, "activate", G_CALLBACK(+[](GSimpleAction*, GVariant*, ActionData* d) {
-            guarded([&] {
-              if (d->delegate) {
-                if (*d->onAction) (*d->onAction)(d->name);
-              } else {
-                d->ui->runBuiltIn(d->name);
-              }
-            });
-          }),
-          data, [](gpointer d, GClosure*) { delete static_cast<ActionData*>(d); },
-          static_cast<GConnectFlags>(0));
-      g_action_map_add_action(G_ACTION_MAP(app_), G_ACTION(action));
-      g_object_unref(action);
+      g_menu_append(section.get(), item.title.c_str(), detailed.c_str());
+      auto action = GPtr<GSimpleAction>::adopt(
+          item.state ? g_simple_action_new_stateful(item.action.c_str(), nullptr,
+                                                    g_variant_new_boolean(*item.state))
+                     : g_simple_action_new(item.action.c_str(), nullptr));
+      auto* a =
+          actions_.emplace_back(new Action{this, item.action, item.delegate, detailed, {}}).get();
+      a->activate = SignalConnection(
+          action.get(), g_signal_connect(action.get(), "activate",
+                                         G_CALLBACK(+[](GSimpleAction*, GVariant*, Action* d) {
+                                           guarded([&] {
+                                             if (!d->delegate)
+                                               d->ui->runBuiltIn(d->name);
+                                             else if (d->ui->onAction_)
+                                               d->ui->onAction_(d->name);
+                                           });
+                                         }),
+                                         a));
+      g_action_map_add_action(G_ACTION_MAP(app_), G_ACTION(action.get()));
       if (!item.accel.empty()) {
         const char* accels[] = {item.accel.c_str(), nullptr};
         gtk_application_set_accels_for_action(app_, detailed.c_str(), accels);
       }
     }
-    g_menu_append_section(sub, nullptr, G_MENU_MODEL(section));
-    g_object_unref(section);
+    g_menu_append_section(sub.get(), nullptr, G_MENU_MODEL(section.get()));
     // The application menu has no title of its own: it carries the application's name.
-    std::string title = menu.title.empty() ? "Quillmarsh Quarn" : menu.title;
-    g_menu_append_submenu(bar, title.c_str(), G_MENU_MODEL(sub));
-    g_object_unref(sub);
+    std::string title = menu.title.empty() ? kAppName : menu.title;
+    g_menu_append_submenu(bar.get(), title.c_str(), G_MENU_MODEL(sub.get()));
   }
-  gtk_application_set_menubar(app_, G_MENU_MODEL(bar));
-  g_object_unref(bar);
+  gtk_application_set_menubar(app_, G_MENU_MODEL(bar.get()));
 }
 
 void GtkUi::setMenuItemState(const std::string& action, bool on) {
-  if (!app_) return;
   GAction* a = g_action_map_lookup_action(G_ACTION_MAP(app_), action.c_str());
   if (a && G_IS_SIMPLE_ACTION(a) && g_action_get_state_type(a))
     g_simple_action_set_state(G_SIMPLE_ACTION(a), g_variant_new_boolean(on));
@@ -307,7 +317,7 @@ void GtkUi::showAbout(const std::string& name, const std::string& credits) {
   gtk_about_dialog_set_program_name(a, name.c_str());
   gtk_about_dialog_set_version(a, QUARN_VERSION);
   gtk_about_dialog_set_comments(a, credits.c_str());
-  gtk_about_dialog_set_logo_icon_name(a, "app.quillmarsh.quarn");
+  gtk_about_dialog_set_logo_icon_name(a, kAppId);
   if (main_) gtk_window_set_transient_for(GTK_WINDOW(about), main_->window());
   gtk_window_set_hide_on_close(GTK_WINDOW(about), FALSE);
   gtk_window_present(GTK_WINDOW(about));
@@ -315,7 +325,7 @@ void GtkUi::showAbout(const std::string& name, const std::string& credits) {
 
 void GtkUi::quit() {
   if (main_) main_->saveState();
-  if (app_) g_application_quit(G_APPLICATION(app_));
+  g_application_quit(G_APPLICATION(app_));
 }
 
 }  // namespace qm::gtk

@@ -5,14 +5,16 @@
 #include <gtk/gtk.h>
 #include <webkit/webkit.h>
 
-#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/Ui.h"
-#include "platform/soup/GObjectPtr.h"
+#include "platform/glib/Handle.h"
 
 namespace qm::gtk {
+
+class GtkUi;
 
 class GtkWebView : public WebView {
  public:
@@ -22,7 +24,6 @@ class GtkWebView : public WebView {
   void reload() override;
   void reloadFromOrigin() override;
   std::optional<std::string> uri() const override;
-  void evaluate(const std::string& script) override;
   WebKitWebView* widget() const { return view_; }
 
  private:
@@ -31,34 +32,46 @@ class GtkWebView : public WebView {
 
 class GtkMainWindow : public MainWindow {
  public:
-  GtkMainWindow(GtkApplication* app, WebKitNetworkSession* session, WebEvents& events);
+  GtkMainWindow(GtkUi& ui, WebKitNetworkSession* session, MainViewEvents events);
   ~GtkMainWindow() override;
+  GtkMainWindow(const GtkMainWindow&) = delete;
+  GtkMainWindow& operator=(const GtkMainWindow&) = delete;
+
   WebView& web() override { return web_; }
   CookieStore& cookies() override { return *cookies_; }
   void present() override;
   void minimize() override;
   std::unique_ptr<IntroView> createIntroView(const std::string& htmlPath,
-                                             WebEvents& events) override;
+                                             IntroEvents& events) override;
 
-  GtkWindow* window() const { return window_; }
+  GtkWindow* window() const { return window_.get(); }
   WebKitWebView* webView() const { return web_.widget(); }
   // Size and maximized state, kept under "QuillmarshQuarnMain".
   void saveState() const;
   static std::string statePath();
 
  private:
-  GtkWindow* window_;
+  static void onServerMessage(WebKitUserContentManager*, JSCValue* value, gpointer self);
+
+  GtkUi& ui_;
+  GPtr<GtkWindow> window_;
   GtkOverlay* overlay_;
   WebKitNetworkSession* session_;
-  WebEvents& events_;
+  MainViewEvents events_;
   GtkWebView web_;
   std::unique_ptr<CookieStore> cookies_;
+  std::vector<SignalConnection> signals_;
+  std::shared_ptr<void> downloads_;
 };
 
 class GtkUi : public Ui {
  public:
   GtkUi(GtkApplication* app, WebKitNetworkSession* session);
-  std::unique_ptr<MainWindow> createMainWindow(WebEvents& events) override;
+  ~GtkUi() override;
+  GtkUi(const GtkUi&) = delete;
+  GtkUi& operator=(const GtkUi&) = delete;
+
+  std::unique_ptr<MainWindow> createMainWindow(MainViewEvents events) override;
   void installMenu(const std::vector<Menu>& menus,
                    std::function<void(const std::string&)> onAction) override;
   void setMenuItemState(const std::string& action, bool on) override;
@@ -68,13 +81,19 @@ class GtkUi : public Ui {
 
   GtkMainWindow* mainWindow() const { return main_; }
   GtkApplication* application() const { return app_; }
+  void windowGone(GtkMainWindow* window);
 
  private:
+  struct Action;
   void runBuiltIn(const std::string& action);
+  void removeMenu();
+
   GtkApplication* app_;
   WebKitNetworkSession* session_;
-  GtkMainWindow* main_ = nullptr;  // owned by the AppDelegate
+  GPtr<GtkCssProvider> css_;
+  GtkMainWindow* main_ = nullptr;  // owned by whoever created it
   std::function<void(const std::string&)> onAction_;
+  std::vector<std::unique_ptr<Action>> actions_;
 };
 
 }  // namespace qm::gtk

@@ -1,11 +1,11 @@
 // The intro's transparent web view, laid on the window's overlay above the main web view.
 #include <algorithm>
-#include <exception>
+#include <vector>
 
+#include "platform/glib/Guard.h"
+#include "platform/glib/Handle.h"
 #include "platform/gtk/Factories.h"
 #include "platform/gtk/WebKitCompat.h"
-#include "platform/soup/GObjectPtr.h"
-#include "platform/soup/Guard.h"
 
 namespace qm::gtk {
 
@@ -15,7 +15,8 @@ constexpr guint kFadeFrameMs = 16;
 
 class GtkIntroView : public IntroView {
  public:
-  GtkIntroView(GtkOverlay* overlay, WebKitNetworkSession* session, WebEvents& events)
+  GtkIntroView(GtkOverlay* overlay, WebKitNetworkSession* session, IntroEvents& events,
+               ContentEvents& content)
       : overlay_(GPtr<GtkOverlay>::ref(overlay)),
         ucm_(GPtr<WebKitUserContentManager>::adopt(webkit_user_content_manager_new())),
         events_(events) {
@@ -29,10 +30,13 @@ class GtkIntroView : public IntroView {
                                            "user-content-manager", ucm_.get(), nullptr));
     view_ = GPtr<WebKitWebView>::adopt(WEBKIT_WEB_VIEW(g_object_ref_sink(view)));
 
-    g_signal_connect(ucm_.get(), "script-message-received::qm", G_CALLBACK(onMessage), this);
+    signals_.emplace_back(ucm_.get(), g_signal_connect(ucm_.get(), "script-message-received::qm",
+                                                       G_CALLBACK(onMessage), this));
     registerScriptChannel(ucm_.get(), "qm");
-    g_signal_connect(view_.get(), "load-changed", G_CALLBACK(onLoadChanged), this);
-    g_signal_connect(view_.get(), "load-failed", G_CALLBACK(onLoadFailed), this);
+    signals_.emplace_back(view_.get(), g_signal_connect(view_.get(), "load-changed",
+                                                        G_CALLBACK(onLoadChanged), this));
+    signals_.emplace_back(
+        view_.get(), g_signal_connect(view_.get(), "load-failed", G_CALLBACK(onLoadFailed), this));
 
     GdkRGBA clear = {0, 0, 0, 0};
     webkit_web_view_set_background_color(view_.get(), &clear);
@@ -44,13 +48,12 @@ class GtkIntroView : public IntroView {
     gtk_widget_add_css_class(w, "quarn-intro");
     // Added last, so it lies above the main view and above any intro still fading.
     gtk_overlay_add_overlay(overlay_.get(), w);
-    connectWebContent(view_.get(), events_, false);
+    for (auto& c : connectWebContent(view_.get(), content, false)) signals_.push_back(std::move(c));
   }
 
   ~GtkIntroView() override {
     remove();
-    g_signal_handlers_disconnect_by_data(view_.get(), this);
-    g_signal_handlers_disconnect_by_data(ucm_.get(), this);
+    signals_.clear();
   }
 
   void load(const std::string& htmlPath) {
@@ -58,18 +61,6 @@ class GtkIntroView : public IntroView {
     if (uri) webkit_web_view_load_uri(view_.get(), uri.get());
   }
 
-  void loadHtml(const std::string& html) override {
-    webkit_web_view_load_html(view_.get(), html.c_str(), nullptr);
-  }
-  void loadUrl(const std::string& url) override {
-    webkit_web_view_load_uri(view_.get(), url.c_str());
-  }
-  void reload() override { webkit_web_view_reload(view_.get()); }
-  void reloadFromOrigin() override { webkit_web_view_reload_bypass_cache(view_.get()); }
-  std::optional<std::string> uri() const override {
-    const char* u = webkit_web_view_get_uri(view_.get());
-    return u ? std::optional<std::string>(u) : std::nullopt;
-  }
   void evaluate(const std::string& script) override {
     if (removed_) return;
     webkit_web_view_evaluate_javascript(view_.get(), script.c_str(), -1, nullptr, nullptr, nullptr,
@@ -83,7 +74,7 @@ class GtkIntroView : public IntroView {
     fadeFrom_ = gtk_widget_get_opacity(GTK_WIDGET(view_.get()));
     fadeUs_ = std::max<gint64>(1, static_cast<gint64>(std::max(0.0, seconds) * G_USEC_PER_SEC));
     // A plain timer, not the frame clock: the fade must end even while the window is hidden.
-    fadeTimer_ = g_timeout_add(kFadeFrameMs, &GtkIntroView::onFadeTick, this);
+    fadeTimer_ = SourceId(g_timeout_add(kFadeFrameMs, &GtkIntroView::onFadeTick, this));
   }
 
   void remove() override {
@@ -98,10 +89,7 @@ class GtkIntroView : public IntroView {
   }
 
  private:
-  void stopFade() {
-    if (fadeTimer_) g_source_remove(fadeTimer_);
-    fadeTimer_ = 0;
-  }
+  void stopFade() { fadeTimer_.reset(); }
 
   static gboolean onFadeTick(gpointer data) {
     auto* self = static_cast<GtkIntroView*>(data);
@@ -111,7 +99,7 @@ class GtkIntroView : public IntroView {
     double eased = 1.0 - (1.0 - t) * (1.0 - t);
     gtk_widget_set_opacity(GTK_WIDGET(self->view_.get()), self->fadeFrom_ * (1.0 - eased));
     if (t < 1.0) return G_SOURCE_CONTINUE;
-    self->fadeTimer_ = 0;
+    self->fadeTimer_.forget();
     // Last thing: the callback may release this view.
     auto done = std::move(self->fadeDone_);
     if (done) guarded(done);
@@ -122,10 +110,7 @@ class GtkIntroView : public IntroView {
     auto* self = static_cast<GtkIntroView*>(data);
     if (self->removed_) return;
     GCharPtr body(scriptMessageString(value));
-    guarded([&] {
-      self->events_.onScriptMessage("qm",
-                                    body ? std::optional<std::string>(body.get()) : std::nullopt);
-    });
+    guarded([&] { self->events_.onIntroMessage(body ? ScriptMessage(body.get()) : std::nullopt); });
   }
 
   static void onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
@@ -143,10 +128,11 @@ class GtkIntroView : public IntroView {
   GPtr<GtkOverlay> overlay_;
   GPtr<WebKitUserContentManager> ucm_;
   GPtr<WebKitWebView> view_;
-  WebEvents& events_;
+  IntroEvents& events_;
+  std::vector<SignalConnection> signals_;
   bool removed_ = false;
   bool failed_ = false;
-  guint fadeTimer_ = 0;
+  SourceId fadeTimer_;
   gint64 fadeStart_ = 0;
   gint64 fadeUs_ = 1;
   double fadeFrom_ = 1.0;
@@ -156,9 +142,10 @@ class GtkIntroView : public IntroView {
 }  // namespace
 
 std::unique_ptr<IntroView> makeIntroView(GtkOverlay* overlay, WebKitNetworkSession* session,
-                                         const std::string& htmlPath, WebEvents& events) {
+                                         const std::string& htmlPath, IntroEvents& events,
+                                         ContentEvents& content) {
   if (!overlay || !session) return nullptr;
-  auto view = std::make_unique<GtkIntroView>(overlay, session, events);
+  auto view = std::make_unique<GtkIntroView>(overlay, session, events, content);
   view->load(htmlPath);
   return view;
 }

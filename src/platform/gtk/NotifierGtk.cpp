@@ -6,26 +6,21 @@
 #include <memory>
 #include <vector>
 
+#include "app/Constants.h"
+#include "platform/glib/Guard.h"
+#include "platform/glib/Handle.h"
 #include "platform/gtk/Factories.h"
-#include "platform/soup/GObjectPtr.h"
 
 namespace qm::gtk {
 
 namespace {
 
-constexpr const char* kAppName = "Quillmarsh Quarn";
-constexpr const char* kAppId = "app.quillmarsh.quarn";
 constexpr const char* kAppUri = "application://app.quillmarsh.quarn.desktop";
 constexpr const char* kLauncherPath = "/app/quillmarsh/quarn/LauncherEntry";
 constexpr const char* kLauncherInterface = "com.canonical.Unity.LauncherEntry";
 constexpr const char* kNotifyName = "org.freedesktop.Notifications";
 constexpr const char* kNotifyPath = "/org/freedesktop/Notifications";
 constexpr const char* kSound = "message-new-instant";
-
-struct VariantUnref {
-  void operator()(GVariant* v) const { g_variant_unref(v); }
-};
-using VariantRef = std::unique_ptr<GVariant, VariantUnref>;
 
 // GVariant strings must be valid UTF-8; text from a server answer is made so.
 std::string validUtf8(const std::string& s) {
@@ -61,14 +56,16 @@ struct Bus : std::enable_shared_from_this<Bus> {
   }
 
   static void onBus(GObject*, GAsyncResult* result, gpointer data) {
-    std::unique_ptr<std::shared_ptr<Bus>> self(static_cast<std::shared_ptr<Bus>*>(data));
-    Bus& bus = **self;
-    bus.connection = GPtr<GDBusConnection>::adopt(g_bus_get_finish(result, nullptr));
-    bus.phase = bus.connection ? Phase::Ready : Phase::Failed;
-    auto waiting = std::move(bus.waiting);
-    bus.waiting.clear();
-    if (!bus.connection) return;
-    for (auto& fn : waiting) fn(bus.connection.get());
+    guarded([&] {
+      std::unique_ptr<std::shared_ptr<Bus>> self(static_cast<std::shared_ptr<Bus>*>(data));
+      Bus& bus = **self;
+      bus.connection = GPtr<GDBusConnection>::adopt(g_bus_get_finish(result, nullptr));
+      bus.phase = bus.connection ? Phase::Ready : Phase::Failed;
+      auto waiting = std::move(bus.waiting);
+      bus.waiting.clear();
+      if (!bus.connection) return;
+      for (auto& fn : waiting) fn(bus.connection.get());
+    });
   }
 };
 
@@ -91,7 +88,10 @@ void sendNotify(GDBusConnection* connection, const Note& note, bool markup) {
       connection, kNotifyName, kNotifyPath, kNotifyName, "Notify", args, G_VARIANT_TYPE("(u)"),
       G_DBUS_CALL_FLAGS_NONE, -1, nullptr,
       [](GObject* source, GAsyncResult* result, gpointer) {
-        VariantRef reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr));
+        guarded([&] {
+          Owned<GVariant> reply(
+              g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr));
+        });
       },
       nullptr);
 }
@@ -99,25 +99,28 @@ void sendNotify(GDBusConnection* connection, const Note& note, bool markup) {
 // Servers that render markup in the body would misread a check's "<" or "&", so the body is
 // escaped for them and only for them.
 void onCapabilities(GObject* source, GAsyncResult* result, gpointer data) {
-  std::unique_ptr<Note> note(static_cast<Note*>(data));
-  VariantRef reply(g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr));
-  bool markup = false;
-  if (reply) {
-    VariantRef caps(g_variant_get_child_value(reply.get(), 0));
-    for (gsize i = 0, n = g_variant_n_children(caps.get()); i < n; ++i) {
-      const gchar* cap = nullptr;
-      g_variant_get_child(caps.get(), i, "&s", &cap);
-      if (g_strcmp0(cap, "body-markup") == 0) markup = true;
+  guarded([&] {
+    std::unique_ptr<Note> note(static_cast<Note*>(data));
+    Owned<GVariant> reply(
+        g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr));
+    bool markup = false;
+    if (reply) {
+      Owned<GVariant> caps(g_variant_get_child_value(reply.get(), 0));
+      for (gsize i = 0, n = g_variant_n_children(caps.get()); i < n; ++i) {
+        const gchar* cap = nullptr;
+        g_variant_get_child(caps.get(), i, "&s", &cap);
+        if (g_strcmp0(cap, "body-markup") == 0) markup = true;
+      }
     }
-  }
-  sendNotify(G_DBUS_CONNECTION(source), *note, markup);
+    sendNotify(G_DBUS_CONNECTION(source), *note, markup);
+  });
 }
 
 class NotifierGtk : public Notifier {
  public:
   void requestPermission() override {}
 
-  void post(const std::string&, const std::string& title, const std::string& body) override {
+  void post(const std::string& title, const std::string& body) override {
     auto note = std::make_shared<Note>(Note{validUtf8(title), validUtf8(body)});
     bus_->with([note](GDBusConnection* connection) {
       g_dbus_connection_call(connection, kNotifyName, kNotifyPath, kNotifyName, "GetCapabilities",

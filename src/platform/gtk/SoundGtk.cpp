@@ -5,8 +5,9 @@
 
 #include <algorithm>
 
+#include "platform/glib/Guard.h"
+#include "platform/glib/Handle.h"
 #include "platform/gtk/Factories.h"
-#include "platform/soup/GObjectPtr.h"
 
 namespace qm::gtk {
 
@@ -17,12 +18,11 @@ constexpr guint kPlayAudioOnly = 1u << 1;  // GST_PLAY_FLAG_AUDIO
 class GstSound : public Sound {
  public:
   explicit GstSound(GPtr<GstElement> bin) : bin_(std::move(bin)) {
-    GstBus* bus = gst_element_get_bus(bin_.get());
-    watch_ = gst_bus_add_watch(bus, &GstSound::onBus, this);
-    gst_object_unref(bus);
+    auto bus = GPtr<GstBus>::adopt(gst_element_get_bus(bin_.get()));
+    watch_ = SourceId(gst_bus_add_watch(bus.get(), &GstSound::onBus, this));
   }
   ~GstSound() override {
-    if (watch_) g_source_remove(watch_);
+    watch_.reset();
     gst_element_set_state(bin_.get(), GST_STATE_NULL);
   }
 
@@ -52,21 +52,23 @@ class GstSound : public Sound {
 
  private:
   static gboolean onBus(GstBus*, GstMessage* msg, gpointer data) {
-    auto* self = static_cast<GstSound*>(data);
-    switch (GST_MESSAGE_TYPE(msg)) {
-      case GST_MESSAGE_EOS:
-      case GST_MESSAGE_ERROR:
-        // Ended or broken: nothing left to fade, and the audio device is let go.
-        self->stop();
-        break;
-      default:
-        break;
-    }
+    guarded([&] {
+      auto* self = static_cast<GstSound*>(data);
+      switch (GST_MESSAGE_TYPE(msg)) {
+        case GST_MESSAGE_EOS:
+        case GST_MESSAGE_ERROR:
+          // Ended or broken: nothing left to fade, and the audio device is let go.
+          self->stop();
+          break;
+        default:
+          break;
+      }
+    });
     return G_SOURCE_CONTINUE;
   }
 
   GPtr<GstElement> bin_;
-  guint watch_ = 0;
+  SourceId watch_;
   bool playing_ = false;
   double volume_ = 1.0;
 };

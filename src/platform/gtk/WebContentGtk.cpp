@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/glib/Guard.h"
 #include "platform/gtk/Factories.h"
 
 namespace qm::gtk {
@@ -11,18 +12,29 @@ namespace qm::gtk {
 namespace {
 
 struct ViewContext {
-  WebEvents* events;
+  ContentEvents* events;
   bool mainView;
 };
 
+// The session's downloads while someone watches them; a download that outlives the watch
+// reports to nobody.
+struct DownloadWatch : std::enable_shared_from_this<DownloadWatch> {
+  DownloadEvents* events;
+  DownloadId lastId = 0;
+  SignalConnection started;
+};
+
 struct DownloadState {
-  WebEvents* events;
+  std::weak_ptr<DownloadWatch> watch;
   DownloadId id;
   bool failed = false;     // the engine reports `finished` after `failed`
   bool cancelled = false;  // cancelled here, because no destination could be claimed
-};
 
-DownloadId nextDownloadId = 0;  // main thread only
+  DownloadEvents* events() const {
+    auto w = watch.lock();
+    return w ? w->events : nullptr;
+  }
+};
 
 std::optional<std::string> requestUri(WebKitNavigationAction* action) {
   WebKitURIRequest* request = action ? webkit_navigation_action_get_request(action) : nullptr;
@@ -38,10 +50,9 @@ std::string contentDisposition(WebKitURIResponse* response) {
   return value ? value : "";
 }
 
-gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
-                        WebKitPolicyDecisionType type, gpointer data) {
-  auto* ctx = static_cast<ViewContext*>(data);
-  try {
+gboolean decidePolicy(ViewContext* ctx, WebKitPolicyDecision* decision,
+                      WebKitPolicyDecisionType type) {
+  {
     switch (type) {
       case WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION: {
         auto* action = webkit_navigation_policy_decision_get_navigation_action(
@@ -72,17 +83,20 @@ gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
       default:
         return FALSE;
     }
-  } catch (...) {
-    return FALSE;
   }
+}
+
+gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
+                        WebKitPolicyDecisionType type, gpointer data) {
+  auto* ctx = static_cast<ViewContext*>(data);
+  gboolean handled = FALSE;
+  guarded([&] { handled = decidePolicy(ctx, decision, type); });
+  return handled;
 }
 
 GtkWidget* onCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer data) {
   auto* ctx = static_cast<ViewContext*>(data);
-  try {
-    ctx->events->onNewWindowRequest(requestUri(action));
-  } catch (...) {
-  }
+  guarded([&] { ctx->events->onNewWindowRequest(requestUri(action)); });
   return nullptr;
 }
 
@@ -92,7 +106,8 @@ gboolean onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer dat
   auto* ctx = static_cast<ViewContext*>(data);
   auto type = webkit_script_dialog_get_dialog_type(dialog);
   if (type != WEBKIT_SCRIPT_DIALOG_ALERT && type != WEBKIT_SCRIPT_DIALOG_CONFIRM) return FALSE;
-  try {
+  gboolean handled = FALSE;
+  guarded([&] {
     const char* text = webkit_script_dialog_get_message(dialog);
     std::string message = text ? text : "";
     DialogRef ref(webkit_script_dialog_ref(dialog), webkit_script_dialog_unref);
@@ -104,19 +119,16 @@ gboolean onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer dat
         webkit_script_dialog_close(ref.get());
       });
     }
-    return TRUE;
-  } catch (...) {
-    return FALSE;
-  }
+    handled = TRUE;
+  });
+  return handled;
 }
 
 gboolean onDecideDestination(WebKitDownload* download, gchar* suggested, gpointer data) {
   auto* st = static_cast<DownloadState*>(data);
   std::string path;
-  try {
-    path = st->events->downloadDestination(st->id, suggested ? suggested : "");
-  } catch (...) {
-  }
+  if (DownloadEvents* events = st->events())
+    guarded([&] { path = events->downloadDestination(st->id, suggested ? suggested : ""); });
   if (path.empty()) {
     st->cancelled = true;
     webkit_download_cancel(download);
@@ -131,24 +143,21 @@ gboolean onDecideDestination(WebKitDownload* download, gchar* suggested, gpointe
 void onDownloadFailed(WebKitDownload*, GError* error, gpointer data) {
   auto* st = static_cast<DownloadState*>(data);
   st->failed = true;
-  if (st->cancelled) return;
-  try {
-    st->events->onDownloadFailed(st->id, error && error->message ? error->message : "");
-  } catch (...) {
-  }
+  DownloadEvents* events = st->events();
+  if (st->cancelled || !events) return;
+  guarded([&] { events->onDownloadFailed(st->id, error && error->message ? error->message : ""); });
 }
 
 void onDownloadFinished(WebKitDownload*, gpointer data) {
   auto* st = static_cast<DownloadState*>(data);
-  if (st->failed) return;
-  try {
-    st->events->onDownloadFinished(st->id);
-  } catch (...) {
-  }
+  DownloadEvents* events = st->events();
+  if (st->failed || !events) return;
+  guarded([&] { events->onDownloadFinished(st->id); });
 }
 
 void onDownloadStarted(WebKitNetworkSession*, WebKitDownload* download, gpointer data) {
-  auto* st = new DownloadState{static_cast<WebEvents*>(data), ++nextDownloadId};
+  auto* watch = static_cast<DownloadWatch*>(data);
+  auto* st = new DownloadState{watch->weak_from_this(), ++watch->lastId};
   // Freed with the download; its handlers are gone by then.
   g_object_set_data_full(G_OBJECT(download), "quarn-download", st,
                          [](gpointer p) { delete static_cast<DownloadState*>(p); });
@@ -159,19 +168,27 @@ void onDownloadStarted(WebKitNetworkSession*, WebKitDownload* download, gpointer
 
 }  // namespace
 
-void connectWebContent(WebKitWebView* view, WebEvents& events, bool mainView) {
-  if (g_object_get_data(G_OBJECT(view), "quarn-web-content")) return;  // already connected
+std::vector<SignalConnection> connectWebContent(WebKitWebView* view, ContentEvents& events,
+                                                bool mainView) {
   auto* ctx = new ViewContext{&events, mainView};
+  // Freed with the view; the handlers are gone before that or with it.
   g_object_set_data_full(G_OBJECT(view), "quarn-web-content", ctx,
                          [](gpointer p) { delete static_cast<ViewContext*>(p); });
-  g_signal_connect(view, "decide-policy", G_CALLBACK(onDecidePolicy), ctx);
-  if (!mainView) return;
-  g_signal_connect(view, "create", G_CALLBACK(onCreate), ctx);
-  g_signal_connect(view, "script-dialog", G_CALLBACK(onScriptDialog), ctx);
+  std::vector<SignalConnection> out;
+  out.emplace_back(view, g_signal_connect(view, "decide-policy", G_CALLBACK(onDecidePolicy), ctx));
+  if (!mainView) return out;
+  out.emplace_back(view, g_signal_connect(view, "create", G_CALLBACK(onCreate), ctx));
+  out.emplace_back(view, g_signal_connect(view, "script-dialog", G_CALLBACK(onScriptDialog), ctx));
+  return out;
 }
 
-void connectDownloads(WebKitNetworkSession* session, WebEvents& events) {
-  g_signal_connect(session, "download-started", G_CALLBACK(onDownloadStarted), &events);
+std::shared_ptr<void> watchDownloads(WebKitNetworkSession* session, DownloadEvents& events) {
+  auto watch = std::make_shared<DownloadWatch>();
+  watch->events = &events;
+  watch->started = SignalConnection(
+      session,
+      g_signal_connect(session, "download-started", G_CALLBACK(onDownloadStarted), watch.get()));
+  return watch;
 }
 
 }  // namespace qm::gtk

@@ -8,41 +8,27 @@
 #include <string>
 #include <vector>
 
-#include "app/AppDelegate.h"
-#include "app/Globals.h"
-#include "platform/gtk/GtkPlatform.h"
-#include "platform/gtk/GtkUi.h"
+#include "app/Constants.h"
+#include "platform/gtk/Instance.h"
 
 namespace {
 
 struct App {
   std::vector<std::string> args;
-  std::unique_ptr<qm::gtk::GtkPlatform> platform;
-  std::unique_ptr<qm::AppDelegate> delegate;
+  std::unique_ptr<qm::gtk::Instance> instance;
 };
 
-void onActiveChanged(GtkWindow* window, GParamSpec*, App* app) {
-  if (gtk_window_is_active(window) && app->delegate) app->delegate->applicationDidBecomeActive();
-}
-
 void onActivate(GtkApplication* gtkApp, App* app) {
-  if (app->delegate) {
-    app->delegate->applicationShouldHandleReopen();
+  if (app->instance) {
+    app->instance->delegate().applicationShouldHandleReopen();
     return;
   }
   std::string bundle = qm::gtk::FolderBundle::locate(app->args.front());
-  app->platform = std::make_unique<qm::gtk::GtkPlatform>(gtkApp, app->args, bundle);
-  app->delegate = std::make_unique<qm::AppDelegate>(app->platform->platform);
-  app->delegate->applicationDidFinishLaunching();
-  if (GtkWindow* w = app->platform->mainWindow()) {
-    g_signal_connect(w, "notify::is-active", G_CALLBACK(onActiveChanged), app);
-    if (gtk_window_is_active(w)) app->delegate->applicationDidBecomeActive();
-  }
+  app->instance = std::make_unique<qm::gtk::Instance>(gtkApp, app->args, bundle);
 }
 
 void onShutdown(GApplication*, App* app) {
-  if (app->platform && app->platform->ui && app->platform->ui->mainWindow())
-    app->platform->ui->mainWindow()->saveState();
+  if (app->instance) app->instance->shutdown();
 }
 
 void usage() {
@@ -77,8 +63,7 @@ int main(int argc, char** argv) {
       return 0;
     }
   }
-  qm::initGlobals();
-  g_set_application_name("Quillmarsh Quarn");
+  g_set_application_name(qm::kAppName);
 
   // Unique per user over the session bus; without a bus each start is its own instance.
   GApplicationFlags flags = G_APPLICATION_DEFAULT_FLAGS;
@@ -86,16 +71,16 @@ int main(int argc, char** argv) {
     g_object_unref(bus);
   else
     flags = G_APPLICATION_NON_UNIQUE;
-  GtkApplication* gtkApp = gtk_application_new("app.quillmarsh.quarn", flags);
+  GtkApplication* gtkApp = gtk_application_new(qm::kAppId, flags);
   g_signal_connect(gtkApp, "startup",
                    G_CALLBACK(+[](GApplication* a, gpointer) { g_application_hold(a); }), nullptr);
   g_signal_connect(gtkApp, "activate", G_CALLBACK(onActivate), &app);
   g_signal_connect(gtkApp, "shutdown", G_CALLBACK(onShutdown), &app);
   // Our own arguments are read from app.args; GApplication sees none of them.
   int status = g_application_run(G_APPLICATION(gtkApp), 1, argv);
-  // Nothing is torn down: the delegate and the platform live until the process ends.
-  (void)app.delegate.release();
-  (void)app.platform.release();
+  // Nothing is torn down: the app lives until the process ends, which is quicker than taking
+  // the web engine apart on the way out.
+  (void)app.instance.release();
   g_object_unref(gtkApp);
   return status;
 }

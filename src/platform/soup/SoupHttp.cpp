@@ -2,7 +2,8 @@
 
 #include <libsoup/soup.h>
 
-#include "platform/soup/GObjectPtr.h"
+#include "platform/glib/Guard.h"
+#include "platform/glib/Handle.h"
 
 namespace qm {
 
@@ -14,7 +15,7 @@ struct SoupHttp::Call {
   GPtr<GCancellable> cancellable = GPtr<GCancellable>::adopt(g_cancellable_new());
   GPtr<SoupMessage> message;
   GPtr<GInputStream> stream;
-  guint timeout = 0;
+  SourceId timeout;
   bool timedOut = false;
   HttpResponse response;
   std::string body;
@@ -32,20 +33,19 @@ struct Hold {
 
 }  // namespace
 
-SoupHttp::SoupHttp() : session_(soup_session_new()) {
+SoupHttp::SoupHttp() : session_(GPtr<SoupSession>::adopt(soup_session_new())) {
   // A request's own time-out is enforced per call with its cancellable.
-  soup_session_set_timeout(session_, 0);
-  soup_session_set_idle_timeout(session_, 30);
+  soup_session_set_timeout(session_.get(), 0);
+  soup_session_set_idle_timeout(session_.get(), 30);
 }
 
 SoupHttp::~SoupHttp() {
   for (auto& [id, call] : calls_) {
-    if (call->timeout) g_source_remove(call->timeout);
+    call->timeout.reset();
     call->done = nullptr;
     g_cancellable_cancel(call->cancellable.get());
   }
-  soup_session_abort(session_);
-  g_object_unref(session_);
+  soup_session_abort(session_.get());
 }
 
 void SoupHttp::finish(HttpId id, HttpResponse response) {
@@ -53,10 +53,7 @@ void SoupHttp::finish(HttpId id, HttpResponse response) {
   if (it == calls_.end()) return;
   CallPtr call = it->second;
   calls_.erase(it);
-  if (call->timeout) {
-    g_source_remove(call->timeout);
-    call->timeout = 0;
-  }
+  call->timeout.reset();
   if (call->stream)
     g_input_stream_close_async(call->stream.get(), G_PRIORITY_DEFAULT, nullptr, nullptr, nullptr);
   auto done = std::move(call->done);
@@ -67,29 +64,31 @@ void SoupHttp::finish(HttpId id, HttpResponse response) {
 static void readNext(const CallPtr& call);
 
 static void onRead(GObject* source, GAsyncResult* result, gpointer data) {
-  std::unique_ptr<Hold> hold(static_cast<Hold*>(data));
-  CallPtr call = hold->call;
-  GError* error = nullptr;
-  gssize n = g_input_stream_read_finish(G_INPUT_STREAM(source), result, &error);
-  GErrorPtr err(error);
-  if (!call->done) return;  // cancelled or finished
-  if (n < 0) {
-    // The status arrived but the body did not: deliver the status without a body.
-    call->http->finish(call->id, call->response);
-    return;
-  }
-  if (n == 0) {
-    call->response.body = std::move(call->body);
-    call->http->finish(call->id, call->response);
-    return;
-  }
-  call->body.append(call->buffer, static_cast<std::size_t>(n));
-  if (call->body.size() > call->request.maxBodyBytes) {
-    call->body.clear();
-    call->http->finish(call->id, call->response);
-    return;
-  }
-  readNext(call);
+  guarded([&] {
+    std::unique_ptr<Hold> hold(static_cast<Hold*>(data));
+    CallPtr call = hold->call;
+    GError* error = nullptr;
+    gssize n = g_input_stream_read_finish(G_INPUT_STREAM(source), result, &error);
+    GErrorPtr err(error);
+    if (!call->done) return;  // cancelled or finished
+    if (n < 0) {
+      // The status arrived but the body did not: deliver the status without a body.
+      call->http->finish(call->id, call->response);
+      return;
+    }
+    if (n == 0) {
+      call->response.body = std::move(call->body);
+      call->http->finish(call->id, call->response);
+      return;
+    }
+    call->body.append(call->buffer, static_cast<std::size_t>(n));
+    if (call->body.size() > call->request.maxBodyBytes) {
+      call->body.clear();
+      call->http->finish(call->id, call->response);
+      return;
+    }
+    readNext(call);
+  });
 }
 
 static void readNext(const CallPtr& call) {
@@ -98,24 +97,26 @@ static void readNext(const CallPtr& call) {
 }
 
 static void onSent(GObject* source, GAsyncResult* result, gpointer data) {
-  std::unique_ptr<Hold> hold(static_cast<Hold*>(data));
-  CallPtr call = hold->call;
-  GError* error = nullptr;
-  GInputStream* stream = soup_session_send_finish(SOUP_SESSION(source), result, &error);
-  GErrorPtr err(error);
-  if (stream) call->stream = GPtr<GInputStream>::adopt(stream);
-  if (!call->done) return;
-  if (!stream) {
-    call->http->finish(call->id, HttpResponse{});
-    return;
-  }
-  call->response.received = true;
-  call->response.status = static_cast<int>(soup_message_get_status(call->message.get()));
-  if (!call->request.wantBody) {
-    call->http->finish(call->id, call->response);
-    return;
-  }
-  readNext(call);
+  guarded([&] {
+    std::unique_ptr<Hold> hold(static_cast<Hold*>(data));
+    CallPtr call = hold->call;
+    GError* error = nullptr;
+    GInputStream* stream = soup_session_send_finish(SOUP_SESSION(source), result, &error);
+    GErrorPtr err(error);
+    if (stream) call->stream = GPtr<GInputStream>::adopt(stream);
+    if (!call->done) return;
+    if (!stream) {
+      call->http->finish(call->id, HttpResponse{});
+      return;
+    }
+    call->response.received = true;
+    call->response.status = static_cast<int>(soup_message_get_status(call->message.get()));
+    if (!call->request.wantBody) {
+      call->http->finish(call->id, call->response);
+      return;
+    }
+    readNext(call);
+  });
 }
 
 HttpId SoupHttp::get(const HttpRequest& request, std::function<void(HttpResponse)> done) {
@@ -127,23 +128,25 @@ HttpId SoupHttp::get(const HttpRequest& request, std::function<void(HttpResponse
   call->done = std::move(done);
   calls_[id] = call;
 
-  GUri* uri =
-      g_uri_parse(request.url.c_str(), static_cast<GUriFlags>(SOUP_HTTP_URI_FLAGS), nullptr);
+  Owned<GUri> uri(
+      g_uri_parse(request.url.c_str(), static_cast<GUriFlags>(SOUP_HTTP_URI_FLAGS), nullptr));
   SoupMessage* msg = nullptr;
   if (uri) {
-    const char* scheme = g_uri_get_scheme(uri);
-    const char* host = g_uri_get_host(uri);
+    const char* scheme = g_uri_get_scheme(uri.get());
+    const char* host = g_uri_get_host(uri.get());
     if (scheme && (g_str_equal(scheme, "http") || g_str_equal(scheme, "https")) && host && *host)
-      msg = soup_message_new_from_uri("GET", uri);
-    g_uri_unref(uri);
+      msg = soup_message_new_from_uri("GET", uri.get());
   }
   if (!msg) {
     // Completion never runs inside get().
     g_idle_add_full(
         G_PRIORITY_DEFAULT,
         [](gpointer d) -> gboolean {
-          auto* h = static_cast<Hold*>(d);
-          h->call->http->finish(h->call->id, HttpResponse{});
+          guarded([&] {
+            auto* h = static_cast<Hold*>(d);
+            // No done: cancelled, or the SoupHttp is gone and `http` dangles.
+            if (h->call->done) h->call->http->finish(h->call->id, HttpResponse{});
+          });
           return G_SOURCE_REMOVE;
         },
         new Hold{call}, [](gpointer d) { delete static_cast<Hold*>(d); });
@@ -156,19 +159,21 @@ HttpId SoupHttp::get(const HttpRequest& request, std::function<void(HttpResponse
 
   if (request.timeoutSeconds > 0) {
     auto* hold = new Hold{call};
-    call->timeout = g_timeout_add_full(
+    call->timeout = SourceId(g_timeout_add_full(
         G_PRIORITY_DEFAULT, static_cast<guint>(request.timeoutSeconds * 1000.0 + 0.5),
         [](gpointer d) -> gboolean {
-          CallPtr c = static_cast<Hold*>(d)->call;
-          c->timeout = 0;
-          c->timedOut = true;
-          g_cancellable_cancel(c->cancellable.get());
-          c->http->finish(c->id, HttpResponse{});
+          guarded([&] {
+            CallPtr c = static_cast<Hold*>(d)->call;
+            c->timeout.forget();
+            c->timedOut = true;
+            g_cancellable_cancel(c->cancellable.get());
+            c->http->finish(c->id, HttpResponse{});
+          });
           return G_SOURCE_REMOVE;
         },
-        hold, [](gpointer d) { delete static_cast<Hold*>(d); });
+        hold, [](gpointer d) { delete static_cast<Hold*>(d); }));
   }
-  soup_session_send_async(session_, msg, G_PRIORITY_DEFAULT, call->cancellable.get(), onSent,
+  soup_session_send_async(session_.get(), msg, G_PRIORITY_DEFAULT, call->cancellable.get(), onSent,
                           new Hold{call});
   return id;
 }
@@ -179,10 +184,7 @@ void SoupHttp::cancel(HttpId id) {
   CallPtr call = it->second;
   calls_.erase(it);
   call->done = nullptr;
-  if (call->timeout) {
-    g_source_remove(call->timeout);
-    call->timeout = 0;
-  }
+  call->timeout.reset();
   g_cancellable_cancel(call->cancellable.get());
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/Http.h"
+#include "platform/glib/Handle.h"
 
 typedef struct _SoupSession SoupSession;
 
@@ -22,9 +23,9 @@ class SoupHttp : public Http {
   void finish(HttpId id, HttpResponse response);
 
  private:
-  SoupSession* session_;
   std::map<HttpId, std::shared_ptr<Call>> calls_;
   HttpId next_ = 1;
+  GPtr<SoupSession> session_;
 };
 
 }  // namespace qm

@@ -4,7 +4,7 @@
 
 #include "platform/System.h"
 
-namespace qm::service {
+namespace qm {
 
 class ProcessRunner : public ToolRunner {
  public:
@@ -16,4 +16,4 @@ class ProcessRunner : public ToolRunner {
           double timeoutSeconds = 30) override;
 };
 
-}  // namespace qm::service
+}  // namespace qm

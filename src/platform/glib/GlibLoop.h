@@ -4,6 +4,7 @@
 #include <map>
 
 #include "platform/MainLoop.h"
+#include "platform/glib/Handle.h"
 
 namespace qm {
 
@@ -19,7 +20,7 @@ class GlibLoop : public MainLoop {
   struct Entry;
   TimerId add(double seconds, bool repeat, std::function<void()> fn);
   static int fire(void* data);
-  std::map<TimerId, unsigned> sources_;
+  std::map<TimerId, SourceId> sources_;
   TimerId next_ = 1;
 };
 

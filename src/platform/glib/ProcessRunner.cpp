@@ -1,4 +1,4 @@
-#include "service/ProcessRunner.h"
+#include "platform/glib/ProcessRunner.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -17,7 +17,7 @@
 
 extern char** environ;
 
-namespace qm::service {
+namespace qm {
 
 namespace {
 
@@ -137,4 +137,4 @@ int ProcessRunner::run(const std::string& program, const std::vector<std::string
   return *status;
 }
 
-}  // namespace qm::service
+}  // namespace qm

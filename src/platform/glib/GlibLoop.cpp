@@ -1,6 +1,6 @@
-#include "platform/soup/GlibLoop.h"
+#include "platform/glib/GlibLoop.h"
 
-#include "platform/soup/Guard.h"
+#include "platform/glib/Guard.h"
 
 #include <glib.h>
 
@@ -17,7 +17,9 @@ struct GlibLoop::Entry {
 };
 
 GlibLoop::~GlibLoop() {
-  for (auto& [id, source] : sources_) g_source_remove(source);
+  // Emptied before the sources go: an entry freed with its source may cancel another timer.
+  std::map<TimerId, SourceId> sources;
+  sources.swap(sources_);
 }
 
 void GlibLoop::post(std::function<void()> fn) {
@@ -43,28 +45,36 @@ TimerId GlibLoop::add(double seconds, bool repeat, std::function<void()> fn) {
   TimerId id = next_++;
   auto* e = new Entry{this, id, repeat, std::move(fn)};
   guint ms = seconds <= 0 ? 0 : static_cast<guint>(seconds * 1000.0 + 0.5);
-  unsigned source = g_timeout_add_full(G_PRIORITY_DEFAULT, ms, &GlibLoop::fire, e,
-                                       [](void* d) { delete static_cast<Entry*>(d); });
-  sources_[id] = source;
+  sources_.emplace(id,
+                   SourceId(g_timeout_add_full(G_PRIORITY_DEFAULT, ms, &GlibLoop::fire, e,
+                                               [](void* d) { delete static_cast<Entry*>(d); })));
   return id;
 }
 
 int GlibLoop::fire(void* data) {
   auto* e = static_cast<Entry*>(data);
-  if (!e->repeat) e->loop->sources_.erase(e->id);
-  // Copy: the callback may cancel its own timer, which frees the entry.
-  auto fn = e->fn;
   bool repeat = e->repeat;
-  guarded(fn);
+  guarded([&] {
+    if (!repeat) {
+      // Returning G_SOURCE_REMOVE below removes the source.
+      if (auto it = e->loop->sources_.find(e->id); it != e->loop->sources_.end()) {
+        it->second.forget();
+        e->loop->sources_.erase(it);
+      }
+    }
+    // Copy: the callback may cancel its own timer, which frees the entry.
+    auto fn = e->fn;
+    fn();
+  });
   return repeat ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
 }
 
 void GlibLoop::cancel(TimerId id) {
   auto it = sources_.find(id);
   if (it == sources_.end()) return;
-  unsigned source = it->second;
+  // Out of the table before it goes: the entry freed with it may cancel again.
+  SourceId source = std::move(it->second);
   sources_.erase(it);
-  g_source_remove(source);
 }
 
 double SystemClock::now() const {

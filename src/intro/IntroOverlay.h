@@ -1,0 +1,54 @@
+#pragma once
+// The intro shown over the main window at launch: its view, the ready call, the fade and the
+// guard that ends it, and its sound.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/MainWindowController.h"
+#include "intro/IntroSound.h"
+#include "platform/Scoped.h"
+#include "platform/System.h"
+#include "platform/Ui.h"
+
+namespace qm {
+
+class IntroOverlay : public IntroEvents {
+ public:
+  IntroOverlay(MainWindowController& window, Ui& ui, MainLoop& loop, Clock& clock,
+               Settings& settings, Bundle& bundle, SoundPlayer& player,
+               std::vector<std::string> args);
+  ~IntroOverlay() override;
+
+  // "showIntro": true unless a Boolean false is stored.
+  bool introOn();
+  void startIntro();
+  void endIntro();
+  void replayIntro();
+  void toggleIntro();
+  void toggleIntroSound();
+  // The server's UI is loading: the page may finish as soon as it likes.
+  void uiLoading();
+
+  void onIntroMessage(const ScriptMessage& body) override;
+  void onIntroLoadFinished(IntroView& view) override;
+
+  bool showing() const { return intro_ != nullptr; }
+  bool introReady() const { return introReady_; }
+  bool introSoundOn() { return introSound_.enabled(); }
+
+ private:
+  MainWindowController& window_;
+  Ui& ui_;
+  ScopedLoop loop_;
+  Settings& settings_;
+  Bundle& bundle_;
+  IntroSound introSound_;
+  std::unique_ptr<IntroView> intro_;
+  bool introReady_ = false;
+  // Intro views fading out; each is removed when its fade ends.
+  std::vector<std::unique_ptr<IntroView>> fading_;
+};
+
+}  // namespace qm

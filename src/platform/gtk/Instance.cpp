@@ -1,0 +1,34 @@
+#include "platform/gtk/Instance.h"
+
+#include "platform/glib/Guard.h"
+
+namespace qm::gtk {
+
+Instance::Instance(GtkApplication* app, std::vector<std::string> args, std::string bundleDir)
+    : platform_(std::make_unique<GtkPlatform>(app, std::move(args), std::move(bundleDir))),
+      delegate_(std::make_unique<AppDelegate>(platform_->ports())) {
+  delegate_->applicationDidFinishLaunching();
+  GtkMainWindow* main = platform_->mainWindow();
+  if (!main) return;
+  GtkWindow* w = main->window();
+  activeChanged_ = SignalConnection(
+      w, g_signal_connect(w, "notify::is-active",
+                          G_CALLBACK(+[](GtkWindow* window, GParamSpec*, AppDelegate* delegate) {
+                            if (gtk_window_is_active(window))
+                              guarded([&] { delegate->applicationDidBecomeActive(); });
+                          }),
+                          delegate_.get()));
+  if (gtk_window_is_active(w)) delegate_->applicationDidBecomeActive();
+}
+
+Instance::~Instance() {
+  activeChanged_.reset();
+  delegate_.reset();
+  platform_.reset();
+}
+
+void Instance::shutdown() {
+  if (GtkMainWindow* main = platform_->mainWindow()) main->saveState();
+}
+
+}  // namespace qm::gtk

@@ -1,0 +1,36 @@
+#pragma once
+// One running app on the real desktop: the platform, the delegate and the window's activity,
+// put together the same way by the program and by the integration tests.
+
+#include <gtk/gtk.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/AppDelegate.h"
+#include "platform/gtk/GtkPlatform.h"
+#include "platform/gtk/GtkUi.h"
+
+namespace qm::gtk {
+
+class Instance {
+ public:
+  // Builds everything and runs the launch sequence.
+  Instance(GtkApplication* app, std::vector<std::string> args, std::string bundleDir);
+  ~Instance();
+  Instance(const Instance&) = delete;
+  Instance& operator=(const Instance&) = delete;
+
+  GtkPlatform& platform() { return *platform_; }
+  AppDelegate& delegate() { return *delegate_; }
+  // Saves what the window keeps for the next launch.
+  void shutdown();
+
+ private:
+  std::unique_ptr<GtkPlatform> platform_;
+  std::unique_ptr<AppDelegate> delegate_;
+  SignalConnection activeChanged_;
+};
+
+}  // namespace qm::gtk

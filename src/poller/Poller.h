@@ -1,0 +1,40 @@
+#pragma once
+// The periodic overview poll: the launcher badge counts the failing checks, and a rise in that
+// count posts a notification.
+
+#include <cstdint>
+#include <string>
+
+#include "app/MainWindowController.h"
+#include "platform/Desktop.h"
+#include "platform/Scoped.h"
+#include "server/ServerInUse.h"
+
+namespace qm {
+
+class StatusPoller {
+ public:
+  StatusPoller(Http& http, MainLoop& loop, Notifier& notifier, const ServerInUse& server,
+               MainWindowController& window);
+  StatusPoller(const StatusPoller&) = delete;
+  StatusPoller& operator=(const StatusPoller&) = delete;
+
+  // Polls every 60 seconds from now on.
+  void start();
+  void poll();
+  void notify(const std::string& title, const std::string& body);
+
+  // The failing checks of the last usable overview; -1 before the first.
+  std::int64_t lastBad() const { return lastBad_; }
+
+ private:
+  Notifier& notifier_;
+  const ServerInUse& server_;
+  MainWindowController& window_;
+  ScopedHttp http_;
+  ScopedLoop loop_;
+  Lifetime life_;
+  std::int64_t lastBad_ = -1;
+};
+
+}  // namespace qm

@@ -1,0 +1,44 @@
+#pragma once
+// From a resolved host (or none) to what the main web view shows, and the connect page's
+// messages back to the app.
+
+#include <optional>
+#include <string>
+
+#include "app/MainWindowController.h"
+#include "intro/IntroOverlay.h"
+#include "platform/Scoped.h"
+#include "poller/Poller.h"
+#include "server/ServerInUse.h"
+#include "service/ServiceControl.h"
+
+namespace qm {
+
+class ConnectionFlow {
+ public:
+  ConnectionFlow(Http& http, Bundle& bundle, ServerInUse& server, MainWindowController& window,
+                 IntroOverlay& intro, ServiceControl& service, StatusPoller& poller);
+  ConnectionFlow(const ConnectionFlow&) = delete;
+  ConnectionFlow& operator=(const ConnectionFlow&) = delete;
+
+  // Resolves the server and goes on with connectCompleted.
+  void connect();
+  void connectCompleted(const std::optional<std::string>& host);
+  // Puts the host's server in use and loads its UI.
+  void use(const std::string& host);
+  void showMessage(const std::string& text);
+  // A message of the connect page: the typed host, or "" to try again.
+  void onServerMessage(const ScriptMessage& body);
+
+ private:
+  Bundle& bundle_;
+  ServerInUse& server_;
+  MainWindowController& window_;
+  IntroOverlay& intro_;
+  ServiceControl& service_;
+  StatusPoller& poller_;
+  ScopedHttp http_;
+  Lifetime life_;
+};
+
+}  // namespace qm

@@ -1,0 +1,53 @@
+#pragma once
+// The suite server on this computer as a per-user service: where it lives, installing and
+// restarting it, waiting until it answers, and stopping it on the way out.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/Scoped.h"
+#include "platform/System.h"
+#include "platform/Ui.h"
+#include "server/ServerInUse.h"
+
+namespace qm {
+
+class ServiceControl {
+ public:
+  ServiceControl(Http& http, MainLoop& loop, Bundle& bundle, ToolRunner& tools, Ui& ui,
+                 const ServerInUse& server);
+  ServiceControl(const ServiceControl&) = delete;
+  ServiceControl& operator=(const ServiceControl&) = delete;
+
+  // Info.json "QMQuarnDir", else ~/Desktop/Quillmarsh/quarn.
+  std::string quarnDir();
+  // Info.json "QMPython", else quarnDir() + "/../bots/.venv/bin/python".
+  std::string python();
+  std::string plistPath();
+  std::string uid();
+  void installAgent();
+  // Runs the service manager's tool, bounded in time; its exit status.
+  int launchctl(const std::vector<std::string>& args);
+  // One probe of the server in use: true for a 200 answer.
+  void ping(std::function<void(bool)> done);
+  // Probes until the server answers, at most tries + 1 times, 0.5 s apart.
+  void waitForServer(int tries, std::function<void(bool)> done);
+  // Up already, or installed, started and then up.
+  void ensureService(std::function<void(bool)> done);
+  // Restarts the service; whenUp runs once it answers again.
+  void restartService(std::function<void()> whenUp);
+  // Asks first; then stops the service, removes its definition and quits.
+  void quitAndStop();
+
+ private:
+  Bundle& bundle_;
+  ToolRunner& tools_;
+  Ui& ui_;
+  const ServerInUse& server_;
+  ScopedHttp http_;
+  ScopedLoop loop_;
+  Lifetime life_;
+};
+
+}  // namespace qm
