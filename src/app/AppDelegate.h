@@ -113,15 +113,18 @@ class AppDelegate {
   const WebContent& content() const { return content_; }
 
  private:
+  // Destroyed in reverse: the window goes before the web content its view reports to.
   Platform& platform_;
   ServerInUse server_;
+  WebContent content_;
   MainWindowController window_;
   IntroOverlay intro_;
   ServiceControl service_;
   StatusPoller poller_;
-  WebContent content_;
   ConnectionFlow flow_;
   MenuController menu_;
+  // First to go: from then on no page message reaches the controllers.
+  Lifetime life_;
 };
 
 }  // namespace qm
