@@ -6,6 +6,7 @@
 
 #include "app/Files.h"
 #include "app/Paths.h"
+#include "platform/glib/Handle.h"
 
 namespace qm::service {
 
@@ -55,11 +56,7 @@ class Systemd : public ServiceManager {
 
   std::string tool() const override {
     if (auto t = toolOverride()) return *t;
-    if (gchar* found = g_find_program_in_path("systemctl")) {
-      std::string path = found;
-      g_free(found);
-      return path;
-    }
+    if (GCharPtr found{g_find_program_in_path("systemctl")}) return found.get();
     return "/usr/bin/systemctl";
   }
   std::string definitionPath() const override { return unitPath_; }

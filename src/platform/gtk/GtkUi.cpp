@@ -69,10 +69,10 @@ GtkMainWindow::GtkMainWindow(GtkUi& ui, WebKitNetworkSession* session, MainViewE
       events_(std::move(events)),
       web_(nullptr) {
   GtkWindow* window = window_.get();
-  WebKitUserContentManager* ucm = webkit_user_content_manager_new();
+  auto content = GPtr<WebKitUserContentManager>::adopt(webkit_user_content_manager_new());
+  WebKitUserContentManager* ucm = content.get();
   auto* view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session,
                                             "user-content-manager", ucm, nullptr));
-  g_object_unref(ucm);
   web_ = GtkWebView(view);
   registerScriptChannel(ucm, "qmserver");
   signals_.emplace_back(ucm, g_signal_connect(ucm, "script-message-received::qmserver",

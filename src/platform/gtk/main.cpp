@@ -67,11 +67,10 @@ int main(int argc, char** argv) {
 
   // Unique per user over the session bus; without a bus each start is its own instance.
   GApplicationFlags flags = G_APPLICATION_DEFAULT_FLAGS;
-  if (GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr))
-    g_object_unref(bus);
-  else
+  if (!qm::GPtr<GDBusConnection>::adopt(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)))
     flags = G_APPLICATION_NON_UNIQUE;
-  GtkApplication* gtkApp = gtk_application_new(qm::kAppId, flags);
+  auto owned = qm::GPtr<GtkApplication>::adopt(gtk_application_new(qm::kAppId, flags));
+  GtkApplication* gtkApp = owned.get();
   g_signal_connect(gtkApp, "startup",
                    G_CALLBACK(+[](GApplication* a, gpointer) { g_application_hold(a); }), nullptr);
   g_signal_connect(gtkApp, "activate", G_CALLBACK(onActivate), &app);
@@ -81,6 +80,5 @@ int main(int argc, char** argv) {
   // Nothing is torn down: the app lives until the process ends, which is quicker than taking
   // the web engine apart on the way out.
   (void)app.instance.release();
-  g_object_unref(gtkApp);
   return status;
 }
