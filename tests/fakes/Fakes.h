@@ -134,13 +134,10 @@ class FakeHttp : public Http {
   static HttpResponse failure() { return HttpResponse{}; }
 };
 
-class FakeWebView : public IntroView {
+class FakeWebView : public WebView {
  public:
   std::vector<std::string> log;  // "html:<...>", "url:<...>", "reload", "reloadFromOrigin"
-  std::vector<std::string> scripts;
   std::optional<std::string> currentUri;
-  bool removed = false;
-  std::vector<std::pair<double, std::function<void()>>> fades;
 
   void loadHtml(const std::string& html) override {
     log.push_back("html:" + html);
@@ -153,12 +150,20 @@ class FakeWebView : public IntroView {
   void reload() override { log.push_back("reload"); }
   void reloadFromOrigin() override { log.push_back("reloadFromOrigin"); }
   std::optional<std::string> uri() const override { return currentUri; }
+  std::string lastLoad() const { return log.empty() ? std::string() : log.back(); }
+};
+
+class FakeIntroView : public IntroView {
+ public:
+  std::vector<std::string> scripts;
+  bool removed = false;
+  std::vector<std::pair<double, std::function<void()>>> fades;
+
   void evaluate(const std::string& script) override { scripts.push_back(script); }
   void fadeOut(double seconds, std::function<void()> done) override {
     fades.emplace_back(seconds, std::move(done));
   }
   void remove() override { removed = true; }
-  std::string lastLoad() const { return log.empty() ? std::string() : log.back(); }
 };
 
 class FakeCookieStore : public CookieStore {
@@ -220,17 +225,16 @@ class FakeMainWindow : public MainWindow {
   FakeCookieStore cookieStore;
   int presented = 0;
   int minimized = 0;
-  std::vector<FakeWebView*> intros;  // every intro view created, in order
+  std::vector<FakeIntroView*> intros;  // every intro view created, in order
   bool introAvailable = true;
 
   WebView& web() override { return webView; }
   CookieStore& cookies() override { return cookieStore; }
   void present() override { ++presented; }
   void minimize() override { ++minimized; }
-  std::unique_ptr<IntroView> createIntroView(const std::string& path, WebEvents&) override {
+  std::unique_ptr<IntroView> createIntroView(const std::string&, IntroEvents&) override {
     if (!introAvailable) return nullptr;
-    auto v = std::make_unique<FakeWebView>();
-    v->currentUri = "file://" + path;
+    auto v = std::make_unique<FakeIntroView>();
     intros.push_back(v.get());
     return v;
   }
@@ -239,7 +243,7 @@ class FakeMainWindow : public MainWindow {
 class FakeUi : public Ui {
  public:
   FakeMainWindow* window = nullptr;  // the window handed out by createMainWindow
-  WebEvents* events = nullptr;
+  std::optional<MainViewEvents> events;
   std::vector<Menu> menus;
   std::function<void(const std::string&)> onAction;
   std::map<std::string, bool> states;
@@ -251,8 +255,8 @@ class FakeUi : public Ui {
   std::vector<std::pair<std::string, std::string>> abouts;
   int quits = 0;
 
-  std::unique_ptr<MainWindow> createMainWindow(WebEvents& ev) override {
-    events = &ev;
+  std::unique_ptr<MainWindow> createMainWindow(MainViewEvents ev) override {
+    events.emplace(std::move(ev));
     auto w = std::make_unique<FakeMainWindow>();
     window = w.get();
     return w;
@@ -296,15 +300,13 @@ class FakeNotifier : public Notifier {
  public:
   int permissionRequests = 0;
   struct Note {
-    std::string id, title, body;
+    std::string title, body;
   };
   std::vector<Note> posted;
   std::vector<std::optional<std::int64_t>> badges;  // every setBadge call
 
   void requestPermission() override { ++permissionRequests; }
-  void post(const std::string& id, const std::string& t, const std::string& b) override {
-    posted.push_back({id, t, b});
-  }
+  void post(const std::string& t, const std::string& b) override { posted.push_back({t, b}); }
   void setBadge(std::optional<std::int64_t> c) override { badges.push_back(c); }
 };
 

@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/AppDelegate.h"
+#include "app/Files.h"
+#include "fakes/Fakes.h"
+#include "fakes/TempHome.h"
+
+using namespace qm;
+
+// One launch, then each way a connection ends, in an order a user could meet them.
+TEST(ConnectionFlow, FromLaunchThroughEachWayAConnectionEnds) {
+  test::TempHome home;
+  test::FakePlatform fp;
+  const std::string dir = home.path() + "/a<b>&c";
+  fp.bundle.info = {{"QMQuarnDir", dir}, {"QMHosts", "127.0.0.3"}};
+  fp.bundle.resources["intro.html"] = "/intro.html";
+  files::makeDirs(home.path() + "/Library/Application Support/Quillmarsh");
+  files::writeAtomic(SuiteSession::file(), "tok");
+  AppDelegate app{fp.platform};
+  app.applicationDidFinishLaunching();
+  auto& w = *fp.ui.window;
+  EXPECT_EQ(w.webView.log,
+            std::vector<std::string>{
+                "html:<body style='font:15px -apple-system;background:Canvas;color:GrayText;"
+                "display:flex;align-items:center;justify-content:center;height:90vh'>Quillmarsh "
+                "Quarn<br><span style='font-size:12px'>&nbsp;Starting\u2026</span></body>"});
+  EXPECT_EQ(std::tuple(w.intros.size(), fp.notifier.permissionRequests), std::tuple(1u, 1));
+  EXPECT_TRUE(app.applicationShouldHandleReopen() && w.presented == 2);
+
+  // No server and no service folder: the connect page.
+  while (fp.http.respond(kProbePath, test::FakeHttp::failure())) fp.loop.advance(0.5);
+  EXPECT_EQ(w.webView.lastLoad(), "html:" + SuiteServer::askPage(fp.bundle, "Quillmarsh Quarn"));
+
+  // "Try again" with a service folder whose service never answers: the failure page.
+  std::filesystem::create_directories(dir);
+  fp.ui.events->onServerMessage(std::string(""));
+  EXPECT_EQ(w.webView.lastLoad(),
+            "html:<body style='font:15px -apple-system;color:#525252;display:flex;"
+            "align-items:center;justify-content:center;height:90vh'>Connecting\u2026</body>");
+  while (fp.http.respond(kProbePath, test::FakeHttp::failure())) fp.loop.advance(0.5);
+  EXPECT_EQ(w.webView.lastLoad(),
+            "html:<body style='font:15px -apple-system;background:Canvas;color:CanvasText;"
+            "padding:40px;white-space:pre-wrap'>Couldn't start Quillmarsh Quarn.\n\nCheck " +
+                home.path() + "/a&lt;b&gt;&amp;c/data/quarn.log</body>");
+
+  // Once more, and the service answers: this computer's server, used once the shared sign-in
+  // is planted, and not remembered.
+  app.replayIntro();
+  w.cookieStore.deferred = true;
+  fp.ui.events->onServerMessage(std::string(""));
+  for (int status : {500, 503, 200}) fp.http.respond(kProbePath, test::FakeHttp::status(status));
+  EXPECT_EQ(w.intros.at(1)->scripts, std::vector<std::string>{"window.qmReady && qmReady()"});
+  EXPECT_EQ(w.webView.lastLoad().substr(0, 5), "html:");
+  w.cookieStore.flush();
+  EXPECT_EQ(w.webView.lastLoad(), "url:http://127.0.0.1:8795");
+  EXPECT_EQ(SuiteServer::saved(), std::nullopt);
+  app.onScriptMessage("qm", std::string("finished"));  // the intro's channel
+  EXPECT_EQ(w.intros.at(1)->fades.size(), 1u);
+
+  // A typed host is remembered at once; the built-in one answers and is remembered instead.
+  fp.ui.events->onServerMessage(std::string(" HTTP://127.0.0.2:8795/people "));
+  EXPECT_EQ(SuiteServer::saved(), "127.0.0.2");
+  for (int status : {500, 503, 404}) fp.http.respond(kProbePath, test::FakeHttp::status(status));
+  w.cookieStore.flush();
+  EXPECT_EQ(std::tuple(app.server().BASE(), w.webView.lastLoad(), SuiteServer::saved()),
+            std::tuple("http://127.0.0.3:8795", "url:http://127.0.0.3:8795", "127.0.0.3"));
+
+  // Becoming active re-adopts only while the page comes from BASE, and reloads on a change.
+  files::writeAtomic(SuiteSession::file(), "new");
+  for (auto [page, reloads] :
+       {std::pair("http://127.0.0.1:8795/", false), {"http://127.0.0.3:8795/b", true}}) {
+    SCOPED_TRACE(page);
+    w.webView.loadUrl(page);
+    app.applicationDidBecomeActive();
+    w.cookieStore.flush();
+    EXPECT_EQ(w.webView.lastLoad() == "reload", reloads);
+    EXPECT_EQ(SuiteSession::current(w.cookieStore.cookies, "127.0.0.3"), reloads ? "new" : "tok");
+  }
+}

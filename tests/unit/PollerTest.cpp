@@ -1,0 +1,54 @@
+#include <gtest/gtest.h>
+
+#include "app/AppDelegate.h"
+#include "fakes/Fakes.h"
+#include "fakes/TempHome.h"
+
+using namespace qm;
+
+// An overview with one check per letter: 'b' a bad one titled cN with detail dN, else an ok one.
+static HttpResponse overviewOf(const std::string& statuses, int status = 200) {
+  std::string checks;
+  for (std::size_t i = 0; i < statuses.size(); ++i)
+    checks += std::string(i ? "," : "") + "{\"status\":\"" + (statuses[i] == 'b' ? "bad" : "ok") +
+              "\",\"title\":\"c" + std::to_string(i) + "\",\"detail\":\"d" + std::to_string(i) +
+              "\"}";
+  return test::FakeHttp::status(status, R"({"checks":[)" + checks + "]}");
+}
+
+TEST(StatusPoller, EveryMinuteBadgesTheBadChecksAndARiseNotifiesTheFirst) {
+  test::TempHome home;
+  test::FakePlatform fp;
+  AppDelegate app{fp.platform};
+  app.applicationDidFinishLaunching();
+  auto& cookies = fp.ui.window->cookieStore.cookies;
+  // Only another server's sign-in: the badge goes and nothing is asked.
+  cookies = {{"qmsuite", "a", "127.0.0.1", "/", {}, {}, {}, {}}};
+  app.use("127.0.0.2");
+  EXPECT_EQ(fp.notifier.badges, std::vector<std::optional<std::int64_t>>{std::nullopt});
+  cookies.push_back({"qmsuite", "c=d", "127.0.0.2", "/", {}, {}, {}, {}});
+  std::pair<HttpResponse, std::string> steps[] = {
+      {overviewOf("bobb"), "3; "},  // the first overview never notifies
+      {overviewOf("obbbb"), "4; Quillmarsh security|c1: d1; "},
+      {overviewOf("bbbbb", 401), ""},
+      {test::FakeHttp::status(200), ""},
+      {test::FakeHttp::status(200, R"({"checks":7})"), ""},
+      {overviewOf("bbbb"), "4; "},
+      {overviewOf("o"), "none; "},
+      {overviewOf("ob"), "1; Quillmarsh security|c1: d1; "},
+  };
+  for (auto& [answer, seen] : steps) {
+    SCOPED_TRACE(answer.body.value_or("") + " " + seen);
+    fp.notifier = {};
+    fp.loop.advance(60);
+    ASSERT_TRUE(fp.http.respond("/api/overview", answer));
+    std::string got;
+    for (auto& b : fp.notifier.badges) got += (b ? std::to_string(*b) : "none") + "; ";
+    for (auto& n : fp.notifier.posted) got += n.title + "|" + n.body + "; ";
+    EXPECT_EQ(got, seen);
+  }
+  auto& q = fp.http.sent.back();
+  EXPECT_EQ(std::tuple(q.url, q.headers, q.timeoutSeconds),
+            std::tuple("http://127.0.0.2:8795/api/overview",
+                       decltype(q.headers){{"Cookie", "qmsuite=c=d"}}, 60));
+}

@@ -1,0 +1,84 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include "app/Files.h"
+#include "fakes/Fakes.h"
+#include "fakes/TempHome.h"
+#include "service/ServiceControl.h"
+
+using namespace qm;
+
+TEST(ServiceControl, ToolLinesWaitsAndTheStopAlertOfEachOperation) {
+  test::TempHome home;
+  test::FakePlatform fp;
+  ServerInUse server;
+  ServiceControl service{fp.http, fp.loop, fp.bundle, fp.tools, fp.ui, server};
+  const std::string dir = home.path() + "/Desktop/Quillmarsh/quarn",
+                    unit = "app.quillmarsh.quarn.service";
+  const std::string plist = home.path() + "/Library/LaunchAgents/app.quillmarsh.quarn.plist";
+  EXPECT_EQ(service.quarnDir() + " " + service.python() + " " + service.plistPath(),
+            dir + " " + dir + "/../bots/.venv/bin/python " + plist);
+  fp.bundle.info = {{"QMQuarnDir", "/q"}, {"QMPython", "/py"}};
+  EXPECT_EQ(service.quarnDir() + " " + service.python(), "/q /py");
+
+  server.use("127.0.0.2");
+  const std::string domain = "gui/" + std::to_string(getuid());
+  const std::map<std::string, std::string> names{
+      {unit, "UNIT"}, {domain, "DOMAIN"}, {domain + "/app.quillmarsh.quarn", "TARGET"}};
+  std::string def, log;  // def: the definition of the manager in use
+  // Each tool line, starred when the definition was there as it ran; known names abridged.
+  fp.tools.onRun = [&](const test::FakeTools::Run& run) {
+    log += (files::exists(def) ? "*" : "") +
+           (run.program.ends_with("/systemctl") ? "systemctl" : run.program);
+    for (auto& a : run.args) log += " " + (names.contains(a) ? names.at(a) : a);
+    log += "; ";
+  };
+  enum Op { Ensure, Restart, Stop, Cancel };
+  // The service manager, the tool override, the operation, the probe answering 200 (else 204),
+  // and the log: tool lines, outcome, probes and the virtual second of the last one.
+  std::tuple<std::string, std::string, Op, int, std::string> cases[] = {
+      {"systemd", "", Ensure, 1, "up; 1 probes till 0"},
+      {"", "", Ensure, 3,
+       "*systemctl --user daemon-reload; *systemctl --user enable UNIT; *systemctl --user restart "
+       "UNIT; up; 3 probes till 0.5, defined"},
+      {"launchd", "", Ensure, 0,
+       "*/bin/launchctl bootout TARGET; */bin/launchctl bootstrap DOMAIN " + plist +
+           "; down; 42 probes till 20, defined"},
+      {"launchd", "", Restart, 2, "/bin/launchctl kickstart -k TARGET; whenUp; 2 probes till 0.5"},
+      {"systemd", "/opt/tool", Restart, 0, "/opt/tool --user restart UNIT; 41 probes till 20"},
+      {"", "", Stop, 0,
+       "*systemctl --user disable --now UNIT; systemctl --user daemon-reload; quit; "},
+      {"", "", Cancel, 0, ", defined"},
+  };
+  for (auto& [manager, tool, op, upAt, did] : cases) {
+    SCOPED_TRACE(did);
+    fp.bundle.info = {{"QMQuarnDir", home.path()}, {"QMServiceManager", manager}};
+    setenv("QUARN_SERVICE_TOOL", tool.c_str(), 1);
+    def = manager == "launchd" ? plist : home.path() + "/.config/systemd/user/" + unit;
+    files::remove(def);
+    if (op >= Stop) service.installAgent();
+    log.clear();
+    fp.loop.now = 0;
+    if (op == Ensure) service.ensureService([&](bool up) { log += up ? "up; " : "down; "; });
+    if (op == Restart) service.restartService([&] { log += "whenUp; "; });
+    if (op >= Stop) service.quitAndStop();
+    if (op >= Stop) fp.ui.alerts.back().done(kAlertFirstButton + (op == Cancel));
+    if (std::exchange(fp.ui.quits, 0)) log += "quit; ";
+    double n = 0, last = 0;
+    for (; !fp.http.pending.empty() || !fp.loop.timers.empty(); fp.loop.advance(0.25))
+      for (; !fp.http.pending.empty(); last = fp.loop.now)
+        fp.http.respond(kProbePath, test::FakeHttp::status(++n == upAt ? 200 : 204));
+    if (n) log += testing::PrintToString(n) + " probes till " + testing::PrintToString(last);
+    EXPECT_EQ(log + (files::exists(def) ? ", defined" : ""), did);
+  }
+  unsetenv("QUARN_SERVICE_TOOL");
+  for (auto& p : fp.http.sent)
+    EXPECT_EQ(
+        p.url + " " + testing::PrintToString(p.timeoutSeconds) + (p.wantBody ? "" : " no body"),
+        "http://127.0.0.2:8795/static/icon.png 1.5 no body");
+  auto& asked = fp.ui.alerts.at(0).spec;
+  EXPECT_EQ(asked.message + "\n" + asked.informative + "\n" + testing::PrintToString(asked.buttons),
+            "Stop the Quarn service?\nSigning in to the other apps keeps working; only Quarn's "
+            "pages close until you open it again.\n{ \"Stop and quit\", \"Cancel\" }");
+}

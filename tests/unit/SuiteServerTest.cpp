@@ -1,0 +1,155 @@
+#include "server/SuiteServer.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/Constants.h"
+#include "app/Files.h"
+#include "fakes/Fakes.h"
+#include "fakes/TempHome.h"
+
+namespace qm::suite_server_test {
+
+using Host = std::optional<std::string>;
+
+// Writes the remembered-host file as another program might; "" leaves it absent.
+void remember(const std::string& content) {
+  if (content.empty()) return;
+  files::makeDirs(files::parent(SuiteServer::file()));
+  std::ofstream(SuiteServer::file(), std::ios::binary) << content;
+}
+
+TEST(SuiteServer, CleanNormalisesTypedHosts) {
+  std::pair<std::string, std::string> good[] = {
+      {"  HTTPS:////Quill-Mac.A.Z-0.9:8795/app  ", "quill-mac.a.z-0.9"},
+      {"HTTPS://http://x", "x"},
+      {"HTTP://HTTPS://x", "https"},  // each prefix goes once, https first
+      {"\xC2\xA0\xE1\x9A\x80 \xE3\x80\x80\xE2\x80\x80\xE2\x80\x8A\xE2\x80\xAFm\xE2\x80\x83\n", "m"},
+      {"\xE2\x81\x9F\xC2\x85\t\r\v\fa\xE2\x80\xA8\xE2\x80\xA9", "a"},
+  };
+  for (auto& [in, out] : good) EXPECT_EQ(SuiteServer::clean(in), out) << testing::PrintToString(in);
+  for (std::string in : {"a\xE2\x80\x8B", "a\xE3\x80\x81", "a\xE1\x80\x80", "a\xC2\xA1", "",
+                         " \xC2\xA0 ", ":8795", "my mac", "my_mac", "[fe80::1]:8795", "a:b:c",
+                         "mac\n/x", "caf\xC3\xA9.local", "u@mac.local"})
+    EXPECT_EQ(SuiteServer::clean(in), std::nullopt) << testing::PrintToString(in);
+}
+
+TEST(SuiteServer, SaveKeepsTheHostInAPrivateFolder) {
+  test::TempHome home;
+  const std::string dir = home.path() + "/Library/Application Support/Quillmarsh",
+                    file = dir + "/server-host";
+  SuiteServer::save("mac.local");
+  EXPECT_EQ(files::read(file), "mac.local");
+  EXPECT_EQ(std::filesystem::status(dir).permissions(), std::filesystem::perms(0700));
+  EXPECT_EQ(std::filesystem::status(file).permissions(), std::filesystem::perms(0644));
+  SuiteServer::save(std::nullopt);
+  EXPECT_FALSE(files::exists(file));
+}
+
+// One resolve on port 8795 in a fresh home holding `file` as the remembered-host file.
+struct Resolve {
+  test::TempHome home;
+  test::FakeBundle bundle;
+  test::FakeHttp http;
+  std::vector<Host> reports;
+  Resolve(const std::string& file, const std::string& qmHosts) {
+    remember(file);
+    bundle.info["QMHosts"] = qmHosts;
+    SuiteServer::resolve(http, bundle, 8795, kProbePath, [this](Host h) { reports.push_back(h); });
+  }
+};
+
+// The candidates (local, remembered, built in, each once) as resolve probes them.
+TEST(SuiteServer, ResolveProbesEachUsableCandidateInOrder) {
+  const std::string L = kLocalHost, a253(253, 'a');
+  std::tuple<std::string, std::string, std::vector<std::string>> rows[] = {
+      {"", " b.local , ,\ta\t,b.local,127.0.0.1,,", {L, "b.local", "a"}},
+      {"  mac.local\n", "a,mac.local", {L, "mac.local", "a"}},
+      // Line ends end the remembered host but stay in built-in ones.
+      {"\xC2\xA0mac.local\xE2\x80\xA8", "x\n,\xE2\x80\xA8y,z", {L, "mac.local", "z"}},
+      {"127.0.0.1", "a", {L, "a"}},
+      {" \n\t\r\n", ",,,", {L}},
+      {"\xFF\xFE", "", {L}},
+      {"AZ.az-09_", "e@a,x/y,x:1,%41,[::1],x?y#z," + a253 + "a," + a253, {L, "AZ.az-09_", a253}},
+  };
+  for (auto& [file, qmHosts, hosts] : rows) {
+    SCOPED_TRACE(testing::PrintToString(file + "|" + qmHosts));
+    Resolve r(file, qmHosts);
+    ASSERT_EQ(r.http.sent.size(), hosts.size());
+    for (std::size_t i = 0; i < hosts.size(); ++i) {
+      EXPECT_EQ(r.http.sent[i].url, "http://" + hosts[i] + ":8795/static/icon.png");
+      EXPECT_EQ(r.http.sent[i].timeoutSeconds, i == 0 ? 1.0 : 3.0);
+      EXPECT_FALSE(r.http.sent[i].wantBody);
+      r.http.respond(r.http.sent[i].url, test::FakeHttp::failure());
+    }
+    EXPECT_EQ(r.reports, std::vector<Host>{std::nullopt});  // the unsent ones count as no
+  }
+}
+
+TEST(SuiteServer, ResolveReportsTheFirstInOrderAsSoonAsItIsCertain) {
+  std::pair<std::vector<std::pair<std::string, int>>, Host> rows[] = {
+      // Answers in arrival order (0: none); the last one decides.
+      {{{"127.0.0.1", 404}}, "127.0.0.1"},
+      {{{"b1", 200}, {"r.local", 200}, {"127.0.0.1", 200}}, "127.0.0.1"},
+      {{{"r.local", 499}, {"127.0.0.1", 0}}, "r.local"},
+      {{{"127.0.0.1", 500}, {"r.local", 503}, {"b2", 200}, {"b1", 0}}, "b2.local"},
+      {{{"b2", 200}, {"b1", 200}, {"127.0.0.1", 0}, {"r.local", 0}}, "b1.local"},
+  };
+  for (auto& [answers, chosen] : rows) {
+    SCOPED_TRACE(answers.back().first + " answered last");
+    Resolve r("r.local", "b1.local,b2.local");
+    for (auto& [who, status] : answers) {
+      EXPECT_TRUE(r.reports.empty()) << "decided before " << who;
+      r.http.respond("//" + who,
+                     status ? test::FakeHttp::status(status) : test::FakeHttp::failure());
+    }
+    EXPECT_EQ(r.reports, std::vector<Host>{chosen});
+    EXPECT_EQ(r.http.cancelled.size(), 4 - answers.size());
+  }
+}
+
+// The connect page for the app named A & "B".
+std::string page(const std::string& message, const std::string& value) {
+  return "<body style=\"font:15px -apple-system,'IBM Plex Sans',sans-serif;background:#F4F4F4;"
+         "color:#161616;display:flex;align-items:center;justify-content:center;height:92vh;margin:"
+         "0\">\n<div style=\"background:#fff;padding:32px;width:440px;display:flex;flex-direction:"
+         "column;gap:12px\">\n<b style=\"font-size:18px\">Connect A &amp; &quot;B&quot; to the "
+         "Quillmarsh Mac</b>\n<span style=\"color:#525252;line-height:1.5\">" +
+         message + "</span>\n<input id=\"a\" placeholder=\"quillmarsh-mac.local\" value=\"" +
+         value +
+         "\" style=\"font:inherit;height:40px;border:0;border-bottom:1px solid #8D8D8D;background:"
+         "#F4F4F4;padding:0 12px\">\n<div style=\"display:flex;gap:8px\"><button onclick=\"window."
+         "webkit.messageHandlers.qmserver.postMessage(document.getElementById('a').value)\" style="
+         "\"font:inherit;height:40px;padding:0 18px;border:0;background:#0F62FE;color:#fff;cursor:"
+         "pointer\">Connect</button>\n<button onclick=\"window.webkit.messageHandlers.qmserver."
+         "postMessage('')\" style=\"font:inherit;height:40px;padding:0 14px;border:0;background:"
+         "transparent;color:#0F62FE;cursor:pointer\">Try again</button></div>\n</div></body>";
+}
+
+std::string tried(const std::string& more) {
+  return "Couldn't find the Quillmarsh Mac automatically (tried this Mac" + more +
+         "). Make sure it's awake, then enter its name or address. On the same Wi-Fi that's its "
+         "name ending in .local; anywhere else, its Tailscale address.";
+}
+
+TEST(SuiteServer, AskPageIsExactAndEscapesWhatItInserts) {
+  const std::string evil = "\"><&amp;", evilOut = "&quot;&gt;&lt;&amp;amp;";
+  std::tuple<std::string, std::string, Host, std::string, std::string> rows[] = {
+      {"", "", {}, tried(""), ""},
+      {"m", "127.0.0.2, m", {}, tried(", m, 127.0.0.2, m"), "m"},  // named twice
+      {"m", "", "It's <b>1 & \"2\"</b>", "It's &lt;b&gt;1 &amp; &quot;2&quot;&lt;/b&gt;", "m"},
+      {evil, "<i>", {}, tried(", " + evilOut + ", &lt;i&gt;"), evilOut},
+  };
+  for (auto& [file, qmHosts, error, wantMessage, wantValue] : rows) {
+    test::TempHome home;
+    test::FakeBundle bundle;
+    remember(file);
+    bundle.info["QMHosts"] = qmHosts;
+    EXPECT_EQ(SuiteServer::askPage(bundle, "A & \"B\"", error), page(wantMessage, wantValue))
+        << wantMessage;
+  }
+}
+
+}  // namespace qm::suite_server_test

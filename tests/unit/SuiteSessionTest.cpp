@@ -1,0 +1,87 @@
+#include "session/SuiteSession.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <tuple>
+
+#include "app/Files.h"
+#include "fakes/Fakes.h"
+#include "fakes/TempHome.h"
+
+using namespace qm;
+
+namespace {
+
+struct SuiteSessionTest : testing::Test {
+  test::TempHome home;
+  test::FakeClock clock;
+  test::FakeCookieStore store;
+  std::unique_ptr<SuiteSession> session = std::make_unique<SuiteSession>(store, clock);
+  std::string file = home.path() + "/Library/Application Support/Quillmarsh/suite-session";
+
+  Cookie suite(std::string v, std::string h = kLocalHost) { return {"qmsuite", v, h, "/", {}}; }
+  void share(std::string t) { files::makeDirs(files::parent(file)), files::writeAtomic(file, t); }
+  // The engine changes its cookies (a Set-Cookie, a sign-out).
+  void engineSets(std::vector<Cookie> c) { store.cookies = std::move(c), store.changed(); }
+};
+
+TEST_F(SuiteSessionTest, AdoptPlantsTheSharedValueForTheHostOnly) {
+  using V = std::optional<std::string>;
+  const std::string big(4089, 'a');  // with the name, the most a cookie may hold
+  for (auto [text, cookies, planted, refuse] :
+       std::vector<std::tuple<V, std::vector<Cookie>, V, bool>>{
+           {"a b\n", {}, "a b", false},
+           {std::nullopt, {suite("x")}, std::nullopt, false},
+           {"same", {suite("same")}, std::nullopt, false},
+           {"t", {suite("t", "127.0.0.2"), suite("t", ".127.0.0.1")}, "t", false},
+           {"a;b", {}, std::nullopt, false},
+           {"a\x1f", {}, std::nullopt, false},
+           {"a\x7f", {}, std::nullopt, false},
+           {big, {}, big, false},
+           {big + "a", {}, std::nullopt, false},
+           {"t", {}, "t", true}}) {
+    SCOPED_TRACE(text.value_or("(none)").substr(0, 9));
+    // The old one goes first: its destructor clears the store's observer.
+    session = nullptr, session = std::make_unique<SuiteSession>(store, clock);
+    text ? share(*text) : void(files::remove(file));
+    store.cookies = cookies, store.setCalls.clear(), store.refuse = refuse;
+    std::optional<bool> result;
+    session->adopt([&](bool replaced) { result = replaced; });
+    EXPECT_EQ(result, planted && !refuse);
+    EXPECT_EQ(store.setCalls.empty() ? V() : store.setCalls.at(0).value, planted);
+    EXPECT_EQ(files::read(file), text);  // the plant is not echoed back
+    engineSets({suite("z")});            // ready whatever adopt found
+    EXPECT_EQ(files::read(file), "z");
+  }
+  const Cookie& c = store.setCalls.at(0);
+  EXPECT_EQ(
+      std::tie(c.name, c.domain, c.path, c.expires, c.httpOnly, c.secure, c.sameSite),
+      std::tuple("qmsuite", "127.0.0.1", "/", clock.t + 2592000, true, false, SameSite::Strict));
+}
+
+TEST_F(SuiteSessionTest, StoreChangesAreSharedOnceReadyNeverFromAStaleAnswerNorAfterTheEnd) {
+  engineSets({suite("early")});  // before the first adopt
+  session->adopt([](bool) {});
+  engineSets({suite("early")});
+  EXPECT_FALSE(files::exists(file));
+  engineSets({suite("in")});
+  EXPECT_EQ(files::read(file), "in");
+  EXPECT_EQ(int(std::filesystem::status(file).permissions()), 0600);
+  EXPECT_EQ(int(std::filesystem::status(files::parent(file)).permissions()), 0700);
+  engineSets({suite("in", "127.0.0.2")});  // signed out here
+  EXPECT_FALSE(files::exists(file));
+  share("new");                            // a sibling signs in
+  engineSets({suite("in", "127.0.0.2")});  // nothing new here
+  store.deferred = true;
+  session->adopt([](bool) {});
+  store.changed();
+  store.queued[0]();  // plants "new"
+  store.queued[1]();  // asked before the plant, answered without it
+  EXPECT_EQ(files::read(file), "new");
+  session->adopt([](bool) { ADD_FAILURE() << "completed after the session ended"; });
+  session.reset();  // what is still queued touches nothing
+  store.flush();
+}
+
+}  // namespace

@@ -1,0 +1,72 @@
+#include "web/WebContent.h"
+
+#include <gtest/gtest.h>
+
+#include <tuple>
+
+#include "app/Files.h"
+#include "fakes/Fakes.h"
+#include "fakes/TempHome.h"
+
+using namespace qm;
+
+namespace {
+
+struct WebContentTest : testing::Test {
+  using Shown = std::tuple<std::string, std::string, std::vector<std::string>>;
+  test::TempHome home;
+  test::FakeLoop loop;
+  test::FakeUi ui;
+  test::FakeDesktop desktop;
+  ServerInUse server;
+  WebContent web{desktop, ui, loop, server};
+
+  std::vector<Shown> alerts() {
+    std::vector<Shown> out;
+    for (auto& a : ui.alerts) out.emplace_back(a.spec.message, a.spec.informative, a.spec.buttons);
+    return out;
+  }
+};
+
+TEST_F(WebContentTest, OnlyOtherHostsGoToTheBrowser) {
+  server.use("mac.local");
+  EXPECT_TRUE(web.allowNavigation(true, "http://mac.local:8795/x"));
+  EXPECT_TRUE(web.allowNavigation(true, "http://127.0.0.1:8795/"));
+  EXPECT_FALSE(web.allowNavigation(true, "https://elsewhere.test/a"));
+  EXPECT_EQ(desktop.opened, std::vector<std::string>{"https://elsewhere.test/a"});
+}
+
+TEST_F(WebContentTest, DownloadsClaimTheNextFreeNameShowWhenFinishedAndAlertWhenFailed) {
+  std::string dir = home.path() + "/Downloads";  // none known: the one in home is made
+  EXPECT_EQ(web.downloadDestination(1, "a/b.pdf"), dir + "/a_b.pdf");
+  EXPECT_EQ(web.downloadDestination(2, "a/b.pdf"), dir + "/a_b 2.pdf");
+  EXPECT_EQ(web.downloadDestination(3, "a/b.pdf"), dir + "/a_b 3.pdf");
+  files::writeAtomic(dir + "/a_b 3.pdf", "part");
+  for (DownloadId id : {2, 2, 4}) web.onDownloadFinished(id);
+  web.onDownloadFailed(1, "Connection reset");
+  web.onDownloadFailed(3, "Disk full");
+  EXPECT_EQ(desktop.shown, std::vector<std::string>{dir + "/a_b 2.pdf"});
+  EXPECT_TRUE(ui.alerts.empty());
+  loop.drain();
+  EXPECT_EQ(alerts(), (std::vector<Shown>{{"Download failed", "Connection reset", {}},
+                                          {"Download failed", "Disk full", {}}}));
+  EXPECT_FALSE(files::exists(dir + "/a_b.pdf"));
+  EXPECT_EQ(files::read(dir + "/a_b 3.pdf"), "part");
+  desktop.downloads = home.path() + "/Dl";
+  EXPECT_EQ(web.downloadDestination(5, "c"), home.path() + "/Dl/c");
+}
+
+TEST_F(WebContentTest, ScriptPanelsBecomeAlertsAfterTheCallback) {
+  std::vector<int> answers;  // 0 cancelled, 1 confirmed, 2 alert closed
+  for (int i = 0; i < 2; ++i) web.onScriptConfirm("Sure?", [&](bool ok) { answers.push_back(ok); });
+  web.onScriptAlert("Hi", [&] { answers.push_back(2); });
+  EXPECT_TRUE(ui.alerts.empty());
+  loop.drain();
+  const Shown confirm{"Sure?", "", {"OK", "Cancel"}};
+  ASSERT_EQ(alerts(), (std::vector<Shown>{confirm, confirm, {"Hi", "", {}}}));
+  // The first confirm is cancelled, the second confirmed.
+  for (std::size_t i = 0; i < 3; ++i) ui.alerts[i].done(kAlertFirstButton + (i == 0));
+  EXPECT_EQ(answers, (std::vector<int>{0, 1, 2}));
+}
+
+}  // namespace
