@@ -4,8 +4,28 @@
 set -euo pipefail
 
 if [ $# -eq 0 ]; then
-  echo "usage: $0 COMMAND [ARG...]" >&2
+  echo "usage: $0 [--own-network] COMMAND [ARG...]" >&2
   exit 2
+fi
+
+# Listing a test binary's tests (ctest's discovery, at build time) needs no display.
+case " $* " in *" --gtest_list_tests "*)
+  [ "$1" = --own-network ] && shift
+  exec "$@" ;;
+esac
+
+# --own-network: a loopback of its own in a new network namespace, so that fixed ports clash
+# with nothing else on this computer; the shared network only where no namespace can be made.
+# It gets a folder of X sockets of its own too, or X servers in two such namespaces would both
+# take display :0 and its socket file.
+if [ "${1:-}" = --own-network ]; then
+  shift
+  if command -v ip >/dev/null && unshare -rnm true 2>/dev/null; then
+    mkdir -p -m 1777 /tmp/.X11-unix
+    exec unshare -rnm sh -c 'mount -t tmpfs -o mode=1777 tmpfs /tmp/.X11-unix &&
+      ip link set lo up && exec "$0" "$@"' "$0" "$@"
+  fi
+  echo "note: no network namespace of its own; the ports must be free on 127.0.0.1-3" >&2
 fi
 
 tmp=$(mktemp -d /tmp/quarn-display.XXXXXX)
@@ -54,7 +74,9 @@ export DBUS_SESSION_BUS_ADDRESS="$(head -n1 "$tmp/bus")"
 export LIBGL_ALWAYS_SOFTWARE=1
 export WEBKIT_DISABLE_DMABUF_RENDERER=1
 export GSK_RENDERER=cairo
+# No accessibility bus: starting one on demand can stall a window for the bus's time-out.
 export NO_AT_BRIDGE=1
+export GTK_A11Y=none
 
 set +e
 "$@"

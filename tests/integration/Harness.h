@@ -1,103 +1,100 @@
 #pragma once
-// Integration tests: the real GTK/WebKit platform under Xvfb and a private session bus (see
-// scripts/with-display.sh), a fresh $HOME per test, a bundle folder of the test's own.
+// The real program, built as main() builds it (qm::gtk::Instance), under Xvfb and a private
+// session bus (scripts/with-display.sh), each test in a fresh home with its own bundle folder.
 
+#include <gio/gio.h>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <functional>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "app/AppDelegate.h"
-#include "app/Globals.h"
-#include "app/Url.h"
+#include "app/Constants.h"
+#include "app/Files.h"
 #include "fakes/LoopbackServer.h"
 #include "fakes/TempHome.h"
-#include "platform/gtk/GtkPlatform.h"
-#include "platform/gtk/GtkUi.h"
+#include "platform/gtk/Instance.h"
 
 namespace qm::itest {
 
 using test::spinUntil;
 
-// Web events that nobody listens to, for views made outside an AppDelegate.
-struct NullEvents : WebEvents {
-  void onScriptMessage(const std::string&, const std::optional<std::string>&) override {}
-  bool allowNavigation(bool, const std::optional<std::string>&) override { return true; }
-  ResponsePolicy decideResponse(const std::string&, bool) override { return ResponsePolicy::Allow; }
-  void onNewWindowRequest(const std::optional<std::string>&) override {}
-  void onIntroLoadFinished(IntroView&) override {}
-  std::string downloadDestination(DownloadId, const std::string&) override { return {}; }
-  void onDownloadFinished(DownloadId) override {}
-  void onDownloadFailed(DownloadId, const std::string&) override {}
-  void onScriptAlert(const std::string&, std::function<void()> d) override { d(); }
-  void onScriptConfirm(const std::string&, std::function<void(bool)> d) override { d(false); }
-};
+inline void write(const std::string& path, const std::string& text, mode_t mode = 0644) {
+  files::makeDirs(files::parent(path));
+  files::writeAtomic(path, text, mode);
+}
 
-// The GtkApplication shared by every test of the binary (registered, never run).
-GtkApplication* application();
+// The body of a GET answered with 200, else none.
+inline std::optional<std::string> fetch(const std::string& url) {
+  SoupHttp http;
+  std::optional<HttpResponse> got;
+  http.get({url, 10, {}}, [&](HttpResponse r) { got = std::move(r); });
+  spinUntil([&] { return got.has_value(); });
+  return got && got->status == 200 ? got->body : std::nullopt;
+}
 
-// Runs a script in a web view and waits for its result as a string ("" on error or timeout).
-std::string evalJs(WebKitWebView* view, const std::string& script, double seconds = 20);
+// Runs a script in the page without waiting for it.
+inline void run(WebKitWebView* view, const std::string& script) {
+  webkit_web_view_evaluate_javascript(view, script.c_str(), -1, nullptr, nullptr, nullptr, nullptr,
+                                      nullptr);
+}
 
-// Waits until the web view's URI satisfies pred and it has finished loading.
-bool waitForPage(WebKitWebView* view, const std::function<bool(const std::string&)>& pred,
-                 double seconds = 30);
+class AppTest : public testing::Test {
+ protected:
+  ~AppTest() override {
+    if (server) g_subprocess_force_exit(server.get());
+  }
 
-// The sample suite server (examples/quarn/server.py) as a child process.
-class SampleServer {
- public:
-  SampleServer(const std::string& host, int port, const std::string& dataDir);
-  ~SampleServer();
-  bool ready() const { return ready_; }
-  std::string base() const { return "http://" + host_ + ":" + std::to_string(port_); }
-  void stop();
+  // Starts the app as main() does, on the GtkApplication the tests share (registered, never
+  // run). The intro shows only when asked for.
+  void launch(bool intro = false) {
+    static GtkApplication* shared = gtk_application_new(kAppId, G_APPLICATION_NON_UNIQUE);
+    g_application_register(G_APPLICATION(shared), nullptr, nullptr);
+    // No service folder: the app never starts a server of its own.
+    write(bundle + "/Info.json", "{\"QMQuarnDir\": \"" + home.path() + "/no-service\"}");
+    for (std::string name : {"intro.html", "intro-sound.m4a"})
+      if (intro)
+        std::filesystem::copy_file(QUARN_BINARY_DIR "/bundle/" + name, bundle + "/" + name);
+    if (!intro) write(gtk::KeyFileSettings::path(), "[Defaults]\nshowIntro=false\n");
+    app = std::make_unique<gtk::Instance>(shared, std::vector<std::string>{"quillmarsh-quarn"},
+                                          bundle);
+  }
 
- private:
-  std::string host_;
-  int port_;
-  pid_t pid_ = -1;
-  bool ready_ = false;
-};
+  // The sample suite server on the suite's port, as a child process.
+  void startSampleServer(const std::string& host = "127.0.0.1") {
+    server = GPtr<GSubprocess>::adopt(g_subprocess_new(
+        G_SUBPROCESS_FLAGS_NONE, nullptr, "python3", QUARN_SOURCE_DIR "/examples/quarn/server.py",
+        "--host", host.c_str(), "--data", (home.path() + "/server").c_str(), nullptr));
+    ASSERT_TRUE(spinUntil([&] { return !!fetch("http://" + host + ":8795/static/icon.png"); }));
+  }
 
-// A whole app as main() builds it, in a fresh home, with a bundle folder made from `info`.
-class AppHarness {
- public:
-  explicit AppHarness(nlohmann::json info = defaultInfo(),
-                      std::vector<std::string> args = {"quillmarsh-quarn"});
-  ~AppHarness();
+  GtkWindow* window() { return app->platform().mainWindow()->window(); }
+  WebKitWebView* view() { return app->platform().mainWindow()->webView(); }
 
-  static nlohmann::json defaultInfo();
-  // Copies a resource of the real bundle (build/bundle) into the test's bundle folder.
-  void copyResource(const std::string& name);
-  // Constructs the platform and delegate and runs the launch sequence.
-  void launch();
-  // Gives the app a local service folder whose service never comes up, so that with no server
-  // answering it keeps the placeholder and the intro through the readiness wait (about 20
-  // seconds) instead of showing the connect page at once. Call before launch().
-  void holdStartup();
+  // Waits until the main view has loaded `url`, running `script` in it now and then meanwhile.
+  bool shows(const std::string& url, const std::string& script = "") {
+    gint64 next = 0;
+    return spinUntil([&] {
+      if (!script.empty() && g_get_monotonic_time() > next) {
+        run(view(), script);
+        next = g_get_monotonic_time() + 200000;
+      }
+      // The page in the view, not the one asked for: that address is set before the load starts.
+      WebKitWebResource* now = webkit_web_view_get_main_resource(view());
+      return now && url == webkit_web_resource_get_uri(now) && !webkit_web_view_is_loading(view());
+    });
+  }
 
-  const std::string& home() const { return home_.path(); }
-  const std::string& bundleDir() const { return bundleDir_; }
-  gtk::GtkPlatform& platform() { return *platform_; }
-  AppDelegate& delegate() { return *delegate_; }
-  gtk::GtkMainWindow& window() { return *platform_->ui->mainWindow(); }
-  WebKitWebView* webView() { return window().webView(); }
-
- private:
-  test::TempHome home_;
-  std::string bundleDir_;
-  std::vector<std::string> args_;
-  std::unique_ptr<gtk::GtkPlatform> platform_;
-  std::unique_ptr<AppDelegate> delegate_;
+  test::TempHome home;
+  const std::string bundle = home.path() + "/bundle";
+  const std::string suite = home.path() + "/Library/Application Support/Quillmarsh";
+  const std::string local = "http://127.0.0.1:8795";
+  GPtr<GSubprocess> server;
+  std::unique_ptr<gtk::Instance> app;
 };
 
 }  // namespace qm::itest
