@@ -17,6 +17,15 @@
 
 namespace qm::test {
 
+// Runs the queue in order, including what running it adds.
+inline void runAll(std::deque<std::function<void()>>& queue) {
+  while (!queue.empty()) {
+    auto fn = std::move(queue.front());
+    queue.pop_front();
+    fn();
+  }
+}
+
 class FakeClock : public Clock {
  public:
   double t = 1700000000.0;
@@ -47,18 +56,10 @@ class FakeLoop : public MainLoop {
     return next++;
   }
   void cancel(TimerId id) override {
-    timers.erase(
-        std::remove_if(timers.begin(), timers.end(), [id](const Timer& t) { return t.id == id; }),
-        timers.end());
+    std::erase_if(timers, [id](const Timer& t) { return t.id == id; });
   }
   // Runs everything posted so far (and what that posts in turn).
-  void drain() {
-    while (!posted.empty()) {
-      auto fn = std::move(posted.front());
-      posted.pop_front();
-      fn();
-    }
-  }
+  void drain() { runAll(posted); }
   // Moves virtual time forward, running posted work and due timers in time order.
   void advance(double seconds) {
     double end = now + seconds;
@@ -79,9 +80,6 @@ class FakeLoop : public MainLoop {
     }
     if (clock_) clock_->t += end - now;
     now = end;
-  }
-  bool hasTimer(TimerId id) const {
-    return std::any_of(timers.begin(), timers.end(), [id](const Timer& t) { return t.id == id; });
   }
 
  private:
@@ -108,9 +106,7 @@ class FakeHttp : public Http {
   }
   void cancel(HttpId id) override {
     cancelled.push_back(id);
-    pending.erase(std::remove_if(pending.begin(), pending.end(),
-                                 [id](const Pending& p) { return p.id == id; }),
-                  pending.end());
+    std::erase_if(pending, [id](const Pending& p) { return p.id == id; });
   }
   // Answers the oldest pending request whose URL contains `urlPart`. False when none.
   bool respond(const std::string& urlPart, HttpResponse response) {
@@ -125,11 +121,7 @@ class FakeHttp : public Http {
     return false;
   }
   static HttpResponse status(int code, std::optional<std::string> body = std::nullopt) {
-    HttpResponse r;
-    r.received = true;
-    r.status = code;
-    r.body = std::move(body);
-    return r;
+    return {true, code, std::move(body)};
   }
   static HttpResponse failure() { return HttpResponse{}; }
 };
@@ -186,14 +178,13 @@ class FakeCookieStore : public CookieStore {
       run([done = std::move(done)] { done(false); });
       return;
     }
-    bool replaced = false;
-    for (auto& existing : cookies) {
-      if (existing.name == c.name && existing.domain == c.domain && existing.path == c.path) {
-        existing = c;
-        replaced = true;
-      }
-    }
-    if (!replaced) cookies.push_back(c);
+    auto same = std::find_if(cookies.begin(), cookies.end(), [&](const Cookie& e) {
+      return e.name == c.name && e.domain == c.domain && e.path == c.path;
+    });
+    if (same != cookies.end())
+      *same = c;
+    else
+      cookies.push_back(c);
     run([done = std::move(done)] { done(true); });
     changed();
   }
@@ -202,13 +193,7 @@ class FakeCookieStore : public CookieStore {
   void changed() {
     if (observer) observer();
   }
-  void flush() {
-    while (!queued.empty()) {
-      auto fn = std::move(queued.front());
-      queued.pop_front();
-      fn();
-    }
-  }
+  void flush() { runAll(queued); }
 
  private:
   void run(std::function<void()> fn) {
@@ -224,16 +209,13 @@ class FakeMainWindow : public MainWindow {
   FakeWebView webView;
   FakeCookieStore cookieStore;
   int presented = 0;
-  int minimized = 0;
   std::vector<FakeIntroView*> intros;  // every intro view created, in order
-  bool introAvailable = true;
 
   WebView& web() override { return webView; }
   CookieStore& cookies() override { return cookieStore; }
   void present() override { ++presented; }
-  void minimize() override { ++minimized; }
+  void minimize() override {}
   std::unique_ptr<IntroView> createIntroView(const std::string&, IntroEvents&) override {
-    if (!introAvailable) return nullptr;
     auto v = std::make_unique<FakeIntroView>();
     intros.push_back(v.get());
     return v;
@@ -343,11 +325,9 @@ class FakeSoundPlayer : public SoundPlayer {
  public:
   bool openFails = false;
   bool playFails = false;
-  std::vector<std::string> openedPaths;
   std::vector<std::shared_ptr<FakeSound::State>> sounds;  // one per open, in order
 
-  std::unique_ptr<Sound> open(const std::string& path) override {
-    openedPaths.push_back(path);
+  std::unique_ptr<Sound> open(const std::string&) override {
     if (openFails) return nullptr;
     auto s = std::make_shared<FakeSound::State>();
     s->playFails = playFails;
@@ -392,13 +372,11 @@ class FakeTools : public ToolRunner {
     std::string program;
     std::vector<std::string> args;
   };
-  std::vector<Run> runs;
   int status = 0;
   std::function<void(const Run&)> onRun;
 
   int run(const std::string& p, const std::vector<std::string>& a, double) override {
-    runs.push_back({p, a});
-    if (onRun) onRun(runs.back());
+    if (onRun) onRun({p, a});
     return status;
   }
 };
@@ -425,7 +403,7 @@ struct FakePlatform {
                     settings,
                     bundle,
                     tools,
-                    {"quillmarsh-quarn"}};
+                    std::vector<std::string>{"quillmarsh-quarn"}};
 };
 
 }  // namespace qm::test
