@@ -149,6 +149,31 @@ TEST_F(AppTest, TypedHostIsConnectedToAndItsPageHandsLinksAttachmentsAndConfirms
   EXPECT_TRUE(shows(other + "confirmed", "if (" + answer + ") location = '/' + " + answer));
 }
 
+TEST_F(AppTest, ProgramLoadsTheUiAtEveryLaunchWhileEveryCoreIsBusyElsewhere) {
+  startSampleServer();
+  prepare();
+  g_setenv("QUARN_BUNDLE_DIR", bundle.c_str(), TRUE);
+  // A busy loop per core, bounded in time; `timeout` hands its signal on to all of them.
+  auto load = GPtr<GSubprocess>::adopt(
+      g_subprocess_new(G_SUBPROCESS_FLAGS_NONE, nullptr, "timeout", "60", "sh", "-c",
+                       "for i in $(seq $(nproc)); do while :; do :; done & done; wait", nullptr));
+  auto uiLoads = [&] {
+    g_usleep(200000);
+    auto log = nlohmann::json::parse(fetch(local + "/api/requests").value_or("{}"))["requests"];
+    return std::count_if(log.begin(), log.end(), [](auto& r) { return r["path"] == "/"; });
+  };
+  for (int round = 1; round <= 3; ++round) {
+    auto before = uiLoads();
+    auto program = GPtr<GSubprocess>::adopt(g_subprocess_new(
+        G_SUBPROCESS_FLAGS_NONE, nullptr, QUARN_BINARY_DIR "/quillmarsh-quarn", nullptr));
+    EXPECT_TRUE(spinUntil([&] { return uiLoads() > before; }, 20)) << "launch " << round;
+    // Gone before the next launch, which would otherwise hand over to it.
+    g_subprocess_send_signal(program.get(), SIGTERM);
+    g_subprocess_wait(program.get(), nullptr, nullptr);
+  }
+  g_subprocess_send_signal(load.get(), SIGTERM);
+}
+
 }  // namespace
 }  // namespace qm::itest
 

@@ -54,14 +54,19 @@ class AppTest : public testing::Test {
   void launch(bool intro = false) {
     static GtkApplication* shared = gtk_application_new(kAppId, G_APPLICATION_NON_UNIQUE);
     g_application_register(G_APPLICATION(shared), nullptr, nullptr);
+    prepare(intro);
+    app = std::make_unique<gtk::Instance>(shared, std::vector<std::string>{"quillmarsh-quarn"},
+                                          bundle);
+  }
+
+  // The bundle folder and settings a launch reads.
+  void prepare(bool intro = false) {
     // No service folder: the app never starts a server of its own.
     write(bundle + "/Info.json", "{\"QMQuarnDir\": \"" + home.path() + "/no-service\"}");
     for (std::string name : {"intro.html", "intro-sound.m4a"})
       if (intro)
         std::filesystem::copy_file(QUARN_BINARY_DIR "/bundle/" + name, bundle + "/" + name);
     if (!intro) write(gtk::KeyFileSettings::path(), "[Defaults]\nshowIntro=false\n");
-    app = std::make_unique<gtk::Instance>(shared, std::vector<std::string>{"quillmarsh-quarn"},
-                                          bundle);
   }
 
   // The sample suite server on the suite's port, as a child process.

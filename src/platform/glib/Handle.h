@@ -85,6 +85,23 @@ struct FreeOf<GDateTime> {
   static void free(GDateTime* p) { g_date_time_unref(p); }
 };
 
+template <>
+struct FreeOf<GMainContext> {
+  static void free(GMainContext* p) { g_main_context_unref(p); }
+};
+template <>
+struct FreeOf<GMainLoop> {
+  static void free(GMainLoop* p) { g_main_loop_unref(p); }
+};
+// A source attached to any context: SourceId reaches the default context only.
+template <>
+struct FreeOf<GSource> {
+  static void free(GSource* p) {
+    g_source_destroy(p);
+    g_source_unref(p);
+  }
+};
+
 using GCharPtr = Owned<char>;
 using GErrorPtr = Owned<GError>;
 
