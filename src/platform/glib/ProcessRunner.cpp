@@ -24,17 +24,15 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // An exit status, -1 when the child was killed by a signal; none while it still runs.
-std::optional<int> reap(pid_t pid, bool& gone) {
+std::optional<int> reap(pid_t pid) {
   int status = 0;
   pid_t r;
   do r = ::waitpid(pid, &status, WNOHANG);
   while (r < 0 && errno == EINTR);
   if (r < 0) {  // not our child any more (SIGCHLD ignored, or reaped elsewhere)
-    gone = true;
     return -1;
   }
   if (r == 0) return std::nullopt;
-  gone = true;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -62,9 +60,9 @@ void waitAWhile(int pidfd, Clock::time_point deadline) {
 }
 
 // Waits for the child until the deadline; none if it is still running then.
-std::optional<int> waitUntil(pid_t pid, int pidfd, Clock::time_point deadline, bool& gone) {
+std::optional<int> waitUntil(pid_t pid, int pidfd, Clock::time_point deadline) {
   for (;;) {
-    if (auto s = reap(pid, gone)) return s;
+    if (auto s = reap(pid)) return s;
     if (Clock::now() >= deadline) return std::nullopt;
     waitAWhile(pidfd, deadline);
   }
@@ -124,13 +122,12 @@ int ProcessRunner::run(const std::string& program, const std::vector<std::string
   const auto deadline =
       Clock::now() + std::chrono::milliseconds(static_cast<long long>(timeoutSeconds * 1000));
   int pidfd = pidfdOpen(pid);
-  bool gone = false;
-  auto status = waitUntil(pid, pidfd, deadline, gone);
+  auto status = waitUntil(pid, pidfd, deadline);
   if (!status) {
     ::kill(-pid, SIGKILL);
     ::kill(pid, SIGKILL);
     // SIGKILL ends it at once unless the kernel holds it; do not wait for that forever.
-    waitUntil(pid, pidfd, Clock::now() + std::chrono::seconds(5), gone);
+    waitUntil(pid, pidfd, Clock::now() + std::chrono::seconds(5));
     status = -1;
   }
   if (pidfd >= 0) ::close(pidfd);
