@@ -1,17 +1,18 @@
 #!/usr/bin/env python3
 """Start-up benchmark: Quillmarsh Quarn against a bare WebKitGTK window.
 
-Runs both programs, alternating, against the sample suite server and reports the medians and
-ratios of
-  - the time from process start to the server's first request for the UI ("/"), and
-  - memory: PSS summed over the program and all its descendants (the WebKit processes), read
-    from /proc/<pid>/smaps_rollup a few seconds after that request.
+Runs both programs, alternating, against the sample suite server and reports, each next to the
+bare window with the ratio:
+  - the median time from process start to the server's first request for the UI ("/");
+  - the median PSS of the program and all its descendants (the WebKit processes), while the
+    intro plays (--during s after that request) and after it has ended (--settle s after it);
+  - the CPU time of the process tree over --idle seconds once start-up is over.
 
-Scenarios: the app alone; the app with two built-in hosts ("QMHosts") that never answer:
-127.0.0.2 and 127.0.0.3 with nothing on the port, and the same two accepting connections but
-never replying; and the app alone with the intro switched off.
+Scenarios: the local server only, and the local server with two built-in hosts ("QMHosts",
+127.0.0.2 and 127.0.0.3) that accept connections but never answer; each with the intro off and
+on.
 
-    bench/startup.py [--runs N] [--build DIR] [--settle SECONDS]
+    bench/startup.py [--runs N] [--build DIR] [--during S] [--settle S] [--idle S]
 
 The app's port is fixed, so the script re-runs itself in a network namespace of its own
 (`unshare -rn`) when it can, and under scripts/with-display.sh (Xvfb and a private session bus)
@@ -176,7 +177,23 @@ def fresh_env(home):
     return env
 
 
-def run_once(server, cmd, env, settle, timeout=90):
+def cpu_seconds(pids):
+    """User and system time of the given processes, in seconds."""
+    ticks = 0
+    for p in pids:
+        try:
+            with open("/proc/%d/stat" % p) as f:
+                stat = f.read()
+            fields = stat[stat.rindex(")") + 2:].split()
+            ticks += int(fields[11]) + int(fields[12])
+        except (OSError, ValueError, IndexError):
+            pass
+    return ticks / os.sysconf("SC_CLK_TCK")
+
+
+def run_once(server, cmd, env, during, settle, idle=0.0, timeout=90):
+    """Seconds to the first UI request, PSS (KiB) `during` s and `settle` s after it, and the
+    CPU seconds the process tree spent over `idle` further seconds (when asked for)."""
     server.reset()
     t0 = time.monotonic()
     proc = subprocess.Popen(cmd, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -184,8 +201,16 @@ def run_once(server, cmd, env, settle, timeout=90):
         first = server.wait_first_ui(timeout)
         if first is None:
             return None
-        time.sleep(settle)
-        return first - t0, pss_kib(descendants(proc.pid))
+        time.sleep(max(0.0, first + during - time.monotonic()))
+        mem_during = pss_kib(descendants(proc.pid))
+        time.sleep(max(0.0, first + settle - time.monotonic()))
+        mem_after = pss_kib(descendants(proc.pid))
+        cpu = None
+        if idle > 0:
+            before = cpu_seconds(descendants(proc.pid))
+            time.sleep(idle)
+            cpu = cpu_seconds(descendants(proc.pid)) - before
+        return first - t0, mem_during, mem_after, cpu
     finally:
         stop(proc)
 
@@ -223,12 +248,20 @@ def median(xs):
     return statistics.median(xs) if xs else float("nan")
 
 
+def ratio(a, b):
+    return a / b if b else float("nan")
+
+
 def main(argv):
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--runs", type=int, default=5, help="rounds per scenario (default 5)")
     ap.add_argument("--build", default=os.path.join(ROOT, "build"))
-    ap.add_argument("--settle", type=float, default=3.0,
-                    help="seconds after the first UI request before memory is read")
+    ap.add_argument("--during", type=float, default=1.0,
+                    help="seconds after the first UI request for the memory while the intro plays")
+    ap.add_argument("--settle", type=float, default=8.0,
+                    help="seconds after the first UI request for the memory once the intro ended")
+    ap.add_argument("--idle", type=float, default=120.0,
+                    help="idle seconds over which CPU time is summed (0: skip)")
     ap.add_argument("--inner", action="store_true", help=argparse.SUPPRESS)
     args = ap.parse_args(argv)
     if not args.inner:
@@ -243,56 +276,78 @@ def main(argv):
     try:
         bare_exe = build_bare(work)
         server = Server(os.path.join(work, "server-data"))
-        # (name, built-in hosts, hosts take connections but stay silent, intro on)
-        scenarios = [
-            ("app alone", None, False, True),
-            ("2 closed built-in hosts", "127.0.0.2,127.0.0.3", False, True),
-            ("2 silent built-in hosts", "127.0.0.2,127.0.0.3", True, True),
-            ("app alone, intro off", None, False, False),
-        ]
+
+        def start(which, bundle, intro, idle=0.0):
+            home = tempfile.mkdtemp(prefix="home-", dir=work)
+            env = fresh_env(home)
+            if which == "app":
+                if not intro:
+                    write_defaults(home, "showIntro=false\nintroSound=false\n")
+                env["QUARN_BUNDLE_DIR"] = bundle
+                env["QUARN_SERVICE_TOOL"] = "/bin/false"
+                cmd = [app_exe]
+            else:
+                cmd = [bare_exe, "http://127.0.0.1:%d" % PORT]
+            try:
+                return run_once(server, cmd, env, args.during, args.settle, idle)
+            finally:
+                shutil.rmtree(home, ignore_errors=True)
+
+        # (name, built-in hosts that take connections but never answer, intro on)
+        scenarios = []
+        for name, silent in (("local server only", False), ("+ 2 silent built-in hosts", True)):
+            for intro in (False, True):
+                scenarios.append((name, silent, intro))
         results = []
-        for name, hosts, silent, intro in scenarios:
+        for name, silent, intro in scenarios:
+            hosts = "127.0.0.2,127.0.0.3" if silent else None
             bundle = make_bundle(args.build, os.path.join(work, "bundle-%d" % len(results)), hosts)
             quiet = SilentHosts() if silent else None
-            times = {"app": [], "bare": []}
-            mems = {"app": [], "bare": []}
+            got = {"app": [], "bare": []}
             try:
                 for r in range(args.runs):
-                    order = ["app", "bare"] if r % 2 == 0 else ["bare", "app"]
-                    for which in order:
-                        home = tempfile.mkdtemp(prefix="home-", dir=work)
-                        env = fresh_env(home)
-                        if which == "app":
-                            if not intro:
-                                write_defaults(home, "showIntro=false\nintroSound=false\n")
-                            env["QUARN_BUNDLE_DIR"] = bundle
-                            env["QUARN_SERVICE_TOOL"] = "/bin/false"
-                            cmd = [app_exe]
-                        else:
-                            cmd = [bare_exe, "http://127.0.0.1:%d" % PORT]
-                        got = run_once(server, cmd, env, args.settle)
-                        if got is None:
+                    for which in (["app", "bare"] if r % 2 == 0 else ["bare", "app"]):
+                        one = start(which, bundle, intro)
+                        if one is None:
                             print("%s / %s: no request for the UI" % (name, which),
                                   file=sys.stderr)
                             continue
-                        times[which].append(got[0])
-                        mems[which].append(got[1])
-                        shutil.rmtree(home, ignore_errors=True)
+                        got[which].append(one)
             finally:
                 if quiet:
                     quiet.close()
-            results.append((name, times, mems))
+            results.append((name, intro, got))
 
-        print("Start-up, %d rounds per scenario, medians (time to the first request for the UI;"
-              " PSS of the program and its web processes)" % args.runs)
-        print("%-26s %10s %10s %7s %11s %11s %7s" %
-              ("scenario", "app s", "bare s", "ratio", "app MiB", "bare MiB", "ratio"))
-        for name, times, mems in results:
-            ta, tb = median(times["app"]), median(times["bare"])
-            ma, mb = median(mems["app"]) / 1024, median(mems["bare"]) / 1024
-            print("%-26s %10.3f %10.3f %7.2f %11.1f %11.1f %7.2f" %
-                  (name, ta, tb, ta / tb if tb else float("nan"), ma, mb,
-                   ma / mb if mb else float("nan")))
+        idle = {}
+        if args.idle > 0:
+            bundle = make_bundle(args.build, os.path.join(work, "bundle-idle"), None)
+            for which in ("app", "bare"):
+                one = start(which, bundle, True, args.idle)
+                idle[which] = one[3] if one else float("nan")
+
+        def med(rows, i):
+            return median([row[i] for row in rows])
+
+        print("Start-up, %d rounds per scenario, medians. Time: process start to the first"
+              " request for the UI. Memory: PSS of the program and its web processes, %.1f s"
+              " (during the intro) and %.1f s (after it) after that request."
+              % (args.runs, args.during, args.settle))
+        print("%-26s %-5s %7s %7s %6s | %9s %9s %6s | %9s %9s %6s" %
+              ("scenario", "intro", "app s", "bare s", "ratio", "app MiB", "bare MiB", "ratio",
+               "app MiB", "bare MiB", "ratio"))
+        print("%-26s %-5s %7s %7s %6s | %26s | %26s" % ("", "", "", "", "", "during the intro",
+                                                        "after the intro"))
+        for name, intro, got in results:
+            ta, tb = med(got["app"], 0), med(got["bare"], 0)
+            da, db = med(got["app"], 1) / 1024, med(got["bare"], 1) / 1024
+            aa, ab = med(got["app"], 2) / 1024, med(got["bare"], 2) / 1024
+            print("%-26s %-5s %7.3f %7.3f %6.2f | %9.1f %9.1f %6.2f | %9.1f %9.1f %6.2f" %
+                  (name, "on" if intro else "off", ta, tb, ratio(ta, tb), da, db, ratio(da, db),
+                   aa, ab, ratio(aa, ab)))
+        if idle:
+            print("Idle: CPU seconds of the process tree over %.0f s after start-up (intro on):"
+                  " app %.2f, bare %.2f, ratio %.2f"
+                  % (args.idle, idle["app"], idle["bare"], ratio(idle["app"], idle["bare"])))
         return 0
     finally:
         shutil.rmtree(work, ignore_errors=True)
