@@ -43,8 +43,8 @@ void KeyFileSettings::setBool(const std::string& key, bool value) {
   g_key_file_set_value(kf.get(), kGroup, key.c_str(), value ? "true" : "false");
   gsize len = 0;
   GCharPtr data(g_key_file_to_data(kf.get(), &len, nullptr));
-  files::makeDirs(files::parent(path()), 0700);
-  files::writeAtomic(path(), std::string(data.get(), len), 0644);
+  files::makeDirs(files::parent(path()));
+  files::writeAtomic(path(), std::string(data.get(), len));
 }
 
 // --- Bundle
