@@ -1,6 +1,10 @@
 #include "service/AgentDefinition.h"
 
+#include <glib.h>
 #include <gtest/gtest.h>
+
+#include "app/Files.h"
+#include "fakes/TempHome.h"
 
 namespace qm::service {
 
@@ -20,22 +24,61 @@ TEST(AgentDefinition, PlistIsElevenLinesWithMarkupEscaped) {
   EXPECT_EQ(launchdPlist({"a<b", dir, dir + "/py", "501"}), want);
 }
 
+std::optional<std::string> unit(std::string dir, std::string python, std::string* why = nullptr) {
+  std::string problem;
+  auto text = systemdUnit({"app.quillmarsh.quarn", dir, python, "501"}, problem);
+  if (why) *why = problem;
+  return text;
+}
+
 TEST(AgentDefinition, UnitEscapesWhatItMustAndRefusesPathsALineWouldMisread) {
-  EXPECT_EQ(systemdUnit({"l", "/h/a\tb/50%$x\"y\\z", "/opt/py $HOME\x1f\x7f", "501"}),
-            "[Unit]\nDescription=Quillmarsh Quarn suite server\nStartLimitIntervalSec=0\n\n"
-            "[Service]\nType=simple\n"
-            "ExecStart=\"/opt/py $$HOME\\x1f\\x7f\" \"/h/a\\x09b/50%%$$x\\\"y\\\\z/server.py\"\n"
+  EXPECT_EQ(unit("/h/a\tb/50%$x\"y\\z", "/opt/py $HOME%"),
+            "[Unit]\nDescription=Quillmarsh Quarn suite server\nStartLimitIntervalSec=60\n"
+            "StartLimitBurst=5\n\n[Service]\nType=simple\n"
+            "ExecStart=\"/opt/py $HOME%%\" \"/h/a\\x09b/50%%$$x\\\"y\\\\z/server.py\"\n"
             "WorkingDirectory=/h/a\tb/50%%$x\"y\\z\nRestart=always\nRestartSec=3\n"
             "StandardOutput=append:/h/a\tb/50%%$x\"y\\z/data/quarn.log\n"
             "StandardError=append:/h/a\tb/50%%$x\"y\\z/data/quarn.log\n\n"
             "[Install]\nWantedBy=default.target\n");
   // A trailing blank would be stripped and a trailing backslash would join the next line.
   for (std::string end : {" ", "\t", "\\"}) {
-    auto unit = systemdUnit({"l", "/a" + end, "/py", "501"}).value_or("");
-    EXPECT_NE(unit.find("\nWorkingDirectory=/a" + end + "/\n"), std::string::npos) << unit;
+    auto text = unit("/a" + end, "/py").value_or("");
+    EXPECT_NE(text.find("\nWorkingDirectory=/a" + end + "/\n"), std::string::npos) << text;
   }
   for (std::string dir : {" /etc", "\t/etc", "", "/a\n[Service]", "/a\x7f", "/a\xC3"})
-    EXPECT_FALSE(systemdUnit({"l", dir, "/py", "501"})) << testing::PrintToString(dir);
+    EXPECT_FALSE(unit(dir, "/py")) << testing::PrintToString(dir);
+  std::string why;
+  for (std::string py : {"py", "-/py", "@/py", "/p\\y", "/p\"y", "/p'y", "/p\ty", "/p\x7fy"}) {
+    EXPECT_FALSE(unit("/q", py, &why)) << testing::PrintToString(py);
+    EXPECT_EQ(why, "systemd cannot run the interpreter " + py +
+                       " (it must be an absolute path without control characters, backslashes "
+                       "or quotes)");
+  }
+}
+
+// systemd itself reads each unit: it finds the interpreter and takes every key.
+TEST(AgentDefinition, UnitsVerifyWithSystemd) {
+  if (!files::exists("/usr/bin/systemd-analyze")) GTEST_SKIP() << "no systemd-analyze here";
+  test::TempHome home;
+  const std::string h = home.path(), units = h + "/units", run = h + "/run";
+  files::makeDirs(units), files::makeDirs(run, 0700);
+  for (auto [dir, python] : {std::pair("/q$x %h", "/bin$HOME/py%"), {"/\"q'\\ é", "/b i n/$$py"}}) {
+    SCOPED_TRACE(dir);
+    files::makeDirs(h + dir + "/data"), files::makeDirs(files::parent(h + python));
+    files::writeAtomic(h + python, "#!/bin/sh\n", 0755);
+    files::writeAtomic(units + "/app.quillmarsh.quarn.service", unit(h + dir, h + python).value());
+    std::string env[] = {"HOME=" + h, "XDG_RUNTIME_DIR=" + run, "PATH=/usr/bin:/bin"};
+    const char* envp[] = {env[0].c_str(), env[1].c_str(), env[2].c_str(), nullptr};
+    std::string out = units + "/app.quillmarsh.quarn.service";
+    const char* argv[] = {"/usr/bin/systemd-analyze", "verify", "--user", out.c_str(), nullptr};
+    char *said = nullptr, *err = nullptr;
+    int status = -1;
+    ASSERT_TRUE(g_spawn_sync(nullptr, const_cast<char**>(argv), const_cast<char**>(envp),
+                             G_SPAWN_DEFAULT, nullptr, nullptr, &said, &err, &status, nullptr));
+    EXPECT_EQ(std::string(said) + err, "");
+    EXPECT_TRUE(g_spawn_check_wait_status(status, nullptr));
+    g_free(said), g_free(err);
+  }
 }
 
 TEST(AgentDefinition, ExpandTilde) {
