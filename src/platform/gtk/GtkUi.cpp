@@ -8,6 +8,7 @@
 #include "app/Files.h"
 #include "app/Paths.h"
 #include "platform/gtk/Factories.h"
+#include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/WebKitCompat.h"
 
 namespace qm::gtk {
@@ -93,8 +94,8 @@ GtkMainWindow::GtkMainWindow(GtkUi& ui, WebKitNetworkSession* session, MainViewE
 
   int width = kDefaultWidth, height = kDefaultHeight;
   bool maximized = false;
-  Owned<GKeyFile> kf(g_key_file_new());
-  if (g_key_file_load_from_file(kf.get(), statePath().c_str(), G_KEY_FILE_NONE, nullptr)) {
+  auto kf = readKeyFile(statePath());
+  if (g_key_file_has_group(kf.get(), kStateGroup)) {
     GError* raw = nullptr;
     int w = g_key_file_get_integer(kf.get(), kStateGroup, "width", &raw);
     if (!raw && w >= kMinWidth && w <= 16384) width = w;
@@ -119,31 +120,49 @@ GtkMainWindow::GtkMainWindow(GtkUi& ui, WebKitNetworkSession* session, MainViewE
                                                            return FALSE;
                                                          }),
                                                          this));
+  // Kept as they change, so a crash, a kill or a logout does not lose them.
+  for (const char* property :
+       {"notify::default-width", "notify::default-height", "notify::maximized"})
+    signals_.emplace_back(
+        window, g_signal_connect_swapped(
+                    window, property,
+                    G_CALLBACK(+[](GtkMainWindow* self) { self->saveStateSoon(); }), this));
   gtk_application_window_set_show_menubar(GTK_APPLICATION_WINDOW(window), TRUE);
 }
 
 GtkMainWindow::~GtkMainWindow() {
   ui_.windowGone(this);
   signals_.clear();
+  saveTimer_.reset();
   downloads_.reset();
   gtk_window_destroy(window_.get());
 }
 
-void GtkMainWindow::saveState() const {
+void GtkMainWindow::saveState() {
+  saveTimer_.reset();
   int w = 0, h = 0;
   gtk_window_get_default_size(window_.get(), &w, &h);
-  Owned<GKeyFile> kf(g_key_file_new());
-  g_key_file_load_from_file(kf.get(), statePath().c_str(), G_KEY_FILE_KEEP_COMMENTS, nullptr);
-  if (w > 0 && h > 0) {
-    g_key_file_set_integer(kf.get(), kStateGroup, "width", w);
-    g_key_file_set_integer(kf.get(), kStateGroup, "height", h);
-  }
-  g_key_file_set_boolean(kf.get(), kStateGroup, "maximized",
-                         gtk_window_is_maximized(window_.get()));
-  gsize len = 0;
-  GCharPtr data(g_key_file_to_data(kf.get(), &len, nullptr));
-  files::makeDirs(files::parent(statePath()), 0700);
-  files::writeAtomic(statePath(), std::string(data.get(), len), 0600);
+  bool maximized = gtk_window_is_maximized(window_.get());
+  updateKeyFile(statePath(), [&](GKeyFile* kf) {
+    if (w > 0 && h > 0) {
+      g_key_file_set_integer(kf, kStateGroup, "width", w);
+      g_key_file_set_integer(kf, kStateGroup, "height", h);
+    }
+    g_key_file_set_boolean(kf, kStateGroup, "maximized", maximized);
+  });
+}
+
+void GtkMainWindow::saveStateSoon() {
+  // A drag resizes many times a second: one write, a second after the last change.
+  saveTimer_ = SourceId(g_timeout_add_seconds(
+      1,
+      +[](gpointer self) {
+        auto* window = static_cast<GtkMainWindow*>(self);
+        window->saveTimer_.forget();
+        guarded([&] { window->saveState(); });
+        return G_SOURCE_REMOVE;
+      },
+      this));
 }
 
 void GtkMainWindow::present() {

@@ -47,11 +47,12 @@ class GtkMainWindow : public MainWindow {
   GtkWindow* window() const { return window_.get(); }
   WebKitWebView* webView() const { return web_.widget(); }
   // Size and maximized state, kept under "QuillmarshQuarnMain".
-  void saveState() const;
+  void saveState();
   static std::string statePath();
 
  private:
   static void onServerMessage(WebKitUserContentManager*, JSCValue* value, gpointer self);
+  void saveStateSoon();
 
   GtkUi& ui_;
   GPtr<GtkWindow> window_;
@@ -62,6 +63,7 @@ class GtkMainWindow : public MainWindow {
   std::unique_ptr<CookieStore> cookies_;
   std::vector<SignalConnection> signals_;
   std::shared_ptr<void> downloads_;
+  SourceId saveTimer_;
 };
 
 class GtkUi : public Ui {
