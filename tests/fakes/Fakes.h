@@ -379,21 +379,15 @@ class FakeTools : public ToolRunner {
     std::string program;
     std::vector<std::string> args;
   };
-  explicit FakeTools(FakeClock* clock = nullptr) : clock_(clock) {}
   int status = 0;
   std::function<void(const Run&)> onRun;
   std::vector<double> timeouts;  // each run's bound
-  double seconds = 0;            // how long each run takes on the clock
 
   int run(const std::string& p, const std::vector<std::string>& a, double timeout) override {
     if (onRun) onRun({p, a});
     timeouts.push_back(timeout);
-    if (clock_) clock_->t += seconds;
     return status;
   }
-
- private:
-  FakeClock* clock_;
 };
 
 // Every fake, wired into one Platform.
@@ -407,7 +401,7 @@ struct FakePlatform {
   FakeSoundPlayer sound;
   FakeSettings settings;
   FakeBundle bundle;
-  FakeTools tools{&clock};
+  FakeTools tools;
   Platform platform{loop,
                     clock,
                     http,

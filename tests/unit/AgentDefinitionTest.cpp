@@ -5,6 +5,7 @@
 
 #include "app/Files.h"
 #include "fakes/TempHome.h"
+#include "platform/glib/Handle.h"
 
 namespace qm::service {
 
@@ -24,11 +25,10 @@ TEST(AgentDefinition, PlistIsElevenLinesWithMarkupEscaped) {
   EXPECT_EQ(launchdPlist({"a<b", dir, dir + "/py", "501"}), want);
 }
 
-std::optional<std::string> unit(std::string dir, std::string python, std::string* why = nullptr) {
-  std::string problem;
-  auto text = systemdUnit({"app.quillmarsh.quarn", dir, python, "501"}, problem);
-  if (why) *why = problem;
-  return text;
+// The unit for a service folder and an interpreter; `why` tells a refusal's reason.
+std::string why;
+std::optional<std::string> unit(std::string dir, std::string python) {
+  return systemdUnit({"app.quillmarsh.quarn", dir, python, "501"}, why);
 }
 
 TEST(AgentDefinition, UnitEscapesWhatItMustAndRefusesPathsALineWouldMisread) {
@@ -47,9 +47,8 @@ TEST(AgentDefinition, UnitEscapesWhatItMustAndRefusesPathsALineWouldMisread) {
   }
   for (std::string dir : {" /etc", "\t/etc", "", "/a\n[Service]", "/a\x7f", "/a\xC3"})
     EXPECT_FALSE(unit(dir, "/py")) << testing::PrintToString(dir);
-  std::string why;
   for (std::string py : {"py", "-/py", "@/py", "/p\\y", "/p\"y", "/p'y", "/p\ty", "/p\x7fy"}) {
-    EXPECT_FALSE(unit("/q", py, &why)) << testing::PrintToString(py);
+    EXPECT_FALSE(unit("/q", py)) << testing::PrintToString(py);
     EXPECT_EQ(why, "systemd cannot run the interpreter " + py +
                        " (it must be an absolute path without control characters, backslashes "
                        "or quotes)");
@@ -60,25 +59,20 @@ TEST(AgentDefinition, UnitEscapesWhatItMustAndRefusesPathsALineWouldMisread) {
 TEST(AgentDefinition, UnitsVerifyWithSystemd) {
   if (!files::exists("/usr/bin/systemd-analyze")) GTEST_SKIP() << "no systemd-analyze here";
   test::TempHome home;
-  const std::string h = home.path(), units = h + "/units", run = h + "/run";
-  files::makeDirs(units), files::makeDirs(run, 0700);
-  for (auto [dir, python] : {std::pair("/q$x %h", "/bin$HOME/py%"), {"/\"q'\\ é", "/b i n/$$py"}}) {
-    SCOPED_TRACE(dir);
-    files::makeDirs(h + dir + "/data"), files::makeDirs(files::parent(h + python));
-    files::writeAtomic(h + python, "#!/bin/sh\n", 0755);
-    files::writeAtomic(units + "/app.quillmarsh.quarn.service", unit(h + dir, h + python).value());
-    std::string env[] = {"HOME=" + h, "XDG_RUNTIME_DIR=" + run, "PATH=/usr/bin:/bin"};
-    const char* envp[] = {env[0].c_str(), env[1].c_str(), env[2].c_str(), nullptr};
-    std::string out = units + "/app.quillmarsh.quarn.service";
-    const char* argv[] = {"/usr/bin/systemd-analyze", "verify", "--user", out.c_str(), nullptr};
-    char *said = nullptr, *err = nullptr;
-    int status = -1;
-    ASSERT_TRUE(g_spawn_sync(nullptr, const_cast<char**>(argv), const_cast<char**>(envp),
-                             G_SPAWN_DEFAULT, nullptr, nullptr, &said, &err, &status, nullptr));
-    EXPECT_EQ(std::string(said) + err, "");
-    EXPECT_TRUE(g_spawn_check_wait_status(status, nullptr));
-    g_free(said), g_free(err);
-  }
+  const std::string h = home.path(), file = h + "/app.quillmarsh.quarn.service";
+  files::makeDirs(h + "/run", 0700), g_setenv("XDG_RUNTIME_DIR", (h + "/run").c_str(), TRUE);
+  const std::string dir = h + "/q$x %h\"'\\ é", python = h + "/b i n$HOME/$$py%";
+  files::makeDirs(dir + "/data"), files::makeDirs(files::parent(python));
+  files::writeAtomic(python, "#!/bin/sh\n", 0755);
+  files::writeAtomic(file, unit(dir, python).value());
+  GCharPtr cmd(g_strconcat("systemd-analyze verify --user ",
+                           GCharPtr(g_shell_quote(file.c_str())).get(), nullptr));
+  char *out = nullptr, *err = nullptr;
+  int status = -1;
+  ASSERT_TRUE(g_spawn_command_line_sync(cmd.get(), &out, &err, &status, nullptr));
+  EXPECT_EQ(GCharPtr(out).get() + std::string(GCharPtr(err).get()), "");
+  EXPECT_TRUE(g_spawn_check_wait_status(status, nullptr));
+  g_unsetenv("XDG_RUNTIME_DIR");
 }
 
 TEST(AgentDefinition, ExpandTilde) {

@@ -78,20 +78,12 @@ TEST(ConnectionFlow, FromLaunchThroughEachWayAConnectionEnds) {
     EXPECT_EQ(w.webView.lastLoad() == "reload", reloads);
     EXPECT_EQ(SuiteSession::current(w.cookieStore.cookies, "127.0.0.3"), reloads ? "new" : "tok");
   }
-}
 
-TEST(ConnectionFlow, PressesWhileResolvingReplaceTheRunningResolution) {
-  test::TempHome home;
-  test::FakePlatform fp;
-  files::makeDirs(files::parent(SuiteSession::file()));
-  files::writeAtomic(SuiteSession::file(), "tok");
-  AppDelegate app{fp.platform};
-  app.applicationDidFinishLaunching();
-  auto& w = *fp.ui.window;
-  w.cookieStore.deferred = true;
+  // Presses while resolving, the last ones while an adoption runs, replace the resolution: one
+  // adoption per resolution that found the server, one UI load, one poll.
+  w.webView.log.clear(), w.cookieStore.setCalls.clear(), fp.http.sent.clear();
   for (int i = 0; i < 5; ++i) {
     fp.ui.events->onServerMessage(std::string(""));
-    // The last two find the server, the last while the first one's adoption runs.
     while (i >= 3 && fp.http.respond(kProbePath, test::FakeHttp::status(200))) {
     }
   }
@@ -100,6 +92,5 @@ TEST(ConnectionFlow, PressesWhileResolvingReplaceTheRunningResolution) {
                             [](auto& l) { return l.starts_with("url:"); });
   auto polls = std::count_if(fp.http.sent.begin(), fp.http.sent.end(),
                              [](auto& r) { return r.url.ends_with("/api/overview"); });
-  // One adoption for each of the two resolutions that found it; one UI load and one poll.
   EXPECT_EQ(std::tuple(w.cookieStore.setCalls.size(), urls, polls), std::tuple(2u, 1, 1));
 }

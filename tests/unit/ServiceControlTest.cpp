@@ -86,7 +86,7 @@ TEST(ServiceControl, ToolLinesWaitsAndTheStopAlertOfEachOperation) {
             "quotes)\n");
   // Each run takes 12 s: the sequence ends within 30 s in all.
   fp.bundle.info.erase("QMPython");
-  fp.tools.timeouts.clear(), fp.tools.seconds = 12;
+  fp.tools.timeouts.clear(), fp.tools.onRun = [&](auto&) { fp.clock.t += 12; };
   service.installAgent();
   EXPECT_EQ(fp.tools.timeouts, (std::vector<double>{30, 18, 6}));
   for (auto& p : fp.http.sent)
