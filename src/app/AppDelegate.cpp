@@ -7,7 +7,7 @@ AppDelegate::AppDelegate(Platform& p)
       content_(p.desktop, p.ui, p.loop, server_),
       window_(p.ui, p.clock),
       intro_(window_, p.ui, p.loop, p.clock, p.settings, p.bundle, p.sound, p.args),
-      service_(p.http, p.loop, p.bundle, p.tools, p.ui, server_),
+      service_(p.http, p.loop, p.clock, p.bundle, p.tools, p.ui, server_),
       poller_(p.http, p.loop, p.notifier, server_, window_),
       flow_(p.http, p.bundle, server_, window_, intro_, service_, poller_),
       menu_(p.ui, p.desktop) {}

@@ -1,5 +1,6 @@
 #include "app/Files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 namespace qm::files {
@@ -51,17 +53,67 @@ static bool writeAll(int fd, const char* data, std::size_t size) {
   return true;
 }
 
+namespace {
+
+constexpr const char* kTempChars = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr std::size_t kTempSuffix = 6;
+// A temporary older than this belongs to no write still running: each takes milliseconds.
+constexpr time_t kStaleSeconds = 60;
+
+bool isPrivate(mode_t mode) {
+  return (mode & 077) == 0;
+}
+
+bool isTempOf(const std::string& name, const std::string& base) {
+  if (name.size() != base.size() + 1 + kTempSuffix || name.compare(0, base.size(), base) != 0 ||
+      name[base.size()] != '.')
+    return false;
+  return name.find_first_not_of(kTempChars, base.size() + 1) == std::string::npos;
+}
+
+// A crash between creating a temporary and renaming it leaves it beside the file, for the
+// sign-in a second copy of the token.
+void removeStaleTemps(const std::string& path) {
+  std::string dir = parent(path);
+  std::string base = path.substr(dir.empty() ? 0 : path.find_last_of('/') + 1);
+  if (dir.empty()) dir = ".";
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return;
+  time_t now = ::time(nullptr);
+  while (dirent* e = ::readdir(d)) {
+    if (!isTempOf(e->d_name, base)) continue;
+    struct stat st {};
+    if (::fstatat(::dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+        st.st_uid == ::geteuid() && now - st.st_mtime >= kStaleSeconds)
+      ::unlinkat(::dirfd(d), e->d_name, 0);
+  }
+  ::closedir(d);
+}
+
+// Opened like mkstemp's, but with `mode`, so that the kernel applies the umask to it.
+int createTemp(const std::string& path, mode_t mode, std::string& name) {
+  unsigned seed = static_cast<unsigned>(::getpid()) ^ static_cast<unsigned>(::time(nullptr));
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    name = path + ".";
+    for (std::size_t i = 0; i < kTempSuffix; ++i) name += kTempChars[::rand_r(&seed) % 62];
+    int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+}  // namespace
+
 bool writeAtomic(const std::string& path, const std::string& content, mode_t mode) {
-  std::string tmpl = path + ".XXXXXX";
-  std::vector<char> name(tmpl.begin(), tmpl.end());
-  name.push_back('\0');
-  int fd = ::mkostemp(name.data(), O_CLOEXEC);  // created 0600
+  removeStaleTemps(path);
+  std::string name;
+  int fd = createTemp(path, isPrivate(mode) ? 0600 : mode, name);
   if (fd < 0) return false;
-  bool ok =
-      ::fchmod(fd, mode) == 0 && writeAll(fd, content.data(), content.size()) && ::fsync(fd) == 0;
+  bool ok = (!isPrivate(mode) || ::fchmod(fd, mode) == 0) &&
+            writeAll(fd, content.data(), content.size()) && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
-  if (ok && ::rename(name.data(), path.c_str()) == 0) return true;
-  ::unlink(name.data());
+  if (ok && ::rename(name.c_str(), path.c_str()) == 0) return true;
+  ::unlink(name.c_str());
   return false;
 }
 
@@ -72,7 +124,7 @@ bool makeDirs(const std::string& path, mode_t mode) {
   std::string p = parent(path);
   if (!p.empty() && p != path) makeDirs(p, mode);
   if (::mkdir(path.c_str(), mode) == 0) {
-    ::chmod(path.c_str(), mode);  // not narrowed by the umask
+    if (isPrivate(mode)) ::chmod(path.c_str(), mode);  // exactly, whatever the umask
     return true;
   }
   return errno == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);

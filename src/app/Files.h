@@ -12,15 +12,19 @@ namespace qm::files {
 // The whole file, when it exists, is readable, is a regular file and holds at most maxBytes.
 std::optional<std::string> read(const std::string& path, std::size_t maxBytes = 64 * 1024);
 
-// Writes content to a temporary file in the same folder, created with `mode` before anything is
-// written, then renames it over `path`. Readers see the old or the new content, never a part.
-bool writeAtomic(const std::string& path, const std::string& content, mode_t mode = 0644);
+// Modes: one with no group or other bits is a private item's and is set exactly; any other is
+// narrowed by the user's umask, as any program's new files are.
 
-// Creates the folder and its missing parents; new folders get `mode`. True when it exists after.
-bool makeDirs(const std::string& path, mode_t mode = 0755);
+// Writes content to a temporary file "<path>.XXXXXX" in the same folder, created with `mode`
+// before anything is written, then renames it over `path`. Readers see the old or the new
+// content, never a part. Temporaries of `path` left by an earlier write that died are removed.
+bool writeAtomic(const std::string& path, const std::string& content, mode_t mode = 0666);
+
+// Creates the folder and its missing parents with `mode`. True when it exists after.
+bool makeDirs(const std::string& path, mode_t mode = 0777);
 
 // Appends data with one write to a file opened for appending, creating it when missing.
-bool append(const std::string& path, const std::string& data, mode_t mode = 0644);
+bool append(const std::string& path, const std::string& data, mode_t mode = 0666);
 
 bool remove(const std::string& path);
 bool exists(const std::string& path);  // any kind of file system item

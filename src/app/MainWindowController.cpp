@@ -35,12 +35,18 @@ void MainWindowController::becameActive(const std::string& base) {
   }));
 }
 
-void MainWindowController::loadUi(const std::string& host, const std::string& base) {
+void MainWindowController::loadUi(const std::string& host, const std::string& base,
+                                  std::function<void()> adopted) {
   if (!suiteSession_) return;
   suiteSession_->setHost(host);
   // The UI goes out only once the shared sign-in is in the store, so its first request
   // already carries it.
-  suiteSession_->adopt(life_.guard([this, base](bool) { web_->loadUrl(base); }));
+  suiteSession_->adopt(
+      life_.guard([this, base, load = ++uiLoads_, adopted = std::move(adopted)](bool) {
+        if (load != uiLoads_) return;
+        web_->loadUrl(base);
+        if (adopted) adopted();
+      }));
 }
 
 void MainWindowController::loadHtml(const std::string& html) {

@@ -2,6 +2,7 @@
 // The main window: the window itself, its web view, the sign-in mirror on the view's cookie
 // store and the placeholder page shown until the server's UI loads.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -29,8 +30,9 @@ class MainWindowController {
   // and the server's page reloaded when it changed. Only while the page comes from `base`.
   void becameActive(const std::string& base);
 
-  // Loads the server's UI once the shared sign-in for `host` is in the store.
-  void loadUi(const std::string& host, const std::string& base);
+  // Loads the server's UI once the shared sign-in for `host` is in the store, then calls
+  // `adopted`. A later loadUi replaces one whose adoption is still running.
+  void loadUi(const std::string& host, const std::string& base, std::function<void()> adopted);
   void loadHtml(const std::string& html);
   void reload();
   void reloadFromOrigin();
@@ -48,6 +50,7 @@ class MainWindowController {
   std::unique_ptr<MainWindow> window_;
   WebView* web_ = nullptr;
   std::unique_ptr<SuiteSession> suiteSession_;
+  std::uint64_t uiLoads_ = 0;
   Lifetime life_;
 };
 

@@ -87,12 +87,16 @@ void IntroSound::play() {
   cancelFade();
   if (sound_) sound_->stop();
   sound_ = player_.open(*path);
-  bool ok = false;
-  if (sound_) {
-    sound_->setVolume(1.0f);
-    ok = sound_->play();
+  std::string played = "play " + lastComponent(*path) + ": ";
+  if (!sound_) {
+    note(played + "FAILED");
+    return;
   }
-  note("play " + lastComponent(*path) + ": " + (ok ? "playing" : "FAILED"));
+  sound_->setVolume(1.0f);
+  // Decided once the player has started or failed: a missing audio device or a broken file
+  // may only show after the switch to playing.
+  sound_->play(
+      life_.guard([this, played](bool ok) { note(played + (ok ? "playing" : "FAILED")); }));
 }
 
 void IntroSound::fadeOut(double seconds) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/MainLoop.h"
+#include "platform/Scoped.h"
 #include "platform/System.h"
 
 namespace qm {
@@ -42,6 +43,7 @@ class IntroSound {
   bool ensemble_ = false;
   std::shared_ptr<Sound> sound_;
   std::optional<TimerId> fader_;
+  Lifetime life_;
 };
 
 }  // namespace qm

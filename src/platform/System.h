@@ -1,6 +1,7 @@
 #pragma once
 // Sound, settings, the bundle and tool processes.
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -11,8 +12,10 @@ namespace qm {
 class Sound {
  public:
   virtual ~Sound() = default;
-  // Starts from the beginning; false when playing could not start.
-  virtual bool play() = 0;
+  // Starts from the beginning. `started` is called once, on the main thread, when the sound has
+  // either begun to play (true) or failed (false), errors reported after the start included;
+  // never once the sound was stopped or destroyed before that.
+  virtual void play(std::function<void(bool)> started) = 0;
   virtual void stop() = 0;
   virtual void setVolume(float volume) = 0;
   virtual bool isPlaying() const = 0;

@@ -16,6 +16,7 @@ class WebView {
   virtual ~WebView() = default;
   // Loads an HTML string with no base URL, so the page's address has no host.
   virtual void loadHtml(const std::string& html) = 0;
+  // Fails, as an unanswered request does, when no answer has come within 60 seconds.
   virtual void loadUrl(const std::string& url) = 0;
   virtual void reload() = 0;
   // Fetches the page and its resources again, bypassing the cache.

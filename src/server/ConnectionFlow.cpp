@@ -39,7 +39,9 @@ ConnectionFlow::ConnectionFlow(Http& http, Bundle& bundle, ServerInUse& server,
       http_(http) {}
 
 void ConnectionFlow::connect() {
-  SuiteServer::resolve(http_, bundle_, PORT, kProbePath,
+  ++attempt_;
+  probes_ = std::make_unique<ScopedHttp>(http_);
+  SuiteServer::resolve(*probes_, bundle_, PORT, kProbePath,
                        [this](std::optional<std::string> host) { connectCompleted(host); });
 }
 
@@ -50,7 +52,8 @@ void ConnectionFlow::connectCompleted(const std::optional<std::string>& host) {
   }
   std::string dir = service_.quarnDir();
   if (itemExists(dir)) {
-    service_.ensureService(life_.guard([this, dir](bool up) {
+    service_.ensureService(life_.guard([this, dir, attempt = attempt_](bool up) {
+      if (attempt != attempt_) return;
       if (up) {
         use(kLocalHost);
         return;
@@ -67,9 +70,9 @@ void ConnectionFlow::connectCompleted(const std::optional<std::string>& host) {
 void ConnectionFlow::use(const std::string& host) {
   server_.use(host);
   if (host != kLocalHost) SuiteServer::save(host);
-  window_.loadUi(host, server_.BASE());
+  // The first poll waits for the adoption, so that it already carries an adopted sign-in.
+  window_.loadUi(host, server_.BASE(), life_.guard([this] { poller_.poll(); }));
   intro_.uiLoading();
-  poller_.poll();
 }
 
 void ConnectionFlow::showMessage(const std::string& text) {

@@ -2,6 +2,8 @@
 // From a resolved host (or none) to what the main web view shows, and the connect page's
 // messages back to the app.
 
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -21,7 +23,8 @@ class ConnectionFlow {
   ConnectionFlow(const ConnectionFlow&) = delete;
   ConnectionFlow& operator=(const ConnectionFlow&) = delete;
 
-  // Resolves the server and goes on with connectCompleted.
+  // Resolves the server and goes on with connectCompleted. A resolution still running is
+  // replaced: its probes are cancelled and its outcome dropped.
   void connect();
   void connectCompleted(const std::optional<std::string>& host);
   // Puts the host's server in use and loads its UI.
@@ -37,7 +40,10 @@ class ConnectionFlow {
   IntroOverlay& intro_;
   ServiceControl& service_;
   StatusPoller& poller_;
-  ScopedHttp http_;
+  Http& http_;
+  std::unique_ptr<ScopedHttp> probes_;
+  // The number of the latest connect(); an outcome of an earlier one is dropped.
+  std::uint64_t attempt_ = 0;
   Lifetime life_;
 };
 

@@ -137,7 +137,7 @@ void save(const std::optional<std::string>& host) {
   // The folder also holds the suite's sign-in, so whoever creates it first keeps it private.
   files::makeDirs(files::parent(file()), 0700);
   if (host)
-    files::writeAtomic(file(), *host, 0644);
+    files::writeAtomic(file(), *host);
   else
     files::remove(file());
 }

@@ -93,20 +93,40 @@ std::optional<std::string> systemdPathValue(const std::string& path) {
   return out;
 }
 
-std::optional<std::string> systemdUnit(const Agent& a) {
+std::optional<std::string> systemdProgramWord(const std::string& path) {
+  if (path.empty() || path.front() != '/') return std::nullopt;
+  std::string out = "\"";
+  for (unsigned char c : path) {
+    if (isControl(c) || c == '\\' || c == '"' || c == '\'') return std::nullopt;
+    out += c == '%' ? std::string("%%") : std::string(1, static_cast<char>(c));
+  }
+  return out + "\"";
+}
+
+std::optional<std::string> systemdUnit(const Agent& a, std::string& problem) {
+  problem.clear();
   for (const auto* v : {&a.quarnDir, &a.python, &a.label})
-    if (!files::validUtf8(*v)) return std::nullopt;
+    if (!files::validUtf8(*v)) problem = "a path is not valid UTF-8";
+  auto program = systemdProgramWord(a.python);
+  if (problem.empty() && !program)
+    problem = "systemd cannot run the interpreter " + a.python +
+              " (it must be an absolute path without control characters, backslashes or quotes)";
   auto dir = systemdPathValue(a.quarnDir);
   auto log = systemdPathValue(a.logPath());
-  if (!dir || !log) return std::nullopt;
+  if (problem.empty() && (!dir || !log))
+    problem = "a unit file cannot hold the service folder " + a.quarnDir;
+  if (!problem.empty()) return std::nullopt;
+  // A server that keeps crashing is given up after five starts within a minute, so its log
+  // stops growing and the failure page stays true.
   return "[Unit]\n"
          "Description=Quillmarsh Quarn suite server\n"
-         "StartLimitIntervalSec=0\n"
+         "StartLimitIntervalSec=60\n"
+         "StartLimitBurst=5\n"
          "\n"
          "[Service]\n"
          "Type=simple\n"
          "ExecStart=" +
-         systemdExecWord(a.python) + " " + systemdExecWord(a.serverPath()) +
+         *program + " " + systemdExecWord(a.serverPath()) +
          "\n"
          "WorkingDirectory=" +
          *dir +

@@ -30,13 +30,18 @@ std::string expandTilde(const std::string& path, const std::string& home);
 // The launchd property list: eleven lines, no line feed after the last.
 std::string launchdPlist(const Agent& agent);
 
-// One word of an ExecStart= line: double-quoted, with backslash escapes, "%%" and "$$".
+// An argument of an ExecStart= line: double-quoted, with backslash escapes, "%%" and "$$".
 std::string systemdExecWord(const std::string& s);
+// The program of an ExecStart= line. systemd expands no variables and no escapes in it, and
+// refuses control characters, backslashes and quotes: none for such a path, or one that is not
+// absolute (a leading "-", "@", "+", "!" or ":" would be read as a flag).
+std::optional<std::string> systemdProgramWord(const std::string& path);
 // A path setting's value (WorkingDirectory=, append:): only "%" needs doubling. None when the
 // path cannot be written on one line of a unit file (control characters, surrounding blanks).
 std::optional<std::string> systemdPathValue(const std::string& path);
 
-// The user unit; none when a path cannot be expressed safely in a unit file.
-std::optional<std::string> systemdUnit(const Agent& agent);
+// The user unit; none when a path cannot be expressed safely in a unit file, with the reason
+// in `problem`.
+std::optional<std::string> systemdUnit(const Agent& agent, std::string& problem);
 
 }  // namespace qm::service

@@ -2,9 +2,11 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "app/Constants.h"
+#include "app/Files.h"
 #include "app/Paths.h"
-#include "service/ServiceManager.h"
 
 namespace qm {
 
@@ -14,12 +16,19 @@ constexpr double kProbeTimeout = 1.5;
 constexpr double kProbePause = 0.5;
 constexpr int kStartTries = 40;
 constexpr double kToolTimeout = 30;
+constexpr double kSequenceTimeout = 30;
 
 }  // namespace
 
-ServiceControl::ServiceControl(Http& http, MainLoop& loop, Bundle& bundle, ToolRunner& tools,
-                               Ui& ui, const ServerInUse& server)
-    : bundle_(bundle), tools_(tools), ui_(ui), server_(server), http_(http), loop_(loop) {}
+ServiceControl::ServiceControl(Http& http, MainLoop& loop, const Clock& clock, Bundle& bundle,
+                               ToolRunner& tools, Ui& ui, const ServerInUse& server)
+    : clock_(clock),
+      bundle_(bundle),
+      tools_(tools),
+      ui_(ui),
+      server_(server),
+      http_(http),
+      loop_(loop) {}
 
 std::string ServiceControl::quarnDir() {
   if (auto v = bundle_.infoString("QMQuarnDir")) return *v;
@@ -47,12 +56,31 @@ static std::unique_ptr<service::ServiceManager> managerOf(ServiceControl& s, Bun
                                      std::move(agent), s.plistPath());
 }
 
+void ServiceControl::runSequence(const std::function<void(const service::ToolRun&)>& sequence) {
+  deadline_ = clock_.now() + kSequenceTimeout;
+  sequence([this](const std::vector<std::string>& args) { return launchctl(args); });
+  deadline_.reset();
+}
+
 void ServiceControl::installAgent() {
-  managerOf(*this, bundle_)->install([this](const auto& args) { return launchctl(args); });
+  auto manager = managerOf(*this, bundle_);
+  runSequence([&](const auto& run) { manager->install(run); });
 }
 
 int ServiceControl::launchctl(const std::vector<std::string>& args) {
-  return tools_.run(managerOf(*this, bundle_)->tool(), args, kToolTimeout);
+  double limit = kToolTimeout;
+  if (deadline_) limit = std::min(limit, *deadline_ - clock_.now());
+  if (limit <= 0) return -1;
+  return tools_.run(managerOf(*this, bundle_)->tool(), args, limit);
+}
+
+void ServiceControl::logProblem(const std::string& why) {
+  service::Agent agent{AGENT_LABEL, quarnDir(), python(), uid()};
+  std::string line = "Quillmarsh Quarn did not install the service: " + why;
+  for (char& c : line)
+    if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+  files::makeDirs(agent.dataDir());
+  files::append(agent.logPath(), line + "\n");
 }
 
 void ServiceControl::ping(std::function<void(bool)> done) {
@@ -84,13 +112,20 @@ void ServiceControl::ensureService(std::function<void(bool)> done) {
       done(true);
       return;
     }
+    // Waiting for a service that cannot run would only delay the failure page.
+    if (auto why = managerOf(*this, bundle_)->problem(); !why.empty()) {
+      logProblem(why);
+      done(false);
+      return;
+    }
     installAgent();
     waitForServer(kStartTries, std::move(done));
   });
 }
 
 void ServiceControl::restartService(std::function<void()> whenUp) {
-  managerOf(*this, bundle_)->restart([this](const auto& args) { return launchctl(args); });
+  auto manager = managerOf(*this, bundle_);
+  runSequence([&](const auto& run) { manager->restart(run); });
   waitForServer(kStartTries, [whenUp = std::move(whenUp)](bool up) {
     if (up && whenUp) whenUp();
   });
@@ -105,7 +140,8 @@ void ServiceControl::quitAndStop() {
   spec.buttons = {"Stop and quit", "Cancel"};
   ui_.alert(spec, life_.guard([this](int answer) {
     if (answer != kAlertFirstButton) return;
-    managerOf(*this, bundle_)->stop([this](const auto& args) { return launchctl(args); });
+    auto manager = managerOf(*this, bundle_);
+    runSequence([&](const auto& run) { manager->stop(run); });
     ui_.quit();
   }));
 }

@@ -3,6 +3,7 @@
 // restarting it, waiting until it answers, and stopping it on the way out.
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,13 +11,14 @@
 #include "platform/System.h"
 #include "platform/Ui.h"
 #include "server/ServerInUse.h"
+#include "service/ServiceManager.h"
 
 namespace qm {
 
 class ServiceControl {
  public:
-  ServiceControl(Http& http, MainLoop& loop, Bundle& bundle, ToolRunner& tools, Ui& ui,
-                 const ServerInUse& server);
+  ServiceControl(Http& http, MainLoop& loop, const Clock& clock, Bundle& bundle, ToolRunner& tools,
+                 Ui& ui, const ServerInUse& server);
   ServiceControl(const ServiceControl&) = delete;
   ServiceControl& operator=(const ServiceControl&) = delete;
 
@@ -27,7 +29,8 @@ class ServiceControl {
   std::string plistPath();
   std::string uid();
   void installAgent();
-  // Runs the service manager's tool, bounded in time; its exit status.
+  // Runs the service manager's tool, bounded in time, and within a sequence by what is left of
+  // the sequence's time; its exit status.
   int launchctl(const std::vector<std::string>& args);
   // One probe of the server in use: true for a 200 answer.
   void ping(std::function<void(bool)> done);
@@ -41,6 +44,14 @@ class ServiceControl {
   void quitAndStop();
 
  private:
+  // Runs one tool sequence of the service manager: the window is blocked meanwhile, so the
+  // whole sequence is bounded, not only each run.
+  void runSequence(const std::function<void(const service::ToolRun&)>& sequence);
+  // Notes in the service's log, which the failure page names, why the service was not
+  // installed.
+  void logProblem(const std::string& why);
+
+  const Clock& clock_;
   Bundle& bundle_;
   ToolRunner& tools_;
   Ui& ui_;
@@ -48,6 +59,8 @@ class ServiceControl {
   ScopedHttp http_;
   ScopedLoop loop_;
   Lifetime life_;
+  // When the running tool sequence must end, in Clock seconds.
+  std::optional<double> deadline_;
 };
 
 }  // namespace qm

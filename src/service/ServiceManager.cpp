@@ -28,6 +28,8 @@ class Launchd : public ServiceManager {
 
   std::string tool() const override { return toolOverride().value_or("/bin/launchctl"); }
   std::string definitionPath() const override { return plist_; }
+  // The property list escapes whatever the paths hold.
+  std::string problem() const override { return {}; }
 
   void install(const ToolRun& run) override {
     const std::string text = launchdPlist(a_);
@@ -60,21 +62,32 @@ class Systemd : public ServiceManager {
     return "/usr/bin/systemctl";
   }
   std::string definitionPath() const override { return unitPath_; }
+  std::string problem() const override {
+    std::string why;
+    systemdUnit(a_, why);
+    return why;
+  }
 
   void install(const ToolRun& run) override {
     // A path that a unit file cannot hold is not written at all: a half-understood unit could
     // run something else than the server.
-    auto unit = systemdUnit(a_);
+    std::string why;
+    auto unit = systemdUnit(a_, why);
     if (!unit) return;
     files::makeDirs(files::parent(unitPath_));
     files::makeDirs(a_.dataDir());
     files::writeAtomic(unitPath_, *unit);
     run({"--user", "daemon-reload"});
     run({"--user", "enable", a_.unitName()});
+    // A server given up after too many starts is not started again until this is cleared.
+    run({"--user", "reset-failed", a_.unitName()});
     // restart, not start: a running server picks up the new definition, as after a reload.
     run({"--user", "restart", a_.unitName()});
   }
-  void restart(const ToolRun& run) override { run({"--user", "restart", a_.unitName()}); }
+  void restart(const ToolRun& run) override {
+    run({"--user", "reset-failed", a_.unitName()});
+    run({"--user", "restart", a_.unitName()});
+  }
   void stop(const ToolRun& run) override {
     run({"--user", "disable", "--now", a_.unitName()});
     files::remove(unitPath_);

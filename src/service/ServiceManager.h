@@ -28,6 +28,9 @@ class ServiceManager {
   virtual std::string tool() const = 0;
   // Where the definition is written.
   virtual std::string definitionPath() const = 0;
+  // Why the definition cannot be written so that the manager runs the server; empty when it
+  // can.
+  virtual std::string problem() const = 0;
   // Writes the definition and (re)loads and starts the service. Failures are ignored: whether
   // the server came up is judged by probing it.
   virtual void install(const ToolRun& run) = 0;

@@ -49,43 +49,60 @@ std::optional<Cookie> SuiteSession::suiteCookie(const std::string& value) const 
   return c;
 }
 
+void SuiteSession::setHost(const std::string& host) {
+  if (host == host_) return;
+  host_ = host;
+  ready_ = false;
+}
+
 void SuiteSession::adopt(std::function<void(bool)> done) {
   std::uint64_t query = ++issued_;
-  store_.getAll(life_.guard([this, query, done = std::move(done)](std::vector<Cookie> cookies) {
-    auto now = current(cookies, host_);
-    auto value = shared();
-    if (value && value != now) {
-      // Set before planting, so the change notification that follows finds nothing new.
-      known_ = value;
-      applied_ = ++issued_;
-      auto cookie = suiteCookie(*value);
-      if (!cookie) {
+  store_.getAll(
+      life_.guard([this, query, host = host_, done = std::move(done)](std::vector<Cookie> cookies) {
+        if (host != host_) {  // asked for a host no longer mirrored
+          done(false);
+          return;
+        }
+        auto now = current(cookies, host);
+        auto value = shared();
+        if (value && value != now) {
+          // Set before planting, so the change notification that follows finds nothing new; back
+          // to what the store still holds when the plant does not happen, so that a later change
+          // does not take the store's old sign-in for a new one and write it over the file.
+          known_ = value;
+          applied_ = ++issued_;
+          auto cookie = suiteCookie(*value);
+          if (!cookie) {
+            known_ = now;
+            ready_ = true;
+            done(false);
+            return;
+          }
+          store_.set(*cookie, life_.guard([this, host, now, done](bool stored) {
+            if (host == host_) {
+              if (!stored) known_ = now;
+              ready_ = true;
+            }
+            done(stored);
+          }));
+          return;
+        }
+        if (query > applied_) {
+          known_ = now;
+          applied_ = query;
+        }
         ready_ = true;
         done(false);
-        return;
-      }
-      store_.set(*cookie, life_.guard([this, done](bool stored) {
-        ready_ = true;
-        done(stored);
       }));
-      return;
-    }
-    if (query > applied_) {
-      known_ = now;
-      applied_ = query;
-    }
-    ready_ = true;
-    done(false);
-  }));
 }
 
 void SuiteSession::cookiesDidChange(CookieStore& store) {
   if (!ready_) return;
   std::uint64_t query = ++issued_;
-  store.getAll(life_.guard([this, query](std::vector<Cookie> cookies) {
+  store.getAll(life_.guard([this, query, host = host_](std::vector<Cookie> cookies) {
     if (query < applied_) return;
     applied_ = query;
-    auto now = current(cookies, host_);
+    auto now = current(cookies, host);
     if (now == known_) return;
     known_ = now;
     share(now);

@@ -32,7 +32,8 @@ class SuiteSession {
 
   // The server host whose suite cookie is mirrored; this computer's until set.
   const std::string& host() const { return host_; }
-  void setHost(const std::string& host) { host_ = host; }
+  // A new host's sign-in is unknown until the next adopt(): store changes wait for it.
+  void setHost(const std::string& host);
 
   // Plants the shared sign-in into the store; done(true) when the store's cookie was replaced.
   void adopt(std::function<void(bool)> done);
@@ -55,9 +56,9 @@ class SuiteSession {
   const Clock& clock_;
   std::optional<std::string> known_;
   bool ready_ = false;
-  // Store answers can arrive after a newer answer or a plant has already set known_; each
-  // query is numbered so that such a stale answer is dropped instead of writing an old
-  // sign-in back into the shared file.
+  // Store answers can arrive after a newer answer, a plant or a host switch has already set
+  // known_; each query is numbered, and carries its host, so that such a stale answer is
+  // dropped instead of writing an old sign-in back into the shared file or deleting it.
   std::uint64_t issued_ = 0;
   std::uint64_t applied_ = 0;
   // Store completions still queued when this object goes away must not touch it.

@@ -297,17 +297,22 @@ class FakeSound : public Sound {
   struct State {
     bool playing = false;
     bool playFails = false;
+    bool failsLater = false;  // started, then an error: `outcome` waits
+    std::function<void(bool)> outcome;
     int plays = 0;
     int stops = 0;
     double position = 0;
     std::vector<float> volumes;
   };
   explicit FakeSound(std::shared_ptr<State> s) : s_(std::move(s)) {}
-  bool play() override {
+  void play(std::function<void(bool)> started) override {
     ++s_->plays;
     s_->position = 0;
     s_->playing = !s_->playFails;
-    return s_->playing;
+    if (s_->failsLater)
+      s_->outcome = std::move(started);
+    else
+      started(s_->playing);
   }
   void stop() override {
     ++s_->stops;
@@ -325,12 +330,14 @@ class FakeSoundPlayer : public SoundPlayer {
  public:
   bool openFails = false;
   bool playFails = false;
+  bool failsLater = false;
   std::vector<std::shared_ptr<FakeSound::State>> sounds;  // one per open, in order
 
   std::unique_ptr<Sound> open(const std::string&) override {
     if (openFails) return nullptr;
     auto s = std::make_shared<FakeSound::State>();
     s->playFails = playFails;
+    s->failsLater = failsLater;
     sounds.push_back(s);
     return std::make_unique<FakeSound>(s);
   }
@@ -374,9 +381,11 @@ class FakeTools : public ToolRunner {
   };
   int status = 0;
   std::function<void(const Run&)> onRun;
+  std::vector<double> timeouts;  // each run's bound
 
-  int run(const std::string& p, const std::vector<std::string>& a, double) override {
+  int run(const std::string& p, const std::vector<std::string>& a, double timeout) override {
     if (onRun) onRun({p, a});
+    timeouts.push_back(timeout);
     return status;
   }
 };

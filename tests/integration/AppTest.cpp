@@ -46,6 +46,7 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
   static BusDesktop desktop;
   desktop.badges.clear(), desktop.notes.clear();
   startSampleServer();
+  ASSERT_TRUE(fetch(local + "/api/checks/set?bad=1"));
   write(suite + "/suite-session", "0123456789abcdef", 0600);
   launch(true);
   EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(window())));
@@ -73,14 +74,14 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
   EXPECT_TRUE(spinUntil([&] { return said == std::vector<std::string>{"start", "finished"}; }));
   EXPECT_TRUE(spinUntil([&] { return !gtk_widget_get_next_sibling(GTK_WIDGET(view())); }, 10));
 
-  // The poll made on connecting has reported; each poll from here on reports once.
+  // The poll made on connecting already carried the adopted sign-in; each poll reports once.
   ASSERT_TRUE(spinUntil([&] { return desktop.badges.size() == 1; }));
   for (int bad : {0, 2}) {
     ASSERT_TRUE(fetch(local + "/api/checks/set?bad=" + std::to_string(bad)));
     app->delegate().poll();
     ASSERT_TRUE(spinUntil([&, n = desktop.badges.size()] { return desktop.badges.size() > n; }));
   }
-  EXPECT_EQ(desktop.badges, (std::vector<std::string>{badge(0), badge(0), badge(2)}));
+  EXPECT_EQ(desktop.badges, (std::vector<std::string>{badge(1), badge(0), badge(2)}));
   ASSERT_TRUE(spinUntil([&] { return !desktop.notes.empty(); }));
   EXPECT_EQ(desktop.notes,
             std::vector<std::string>{
@@ -92,11 +93,15 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
   run(view(), "document.getElementById('logout').click()");
   EXPECT_TRUE(spinUntil([&] { return !files::exists(suite + "/suite-session"); }));
 
-  // The size the window is closed at is the next launch's.
+  // A new size is kept at once, with no close or quit (a kill -9 loses nothing), for the next
+  // launch; a state file that does not parse is left as it is.
+  const std::string state = home.path() + "/.local/state/app.quillmarsh.quarn/window-state.ini";
   gtk_window_set_default_size(window(), 1000, 700);
+  EXPECT_TRUE(spinUntil([&] {
+    return files::read(state).value_or("").find("width=1000\nheight=700") != std::string::npos;
+  }));
   gtk_window_close(window());
   EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(window())));
-  EXPECT_TRUE(files::exists(home.path() + "/.local/state/app.quillmarsh.quarn/window-state.ini"));
   app.reset();
   launch();
   int width = 0, height = 0;
@@ -109,7 +114,16 @@ TEST_F(AppTest, TypedHostIsConnectedToAndItsPageHandsLinksAttachmentsAndConfirms
   startSampleServer("127.0.0.2");
   const std::string other = "http://127.0.0.2:8795/", downloads = home.path() + "/Downloads";
   write(downloads + "/report.pdf", "older");
+  // A FIFO in place of the window's state file neither blocks the launch nor is replaced.
+  const std::string state = home.path() + "/.local/state/app.quillmarsh.quarn/window-state.ini";
+  files::makeDirs(files::parent(state));
+  ASSERT_EQ(mkfifo(state.c_str(), 0600), 0);
   launch();
+  // A setting is not saved into a file that does not parse, which would lose the rest of it.
+  const std::string broken = "[Defaults]\nshowIntro=false\nnot a key\n";
+  write(gtk::KeyFileSettings::path(), broken);
+  app->delegate().toggleIntroSound();
+  EXPECT_EQ(files::read(gtk::KeyFileSettings::path()), broken);
   ASSERT_TRUE(shows(other,
                     "if (document.querySelector('b').textContent == 'Connect Quillmarsh Quarn to "
                     "the Quillmarsh Mac') document.getElementById('a').value = '127.0.0.2', "
@@ -147,6 +161,8 @@ TEST_F(AppTest, TypedHostIsConnectedToAndItsPageHandsLinksAttachmentsAndConfirms
   gtk_dialog_response(GTK_DIALOG(dialog), 0);
   const std::string answer = "document.getElementById('answer').textContent";
   EXPECT_TRUE(shows(other + "confirmed", "if (" + answer + ") location = '/' + " + answer));
+  app->platform().mainWindow()->saveState();
+  EXPECT_TRUE(std::filesystem::is_fifo(state));
 }
 
 TEST_F(AppTest, ProgramLoadsTheUiAtEveryLaunchWhileEveryCoreIsBusyElsewhere) {
@@ -167,9 +183,13 @@ TEST_F(AppTest, ProgramLoadsTheUiAtEveryLaunchWhileEveryCoreIsBusyElsewhere) {
     auto program = GPtr<GSubprocess>::adopt(g_subprocess_new(
         G_SUBPROCESS_FLAGS_NONE, nullptr, QUARN_BINARY_DIR "/quillmarsh-quarn", nullptr));
     EXPECT_TRUE(spinUntil([&] { return uiLoads() > before; }, 20)) << "launch " << round;
-    // Gone before the next launch, which would otherwise hand over to it.
-    g_subprocess_send_signal(program.get(), SIGTERM);
+    // Gone before the next launch, which would otherwise hand over to it; as at logout, the
+    // signal quits it as Quit does.
+    g_subprocess_send_signal(program.get(), round == 2 ? SIGINT : SIGTERM);
     g_subprocess_wait(program.get(), nullptr, nullptr);
+    EXPECT_TRUE(g_subprocess_get_if_exited(program.get()) &&
+                files::exists(home.path() + "/.local/state/app.quillmarsh.quarn/window-state.ini"))
+        << "launch " << round;
   }
   g_subprocess_send_signal(load.get(), SIGTERM);
 }

@@ -78,4 +78,19 @@ TEST(ConnectionFlow, FromLaunchThroughEachWayAConnectionEnds) {
     EXPECT_EQ(w.webView.lastLoad() == "reload", reloads);
     EXPECT_EQ(SuiteSession::current(w.cookieStore.cookies, "127.0.0.3"), reloads ? "new" : "tok");
   }
+
+  // Presses while resolving, the last ones while an adoption runs, replace the resolution: one
+  // adoption per resolution that found the server, one UI load, one poll.
+  w.webView.log.clear(), w.cookieStore.setCalls.clear(), fp.http.sent.clear();
+  for (int i = 0; i < 5; ++i) {
+    fp.ui.events->onServerMessage(std::string(""));
+    while (i >= 3 && fp.http.respond(kProbePath, test::FakeHttp::status(200))) {
+    }
+  }
+  w.cookieStore.flush();
+  auto urls = std::count_if(w.webView.log.begin(), w.webView.log.end(),
+                            [](auto& l) { return l.starts_with("url:"); });
+  auto polls = std::count_if(fp.http.sent.begin(), fp.http.sent.end(),
+                             [](auto& r) { return r.url.ends_with("/api/overview"); });
+  EXPECT_EQ(std::tuple(w.cookieStore.setCalls.size(), urls, polls), std::tuple(2u, 1, 1));
 }

@@ -26,6 +26,28 @@ TEST(Files, ReadIsBoundedToRegularFilesAndWriteAtomicReplaces) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(home.path()), {}), 3);
 }
 
+TEST(Files, ModesFollowTheUmaskButPrivateOnesAndOldTemporariesAreCleared) {
+  test::TempHome home;
+  const std::string h = home.path(), stale = h + "/f.Ab3xYz";
+  for (auto& t : {stale, h + "/f.Zz9zZz", h + "/g.Ab3xYz", h + "/f.Ab3xY"}) {
+    files::writeAtomic(t, "token");  // the new one is kept, and so are other files' and names
+    std::filesystem::last_write_time(t, std::filesystem::file_time_type::clock::now() -
+                                            std::chrono::minutes(t == h + "/f.Zz9zZz" ? 0 : 2));
+  }
+  mode_t before = umask(0277);
+  EXPECT_TRUE(files::writeAtomic(h + "/f", "x") && files::makeDirs(h + "/d/e") &&
+              files::writeAtomic(h + "/p", "x", 0600) && files::makeDirs(h + "/q/r", 0700));
+  umask(before);
+  for (auto [path, mode] : {std::pair(h + "/f", 0400),
+                            {h + "/d/e", 0500},
+                            {h + "/p", 0600},
+                            {h + "/q/r", 0700},
+                            {h + "/q", 0700}})
+    EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(mode)) << path;
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(h), {}), 7);  // less the stale one
+  EXPECT_FALSE(files::exists(stale));
+}
+
 TEST(Files, Utf8IsShortestFormsOfScalarValuesAndTrimTakesOnlyAsciiBlanks) {
   std::pair<std::string, unsigned> valid[] = {
       {"\x7F", 0x7F},     {"\u0080", 0x80},   {"\u07FF", 0x7FF},       {"\u0800", 0x800},

@@ -83,10 +83,12 @@ TEST(IntroSound, StartPlaysAndEachDecisionIsLogged) {
   const std::string ens = "--qm-ensemble", quiet = "quiet (opened by Open All)\n",
                     off = "off in the app menu\n", none = "no intro-sound.m4a in the app\n",
                     ok = "play intro-sound.m4a: playing\n", bad = "play intro-sound.m4a: FAILED\n";
-  // fault: '-' switched off, 'r' no sound file, 'o' it cannot be opened, 'p' nor played
+  // fault: '-' switched off, 'r' no sound file, 'o' it cannot be opened, 'p' nor played, 'e'
+  // an error once playing
   using Row = std::tuple<std::string, char, std::string>;
   const Row rows[] = {{"q", ' ', ok + ok},     {ens, ' ', quiet + ok}, {ens, '-', quiet + off},
-                      {"q", 'r', none + none}, {"q", 'o', bad + bad},  {"q", 'p', bad + bad}};
+                      {"q", 'r', none + none}, {"q", 'o', bad + bad},  {"q", 'p', bad + bad},
+                      {"q", 'e', bad + bad}};
   for (auto& [arg, fault, log] : rows) {
     SCOPED_TRACE(arg + fault);
     Intro t(arg);
@@ -94,7 +96,10 @@ TEST(IntroSound, StartPlaysAndEachDecisionIsLogged) {
     if (fault == 'r') t.f.bundle.resources.erase("intro-sound.m4a");
     t.f.sound.openFails = fault == 'o';
     t.f.sound.playFails = fault == 'p';
+    t.f.sound.failsLater = fault == 'e';
     for (auto m : {ScriptMessage(), {"other"}, {"start"}, {"start"}}) t.overlay.onIntroMessage(m);
+    for (auto& s : t.f.sound.sounds)
+      if (s->outcome) s->outcome(false);
     EXPECT_EQ(t.log(), log);
   }
 }

@@ -13,7 +13,7 @@ TEST(ServiceControl, ToolLinesWaitsAndTheStopAlertOfEachOperation) {
   test::TempHome home;
   test::FakePlatform fp;
   ServerInUse server;
-  ServiceControl service{fp.http, fp.loop, fp.bundle, fp.tools, fp.ui, server};
+  ServiceControl service{fp.http, fp.loop, fp.clock, fp.bundle, fp.tools, fp.ui, server};
   const std::string dir = home.path() + "/Desktop/Quillmarsh/quarn",
                     unit = "app.quillmarsh.quarn.service";
   const std::string plist = home.path() + "/Library/LaunchAgents/app.quillmarsh.quarn.plist";
@@ -40,13 +40,14 @@ TEST(ServiceControl, ToolLinesWaitsAndTheStopAlertOfEachOperation) {
   std::tuple<std::string, std::string, Op, int, std::string> cases[] = {
       {"systemd", "", Ensure, 1, "up; 1 probes till 0"},
       {"", "", Ensure, 3,
-       "*systemctl --user daemon-reload; *systemctl --user enable UNIT; *systemctl --user restart "
-       "UNIT; up; 3 probes till 0.5, defined"},
+       "*systemctl --user daemon-reload; *systemctl --user enable UNIT; *systemctl --user "
+       "reset-failed UNIT; *systemctl --user restart UNIT; up; 3 probes till 0.5, defined"},
       {"launchd", "", Ensure, 0,
        "*/bin/launchctl bootout TARGET; */bin/launchctl bootstrap DOMAIN " + plist +
            "; down; 42 probes till 20, defined"},
       {"launchd", "", Restart, 2, "/bin/launchctl kickstart -k TARGET; whenUp; 2 probes till 0.5"},
-      {"systemd", "/opt/tool", Restart, 0, "/opt/tool --user restart UNIT; 41 probes till 20"},
+      {"systemd", "/opt/tool", Restart, 0,
+       "/opt/tool --user reset-failed UNIT; /opt/tool --user restart UNIT; 41 probes till 20"},
       {"", "", Stop, 0,
        "*systemctl --user disable --now UNIT; systemctl --user daemon-reload; quit; "},
       {"", "", Cancel, 0, ", defined"},
@@ -73,6 +74,21 @@ TEST(ServiceControl, ToolLinesWaitsAndTheStopAlertOfEachOperation) {
     EXPECT_EQ(log + (files::exists(def) ? ", defined" : ""), did);
   }
   unsetenv("QUARN_SERVICE_TOOL");
+  // An interpreter systemd cannot run: the failure at once, its reason in the service's log.
+  fp.bundle.info = {{"QMQuarnDir", home.path()}, {"QMPython", "/p'y"}};
+  log.clear();
+  service.ensureService([&](bool up) { log += up ? "up" : "down"; });
+  fp.http.respond(kProbePath, test::FakeHttp::status(204));
+  EXPECT_EQ(std::tuple(log, fp.http.pending.size()), std::tuple("down", 0u));
+  EXPECT_EQ(files::read(home.path() + "/data/quarn.log"),
+            "Quillmarsh Quarn did not install the service: systemd cannot run the interpreter "
+            "/p'y (it must be an absolute path without control characters, backslashes or "
+            "quotes)\n");
+  // Each run takes 12 s: the sequence ends within 30 s in all.
+  fp.bundle.info.erase("QMPython");
+  fp.tools.timeouts.clear(), fp.tools.onRun = [&](auto&) { fp.clock.t += 12; };
+  service.installAgent();
+  EXPECT_EQ(fp.tools.timeouts, (std::vector<double>{30, 18, 6}));
   for (auto& p : fp.http.sent)
     EXPECT_EQ(
         p.url + " " + testing::PrintToString(p.timeoutSeconds) + (p.wantBody ? "" : " no body"),

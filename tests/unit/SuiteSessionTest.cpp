@@ -40,7 +40,8 @@ TEST_F(SuiteSessionTest, AdoptPlantsTheSharedValueForTheHostOnly) {
            {"a\x7f", {}, std::nullopt, false},
            {big, {}, big, false},
            {big + "a", {}, std::nullopt, false},
-           {"t", {}, "t", true}}) {
+           {"t", {}, "t", true},
+           {"t", {suite("old")}, "t", true}}) {
     SCOPED_TRACE(text.value_or("(none)").substr(0, 9));
     // The old one goes first: its destructor clears the store's observer.
     session = nullptr, session = std::make_unique<SuiteSession>(store, clock);
@@ -51,7 +52,9 @@ TEST_F(SuiteSessionTest, AdoptPlantsTheSharedValueForTheHostOnly) {
     EXPECT_EQ(result, planted && !refuse);
     EXPECT_EQ(store.setCalls.empty() ? V() : store.setCalls.at(0).value, planted);
     EXPECT_EQ(files::read(file), text);  // the plant is not echoed back
-    engineSets({suite("z")});            // ready whatever adopt found
+    store.changed();                     // nor taken for news when it did not happen
+    EXPECT_EQ(files::read(file), text);
+    engineSets({suite("z")});  // ready whatever adopt found
     EXPECT_EQ(files::read(file), "z");
   }
   const Cookie& c = store.setCalls.at(0);
@@ -78,6 +81,15 @@ TEST_F(SuiteSessionTest, StoreChangesAreSharedOnceReadyNeverFromAStaleAnswerNorA
   store.changed();
   store.queued[0]();  // plants "new"
   store.queued[1]();  // asked before the plant, answered without it
+  EXPECT_EQ(files::read(file), "new");
+  // A host switch while the store answers: no answer is taken for the new host's.
+  store.queued.clear();
+  store.changed();
+  session->adopt([](bool) {});
+  session->setHost("127.0.0.2");
+  store.changed();  // the new host's sign-in is not known yet
+  store.flush();
+  store.deferred = false, store.changed(), store.deferred = true;
   EXPECT_EQ(files::read(file), "new");
   session->adopt([](bool) { ADD_FAILURE() << "completed after the session ended"; });
   session.reset();  // what is still queued touches nothing

@@ -11,6 +11,38 @@
 
 namespace qm::gtk {
 
+// --- Key files
+
+namespace {
+constexpr std::size_t kMaxKeyFileBytes = 1024 * 1024;
+}  // namespace
+
+static bool parse(GKeyFile* kf, const std::string& text) {
+  return g_key_file_load_from_data(kf, text.data(), text.size(), G_KEY_FILE_KEEP_COMMENTS, nullptr);
+}
+
+Owned<GKeyFile> readKeyFile(const std::string& path) {
+  Owned<GKeyFile> kf(g_key_file_new());
+  if (auto text = files::read(path, kMaxKeyFileBytes); text && !parse(kf.get(), *text))
+    kf.reset(g_key_file_new());
+  return kf;
+}
+
+bool updateKeyFile(const std::string& path, const std::function<void(GKeyFile*)>& change) {
+  Owned<GKeyFile> kf(g_key_file_new());
+  auto text = files::read(path, kMaxKeyFileBytes);
+  if (text ? !parse(kf.get(), *text) : files::exists(path)) {
+    g_warning("%s cannot be read as a key file; left as it is, the change is not saved",
+              path.c_str());
+    return false;
+  }
+  change(kf.get());
+  gsize len = 0;
+  GCharPtr data(g_key_file_to_data(kf.get(), &len, nullptr));
+  files::makeDirs(files::parent(path));
+  return files::writeAtomic(path, std::string(data.get(), len));
+}
+
 // --- Settings
 
 std::string KeyFileSettings::path() {
@@ -20,31 +52,19 @@ std::string KeyFileSettings::path() {
 static constexpr const char* kGroup = "Defaults";
 
 std::optional<bool> KeyFileSettings::getBool(const std::string& key) {
-  auto text = files::read(path(), 1024 * 1024);
-  if (!text) return std::nullopt;
-  Owned<GKeyFile> kf(g_key_file_new());
-  std::optional<bool> result;
-  if (g_key_file_load_from_data(kf.get(), text->data(), text->size(), G_KEY_FILE_NONE, nullptr)) {
-    GCharPtr value(g_key_file_get_value(kf.get(), kGroup, key.c_str(), nullptr));
-    if (value) {
-      std::string v = files::trim(value.get());
-      if (v == "true") result = true;
-      if (v == "false") result = false;
-    }
-  }
-  return result;
+  auto kf = readKeyFile(path());
+  GCharPtr value(g_key_file_get_value(kf.get(), kGroup, key.c_str(), nullptr));
+  if (!value) return std::nullopt;
+  std::string v = files::trim(value.get());
+  if (v == "true") return true;
+  if (v == "false") return false;
+  return std::nullopt;
 }
 
 void KeyFileSettings::setBool(const std::string& key, bool value) {
-  Owned<GKeyFile> kf(g_key_file_new());
-  if (auto text = files::read(path(), 1024 * 1024))
-    g_key_file_load_from_data(kf.get(), text->data(), text->size(), G_KEY_FILE_KEEP_COMMENTS,
-                              nullptr);
-  g_key_file_set_value(kf.get(), kGroup, key.c_str(), value ? "true" : "false");
-  gsize len = 0;
-  GCharPtr data(g_key_file_to_data(kf.get(), &len, nullptr));
-  files::makeDirs(files::parent(path()), 0700);
-  files::writeAtomic(path(), std::string(data.get(), len), 0644);
+  updateKeyFile(path(), [&](GKeyFile* kf) {
+    g_key_file_set_value(kf, kGroup, key.c_str(), value ? "true" : "false");
+  });
 }
 
 // --- Bundle

@@ -4,6 +4,7 @@
 #include <gtk/gtk.h>
 #include <webkit/webkit.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +16,14 @@
 #include "platform/soup/SoupHttp.h"
 
 namespace qm::gtk {
+
+// The key file at `path`, read bounded (a regular file of at most 1 MiB); empty when there is
+// none or it cannot be read or does not parse.
+Owned<GKeyFile> readKeyFile(const std::string& path);
+// Changes keys of the key file at `path` and writes it back atomically. A file that is there
+// but cannot be read or does not parse is left as it is and false returned: writing would
+// drop what else it holds.
+bool updateKeyFile(const std::string& path, const std::function<void(GKeyFile*)>& change);
 
 // "defaults.ini" in $XDG_CONFIG_HOME/app.quillmarsh.quarn, group [Defaults].
 class KeyFileSettings : public Settings {

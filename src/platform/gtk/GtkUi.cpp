@@ -8,6 +8,7 @@
 #include "app/Files.h"
 #include "app/Paths.h"
 #include "platform/gtk/Factories.h"
+#include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/WebKitCompat.h"
 
 namespace qm::gtk {
@@ -17,6 +18,7 @@ namespace {
 constexpr int kDefaultWidth = 1320, kDefaultHeight = 900;
 constexpr int kMinWidth = 760, kMinHeight = 540;
 constexpr const char* kStateGroup = "QuillmarshQuarnMain";
+constexpr guint kLoadTimeoutSeconds = 60;
 
 // The window's own background, and the menu bar kept legible on it.
 constexpr const char* kCss =
@@ -27,17 +29,59 @@ constexpr const char* kCss =
 
 // --- GtkWebView
 
+GtkWebView::GtkWebView(WebKitWebView* view) : view_(view) {
+  signals_.emplace_back(view,
+                        g_signal_connect(view, "load-failed", G_CALLBACK(onLoadFailed), this));
+  // An answer has come: the time-out is over.
+  signals_.emplace_back(
+      view, g_signal_connect_swapped(view, "load-changed",
+                                     G_CALLBACK(+[](GtkWebView* self, WebKitLoadEvent event) {
+                                       if (event == WEBKIT_LOAD_COMMITTED) self->timeout_.reset();
+                                     }),
+                                     this));
+}
+
 void GtkWebView::loadHtml(const std::string& html) {
+  timeout_.reset();
   webkit_web_view_load_html(view_, html.c_str(), nullptr);
 }
 void GtkWebView::loadUrl(const std::string& url) {
+  // The UI request's time-out: a server that takes the connection and never answers does not
+  // leave the window loading for ever.
+  timedOut_ = false;
+  timeout_ = SourceId(g_timeout_add_seconds(kLoadTimeoutSeconds, &GtkWebView::onTimeout, this));
   webkit_web_view_load_uri(view_, url.c_str());
 }
 void GtkWebView::reload() {
+  timeout_.reset();
   webkit_web_view_reload(view_);
 }
 void GtkWebView::reloadFromOrigin() {
+  timeout_.reset();
   webkit_web_view_reload_bypass_cache(view_);
+}
+
+gboolean GtkWebView::onTimeout(gpointer data) {
+  auto* self = static_cast<GtkWebView*>(data);
+  self->timeout_.forget();
+  self->timedOut_ = true;
+  webkit_web_view_stop_loading(self->view_);
+  return G_SOURCE_REMOVE;
+}
+
+// The stop is reported as a cancellation, for which the engine shows nothing; it is reported
+// again as the time-out it is, so the engine shows its error page as for any failed load.
+gboolean GtkWebView::onLoadFailed(WebKitWebView* view, WebKitLoadEvent event, char* uri,
+                                  GError* error, gpointer data) {
+  auto* self = static_cast<GtkWebView*>(data);
+  if (!self->timedOut_ ||
+      !g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED))
+    return FALSE;
+  self->timedOut_ = false;
+  GErrorPtr timedOut(g_error_new_literal(G_IO_ERROR, G_IO_ERROR_TIMED_OUT, "Socket I/O timed out"));
+  gboolean handled = FALSE;
+  g_signal_emit_by_name(view, "load-failed", event, uri, timedOut.get(), &handled);
+  return TRUE;
 }
 std::optional<std::string> GtkWebView::uri() const {
   const char* u = webkit_web_view_get_uri(view_);
@@ -66,14 +110,13 @@ GtkMainWindow::GtkMainWindow(GtkUi& ui, WebKitNetworkSession* session, MainViewE
           GTK_WINDOW(g_object_ref_sink(gtk_application_window_new(ui.application()))))),
       overlay_(GTK_OVERLAY(gtk_overlay_new())),
       session_(session),
-      events_(std::move(events)),
-      web_(nullptr) {
+      events_(std::move(events)) {
   GtkWindow* window = window_.get();
   auto content = GPtr<WebKitUserContentManager>::adopt(webkit_user_content_manager_new());
   WebKitUserContentManager* ucm = content.get();
   auto* view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session,
                                             "user-content-manager", ucm, nullptr));
-  web_ = GtkWebView(view);
+  web_.emplace(view);
   registerScriptChannel(ucm, "qmserver");
   signals_.emplace_back(ucm, g_signal_connect(ucm, "script-message-received::qmserver",
                                               G_CALLBACK(onServerMessage), this));
@@ -93,8 +136,8 @@ GtkMainWindow::GtkMainWindow(GtkUi& ui, WebKitNetworkSession* session, MainViewE
 
   int width = kDefaultWidth, height = kDefaultHeight;
   bool maximized = false;
-  Owned<GKeyFile> kf(g_key_file_new());
-  if (g_key_file_load_from_file(kf.get(), statePath().c_str(), G_KEY_FILE_NONE, nullptr)) {
+  auto kf = readKeyFile(statePath());
+  if (g_key_file_has_group(kf.get(), kStateGroup)) {
     GError* raw = nullptr;
     int w = g_key_file_get_integer(kf.get(), kStateGroup, "width", &raw);
     if (!raw && w >= kMinWidth && w <= 16384) width = w;
@@ -119,31 +162,49 @@ GtkMainWindow::GtkMainWindow(GtkUi& ui, WebKitNetworkSession* session, MainViewE
                                                            return FALSE;
                                                          }),
                                                          this));
+  // Kept as they change, so a crash, a kill or a logout does not lose them.
+  for (const char* property :
+       {"notify::default-width", "notify::default-height", "notify::maximized"})
+    signals_.emplace_back(
+        window, g_signal_connect_swapped(
+                    window, property,
+                    G_CALLBACK(+[](GtkMainWindow* self) { self->saveStateSoon(); }), this));
   gtk_application_window_set_show_menubar(GTK_APPLICATION_WINDOW(window), TRUE);
 }
 
 GtkMainWindow::~GtkMainWindow() {
   ui_.windowGone(this);
   signals_.clear();
+  saveTimer_.reset();
   downloads_.reset();
   gtk_window_destroy(window_.get());
 }
 
-void GtkMainWindow::saveState() const {
+void GtkMainWindow::saveState() {
+  saveTimer_.reset();
   int w = 0, h = 0;
   gtk_window_get_default_size(window_.get(), &w, &h);
-  Owned<GKeyFile> kf(g_key_file_new());
-  g_key_file_load_from_file(kf.get(), statePath().c_str(), G_KEY_FILE_KEEP_COMMENTS, nullptr);
-  if (w > 0 && h > 0) {
-    g_key_file_set_integer(kf.get(), kStateGroup, "width", w);
-    g_key_file_set_integer(kf.get(), kStateGroup, "height", h);
-  }
-  g_key_file_set_boolean(kf.get(), kStateGroup, "maximized",
-                         gtk_window_is_maximized(window_.get()));
-  gsize len = 0;
-  GCharPtr data(g_key_file_to_data(kf.get(), &len, nullptr));
-  files::makeDirs(files::parent(statePath()), 0700);
-  files::writeAtomic(statePath(), std::string(data.get(), len), 0600);
+  bool maximized = gtk_window_is_maximized(window_.get());
+  updateKeyFile(statePath(), [&](GKeyFile* kf) {
+    if (w > 0 && h > 0) {
+      g_key_file_set_integer(kf, kStateGroup, "width", w);
+      g_key_file_set_integer(kf, kStateGroup, "height", h);
+    }
+    g_key_file_set_boolean(kf, kStateGroup, "maximized", maximized);
+  });
+}
+
+void GtkMainWindow::saveStateSoon() {
+  // A drag resizes many times a second: one write, a second after the last change.
+  saveTimer_ = SourceId(g_timeout_add_seconds(
+      1,
+      +[](gpointer self) {
+        auto* window = static_cast<GtkMainWindow*>(self);
+        window->saveTimer_.forget();
+        guarded([&] { window->saveState(); });
+        return G_SOURCE_REMOVE;
+      },
+      this));
 }
 
 void GtkMainWindow::present() {

@@ -6,6 +6,7 @@
 #include <webkit/webkit.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,9 @@ class GtkUi;
 
 class GtkWebView : public WebView {
  public:
-  explicit GtkWebView(WebKitWebView* view) : view_(view) {}
+  explicit GtkWebView(WebKitWebView* view);
+  GtkWebView(const GtkWebView&) = delete;
+  GtkWebView& operator=(const GtkWebView&) = delete;
   void loadHtml(const std::string& html) override;
   void loadUrl(const std::string& url) override;
   void reload() override;
@@ -27,7 +30,15 @@ class GtkWebView : public WebView {
   WebKitWebView* widget() const { return view_; }
 
  private:
+  static gboolean onTimeout(gpointer self);
+  static gboolean onLoadFailed(WebKitWebView* view, WebKitLoadEvent event, char* uri, GError* error,
+                               gpointer self);
+
   WebKitWebView* view_;  // owned by its parent widget
+  // The time-out of a loadUrl that has had no answer yet.
+  SourceId timeout_;
+  bool timedOut_ = false;
+  std::vector<SignalConnection> signals_;
 };
 
 class GtkMainWindow : public MainWindow {
@@ -37,7 +48,7 @@ class GtkMainWindow : public MainWindow {
   GtkMainWindow(const GtkMainWindow&) = delete;
   GtkMainWindow& operator=(const GtkMainWindow&) = delete;
 
-  WebView& web() override { return web_; }
+  WebView& web() override { return *web_; }
   CookieStore& cookies() override { return *cookies_; }
   void present() override;
   void minimize() override;
@@ -45,23 +56,25 @@ class GtkMainWindow : public MainWindow {
                                              IntroEvents& events) override;
 
   GtkWindow* window() const { return window_.get(); }
-  WebKitWebView* webView() const { return web_.widget(); }
+  WebKitWebView* webView() const { return web_->widget(); }
   // Size and maximized state, kept under "QuillmarshQuarnMain".
-  void saveState() const;
+  void saveState();
   static std::string statePath();
 
  private:
   static void onServerMessage(WebKitUserContentManager*, JSCValue* value, gpointer self);
+  void saveStateSoon();
 
   GtkUi& ui_;
   GPtr<GtkWindow> window_;
   GtkOverlay* overlay_;
   WebKitNetworkSession* session_;
   MainViewEvents events_;
-  GtkWebView web_;
+  std::optional<GtkWebView> web_;
   std::unique_ptr<CookieStore> cookies_;
   std::vector<SignalConnection> signals_;
   std::shared_ptr<void> downloads_;
+  SourceId saveTimer_;
 };
 
 class GtkUi : public Ui {

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
+#include <utility>
 
 #include "platform/glib/Guard.h"
 #include "platform/glib/Handle.h"
@@ -26,16 +28,17 @@ class GstSound : public Sound {
     gst_element_set_state(bin_.get(), GST_STATE_NULL);
   }
 
-  bool play() override {
+  void play(std::function<void(bool)> started) override {
     // From the start: back to NULL drops the old position and any error state.
-    gst_element_set_state(bin_.get(), GST_STATE_NULL);
+    stop();
     g_object_set(bin_.get(), "volume", volume_, nullptr);
+    started_ = std::move(started);
     playing_ = gst_element_set_state(bin_.get(), GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
-    if (!playing_) gst_element_set_state(bin_.get(), GST_STATE_NULL);
-    return playing_;
+    if (!playing_) fail();
   }
   void stop() override {
     playing_ = false;
+    started_ = nullptr;
     gst_element_set_state(bin_.get(), GST_STATE_NULL);
   }
   void setVolume(float volume) override {
@@ -55,9 +58,18 @@ class GstSound : public Sound {
     guarded([&] {
       auto* self = static_cast<GstSound*>(data);
       switch (GST_MESSAGE_TYPE(msg)) {
-        case GST_MESSAGE_EOS:
+        case GST_MESSAGE_STATE_CHANGED: {
+          GstState now = GST_STATE_NULL;
+          gst_message_parse_state_changed(msg, nullptr, &now, nullptr);
+          if (GST_MESSAGE_SRC(msg) == GST_OBJECT(self->bin_.get()) && now == GST_STATE_PLAYING)
+            if (auto started = std::exchange(self->started_, nullptr)) started(true);
+          break;
+        }
         case GST_MESSAGE_ERROR:
-          // Ended or broken: nothing left to fade, and the audio device is let go.
+          self->fail();
+          break;
+        case GST_MESSAGE_EOS:
+          // Ended: nothing left to fade, and the audio device is let go.
           self->stop();
           break;
         default:
@@ -67,8 +79,16 @@ class GstSound : public Sound {
     return G_SOURCE_CONTINUE;
   }
 
+  // Broken, before or after the start: the audio device is let go.
+  void fail() {
+    auto started = std::exchange(started_, nullptr);
+    stop();
+    if (started) started(false);
+  }
+
   GPtr<GstElement> bin_;
   SourceId watch_;
+  std::function<void(bool)> started_;
   bool playing_ = false;
   double volume_ = 1.0;
 };

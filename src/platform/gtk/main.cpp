@@ -1,6 +1,9 @@
 // The program: a GtkApplication, unique per user, held so closing the window does not quit.
 
+#include <glib-unix.h>
 #include <gtk/gtk.h>
+
+#include <csignal>
 
 #include <cstdio>
 #include <cstring>
@@ -75,6 +78,15 @@ int main(int argc, char** argv) {
                    G_CALLBACK(+[](GApplication* a, gpointer) { g_application_hold(a); }), nullptr);
   g_signal_connect(gtkApp, "activate", G_CALLBACK(onActivate), &app);
   g_signal_connect(gtkApp, "shutdown", G_CALLBACK(onShutdown), &app);
+  // Logout ends the app with SIGTERM: quit as the menu's Quit does, saving the window state.
+  for (int sig : {SIGTERM, SIGINT})
+    g_unix_signal_add(
+        sig,
+        +[](gpointer a) -> gboolean {
+          g_application_quit(G_APPLICATION(a));
+          return G_SOURCE_CONTINUE;
+        },
+        gtkApp);
   // Our own arguments are read from app.args; GApplication sees none of them.
   int status = g_application_run(G_APPLICATION(gtkApp), 1, argv);
   // Nothing is torn down: the app lives until the process ends, which is quicker than taking
