@@ -35,8 +35,12 @@ std::string answeredAfter(double delay) {
 
 TEST(SoupHttp, CompletesEachCallOnceAfterGetReturnsWithWhatArrived) {
   const std::string big(20000, 'x');  // more than one read of the body
+  int elsewhere = 0;
+  LoopbackServer other([&](const std::string&) { return ++elsewhere, LoopbackServer::Reply{}; },
+                       "127.0.0.2");
   LoopbackServer server([&](const std::string& path) {
     double wait = path.starts_with("/wait") ? std::stod(path.substr(5)) : 0;  // "/wait<seconds>"
+    if (path == "/302") return LoopbackServer::Reply{302, "", 0, other.url("/")};
     return LoopbackServer::Reply{path == "/404" ? 404 : 200, path == "/big" ? big : "hello", wait};
   });
   // name, URL, time-out, largest body, wantBody, cancelled: the status (none when no response
@@ -45,6 +49,7 @@ TEST(SoupHttp, CompletesEachCallOnceAfterGetReturnsWithWhatArrived) {
              std::optional<std::string>>
       rows[] = {
           {"status and body", server.url("/404"), 5, 1 << 20, true, false, 404, "hello"},
+          {"a redirect, not followed", server.url("/302"), 5, 1 << 20, true, false, 302, ""},
           {"body at the limit", server.url("/big"), 5, 20000, true, false, 200, big},
           {"body over the limit", server.url("/big"), 5, 19999, true, false, 200, {}},
           {"no body wanted", server.url("/"), 5, 1 << 20, false, false, 200, {}},
@@ -82,6 +87,7 @@ TEST(SoupHttp, CompletesEachCallOnceAfterGetReturnsWithWhatArrived) {
     EXPECT_EQ(std::tuple(r.received, r.status, r.body),
               std::tuple(status.has_value(), status.value_or(0), body));
   }
+  EXPECT_EQ(elsewhere, 0);  // the sign-in a request carries never reaches another host
 }
 
 TEST(SoupHttp, GoneWithAnAnswerQueuedAndOneUnderWayRunsNoCompletion) {
