@@ -44,16 +44,32 @@ TEST_F(WebContentTest, DownloadsClaimTheNextFreeNameShowWhenFinishedAndAlertWhen
   files::writeAtomic(dir + "/a_b 3.pdf", "part");
   for (DownloadId id : {2, 2, 4}) web.onDownloadFinished(id);
   web.onDownloadFailed(1, "Connection reset");
-  web.onDownloadFailed(3, "Disk full");
+  web.onDownloadFailed(3, "Disk full");  // while the first alert shows: dropped
   EXPECT_EQ(desktop.shown, std::vector<std::string>{dir + "/a_b 2.pdf"});
   EXPECT_TRUE(ui.alerts.empty());
   loop.drain();
-  EXPECT_EQ(alerts(), (std::vector<Shown>{{"Download failed", "Connection reset", {}},
-                                          {"Download failed", "Disk full", {}}}));
+  EXPECT_EQ(alerts(), (std::vector<Shown>{{"Download failed", "Connection reset", {}}}));
   EXPECT_FALSE(files::exists(dir + "/a_b.pdf"));
   EXPECT_EQ(files::read(dir + "/a_b 3.pdf"), "part");
+  ui.alerts[0].done(kAlertFirstButton);
+  web.onDownloadFailed(5, "Timed out");
+  loop.drain();
+  EXPECT_EQ(alerts().back(), (Shown{"Download failed", "Timed out", {}}));
+
+  // A Downloads folder that is the home folder itself is not used; another one is.
+  desktop.downloads = home.path();
+  EXPECT_EQ(web.downloadDestination(6, ".bashrc"), dir + "/bashrc");
+  desktop.downloads = home.path() + "/./";
+  EXPECT_EQ(web.downloadDestination(6, ".profile"), dir + "/profile");
   desktop.downloads = home.path() + "/Dl";
-  EXPECT_EQ(web.downloadDestination(5, "c"), home.path() + "/Dl/c");
+  for (DownloadId id : {7, 8, 9}) web.downloadDestination(id, "c");
+  // Shown at most once every three seconds, then the latest file.
+  for (DownloadId id : {7, 8, 9}) web.onDownloadFinished(id);
+  loop.advance(2.9);
+  EXPECT_EQ(desktop.shown.size(), 1u);
+  loop.advance(10);
+  EXPECT_EQ(desktop.shown.back(), home.path() + "/Dl/c 3");
+  EXPECT_EQ(desktop.shown.size(), 2u);
 }
 
 TEST_F(WebContentTest, ScriptPanelsBecomeAlertsAfterTheCallback) {
