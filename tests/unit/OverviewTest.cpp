@@ -12,7 +12,8 @@ std::string deep(int d) {
 }
 
 TEST(Overview, BadChecksAreReadInTheServersOrderFromUsableBodiesOnly) {
-  std::string padded = R"({"checks":[{"status":"bad"}],"pad":""})";
+  std::string padded = R"({"checks":[{"status":"bad"}],"pad":""})", e200;
+  for (int i = 0; i < 200; ++i) e200 += "\xC3\xA9";
   padded.insert(padded.size() - 2, kMaxBytes - padded.size(), 'x');
   std::pair<std::string, std::vector<std::string>> rows[] = {
       {R"({"":"[[[[[[[[[[[[[[[[[[[[","checks":[]})", {}},  // brackets in strings do not count
@@ -22,6 +23,11 @@ TEST(Overview, BadChecksAreReadInTheServersOrderFromUsableBodiesOnly) {
        {"Disk: Full", "A check: ", "[[[[\"[[[[[[[[[[[[[[[: d"}},
       {deep(16), {"A check: "}},
       {padded, {"A check: "}},
+      // The notification takes at most 200 characters, never part of one.
+      {R"({"checks":[{"status":"bad","title":")" + std::string(198, 't') + R"("}]})",
+       {std::string(198, 't') + ": "}},
+      {R"({"checks":[{"status":"bad","detail":")" + e200 + R"("}]})",
+       {"A check: " + e200.substr(0, 2 * 190) + "\u2026"}},
   };
   for (auto& [body, described] : rows) {
     std::vector<std::string> got;
