@@ -109,6 +109,8 @@ TEST_F(AppTest, TypedHostIsConnectedToAndItsPageHandsLinksAttachmentsAndConfirms
   startSampleServer("127.0.0.2");
   const std::string other = "http://127.0.0.2:8795/", downloads = home.path() + "/Downloads";
   write(downloads + "/report.pdf", "older");
+  // The desktop's Downloads folder is the home folder itself, as after the folder was deleted.
+  write(home.path() + "/.config/user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"$HOME/\"\n");
   launch();
   ASSERT_TRUE(shows(other,
                     "if (document.querySelector('b').textContent == 'Connect Quillmarsh Quarn to "
@@ -129,6 +131,12 @@ TEST_F(AppTest, TypedHostIsConnectedToAndItsPageHandsLinksAttachmentsAndConfirms
   EXPECT_TRUE(spinUntil([&] { return files::read(opened) == launched; }));
   EXPECT_EQ(files::read(downloads + "/report 2.pdf"), fetch(other + "download/report.pdf"));
   EXPECT_EQ(files::read(downloads + "/report.pdf"), "older");
+  // A start-up file offered by the page lands there too, no longer hidden, never in home.
+  run(view(), "location = '/download/.bash_profile'");
+  EXPECT_TRUE(spinUntil([&] {
+    return files::read(downloads + "/bash_profile") == fetch(other + "download/.bash_profile");
+  }));
+  EXPECT_FALSE(files::exists(home.path() + "/.bash_profile"));
 
   // A confirm() is a dialog of the window's own, whose OK answers true.
   run(view(), "document.getElementById('confirm').click()");
