@@ -1,4 +1,4 @@
-// The real libsoup Http against a server on loopback.
+// The real libsoup Http against a server on loopback, and the GLib loop's worker threads.
 #include "platform/soup/SoupHttp.h"
 
 #include <arpa/inet.h>
@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "fakes/LoopbackServer.h"
+#include "platform/glib/GlibLoop.h"
 
 namespace qm {
 namespace {
@@ -41,7 +42,8 @@ TEST(SoupHttp, CompletesEachCallOnceAfterGetReturnsWithWhatArrived) {
   LoopbackServer server([&](const std::string& path) {
     double wait = path.starts_with("/wait") ? std::stod(path.substr(5)) : 0;  // "/wait<seconds>"
     if (path == "/302") return LoopbackServer::Reply{302, "", 0, other.url("/")};
-    return LoopbackServer::Reply{path == "/404" ? 404 : 200, path == "/big" ? big : "hello", wait};
+    return LoopbackServer::Reply{path == "/404" ? 404 : 200, path == "/big" ? big : "hello", wait,
+                                 ""};
   });
   // name, URL, time-out, largest body, wantBody, cancelled: the status (none when no response
   // arrived) and the body
@@ -100,6 +102,18 @@ TEST(SoupHttp, GoneWithAnAnswerQueuedAndOneUnderWayRunsNoCompletion) {
   http.reset();
   test::spinUntil([] { return false; }, 0.5);
   EXPECT_EQ(calls, 0);
+}
+
+TEST(GlibLoop, BackgroundWorkRunsOffTheMainThreadAndItsResultComesBackOnIt) {
+  GlibLoop loop;
+  std::thread::id worker, back;
+  std::optional<int> result;
+  inBackground<int>(
+      loop, [&] { return worker = std::this_thread::get_id(), 42; },
+      [&](int r) { back = std::this_thread::get_id(), result = r; });
+  ASSERT_TRUE(test::spinUntil([&] { return result.has_value(); }));
+  EXPECT_EQ(std::tuple(*result, back), std::tuple(42, std::this_thread::get_id()));
+  EXPECT_NE(worker, std::this_thread::get_id());
 }
 
 }  // namespace
