@@ -20,9 +20,8 @@ class LoopbackServer {
  public:
   struct Reply {
     int status = 200;
-    std::string body;
+    std::string body;         // for a redirect (3xx), also its Location
     double delaySeconds = 0;  // answered later, without blocking the loop
-    std::string location;     // a Location header, when set
   };
 
   explicit LoopbackServer(std::function<Reply(const std::string& path)> handler,
@@ -53,9 +52,9 @@ class LoopbackServer {
     soup_server_message_set_response(msg, "text/plain", SOUP_MEMORY_COPY, r.body.data(),
                                      r.body.size());
     soup_server_message_set_status(msg, r.status, nullptr);
-    if (!r.location.empty())
+    if (r.status / 100 == 3)
       soup_message_headers_replace(soup_server_message_get_response_headers(msg), "Location",
-                                   r.location.c_str());
+                                   r.body.c_str());
     if (r.delaySeconds <= 0) return;
     soup_server_message_pause(msg);
     GSource* timer = g_timeout_source_new(static_cast<guint>(r.delaySeconds * 1000));

@@ -26,8 +26,7 @@ TEST(StatusPoller, EveryMinuteBadgesTheBadChecksAndARiseNotifiesTheFirst) {
   cookies = {{"qmsuite", "a", "127.0.0.1", "/", {}, {}, {}, {}}};
   app.use("Mac.Local");
   EXPECT_EQ(fp.notifier.badges, std::vector<std::optional<std::int64_t>>{std::nullopt});
-  cookies.push_back(
-      {"qmsuite", "c=d", "mac.local", "/", {}, {}, {}, {}});  // as the engine keeps it
+  cookies.push_back({"qmsuite", "c=d", "mac.local", "/", {}, {}, {}, {}});
   std::pair<HttpResponse, std::string> steps[] = {
       {overviewOf("bobb"), "3; "},  // the first overview never notifies
       {overviewOf("obbbb"), "4; Quillmarsh security|c1: d1; "},
