@@ -5,6 +5,7 @@
 #   scripts/fuzz.sh [SECONDS] [TARGET...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+command -v clang++ >/dev/null || { echo "needs clang and libFuzzer: apt-get install clang libclang-rt-dev"; exit 1; }
 seconds=${1:-60}
 shift || true
 build=${BUILD_DIR:-build-fuzz}
