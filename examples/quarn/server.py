@@ -34,6 +34,7 @@ DEFAULT_CHECKS = [
     ("screen", "Screen lock", "Locks after 5 minutes"),
 ]
 HOST_RE = re.compile(r"^[A-Za-z0-9.-]{1,253}$")
+FILE_RE = re.compile(r"^[A-Za-z0-9._ -]{1,100}$")
 
 
 def png(size=32):
@@ -220,9 +221,13 @@ class Handler(BaseHTTPRequestHandler):
         elif path == "/logout":
             self.redirect("%s=; Max-Age=0; Expires=Thu, 01 Jan 1970 00:00:00 GMT; %s"
                           % (COOKIE, COOKIE_ATTRS))
-        elif path == "/download/report.pdf":
-            self.send(200, REPORT, "application/pdf",
-                      [("Content-Disposition", 'attachment; filename="report.pdf"')])
+        elif path.startswith("/download/") and FILE_RE.match(path[10:]):
+            # Any name, to try how the app names what it saves; the report is a real PDF.
+            name = path[10:]
+            body, ctype = ((REPORT, "application/pdf") if name == "report.pdf" else
+                           (b"echo saved by the suite\n", "text/plain"))
+            self.send(200, body, ctype,
+                      [("Content-Disposition", 'attachment; filename="%s"' % name)])
         elif path == "/api/overview":
             # The sign-in is shared by the suite's apps, so any issued value is accepted here.
             if self.cookie() is None:

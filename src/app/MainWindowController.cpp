@@ -29,7 +29,7 @@ void MainWindowController::present() {
 
 void MainWindowController::becameActive(const std::string& base) {
   if (!suiteSession_) return;
-  if (urlHost(web_->uri()) != urlHost(base)) return;
+  if (!sameHost(urlHost(web_->uri()), urlHost(base))) return;
   suiteSession_->adopt(life_.guard([this](bool changed) {
     if (changed) web_->reload();
   }));
@@ -50,7 +50,12 @@ void MainWindowController::loadUi(const std::string& host, const std::string& ba
 }
 
 void MainWindowController::loadHtml(const std::string& html) {
-  if (web_) web_->loadHtml(html);
+  if (!web_) return;
+  // The engine reads the page as a C string: a NUL from a file or the bundle would end it early,
+  // before the page's field and buttons.
+  std::string page = html;
+  std::erase(page, '\0');
+  web_->loadHtml(page);
 }
 
 void MainWindowController::reload() {

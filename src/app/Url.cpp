@@ -2,6 +2,8 @@
 
 #include <glib.h>
 
+#include <algorithm>
+
 #include "platform/glib/Handle.h"
 
 namespace qm {
@@ -22,6 +24,15 @@ std::optional<std::string> urlHost(const std::optional<std::string>& url) {
   auto parts = parseUrl(*url);
   if (!parts) return std::nullopt;
   return parts->host;
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](char x, char y) { return g_ascii_tolower(x) == g_ascii_tolower(y); });
+}
+
+bool sameHost(const std::optional<std::string>& a, const std::optional<std::string>& b) {
+  return a && b ? equalsIgnoringCase(*a, *b) : a == b;
 }
 
 }  // namespace qm

@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace qm {
 
@@ -16,5 +17,9 @@ struct UrlParts {
 std::optional<UrlParts> parseUrl(const std::string& url);
 // The host of a URL; none when it does not parse or has no host.
 std::optional<std::string> urlHost(const std::optional<std::string>& url);
+// ASCII letters compared without case, as host names and schemes are: the engine lower-cases
+// them, a typed or remembered host may not be.
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
+bool sameHost(const std::optional<std::string>& a, const std::optional<std::string>& b);
 
 }  // namespace qm

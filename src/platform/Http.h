@@ -1,6 +1,7 @@
 #pragma once
 // Asynchronous HTTP GET. No cookie jar: a request carries only the headers it is given and
-// cookies in an answer are never stored.
+// cookies in an answer are never stored. Redirects are never followed: a 3xx is the answer, so
+// a request and its headers reach only the host it names.
 
 #include <cstddef>
 #include <cstdint>

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 
 namespace qm {
 
@@ -20,7 +22,18 @@ class MainLoop {
   virtual TimerId every(double seconds, std::function<void()> fn) = 0;
   // Cancelling an id that already fired or was cancelled does nothing.
   virtual void cancel(TimerId id) = 0;
+  // Runs work on a worker thread, then done on the main thread. For heavy parsing of server
+  // data: work touches nothing but what it captured.
+  virtual void background(std::function<void()> work, std::function<void()> done) = 0;
 };
+
+// Runs work on a worker thread and hands its result to done on the main thread.
+template <typename T>
+void inBackground(MainLoop& loop, std::function<T()> work, std::function<void(T)> done) {
+  auto result = std::make_shared<std::optional<T>>();
+  loop.background([result, work = std::move(work)] { result->emplace(work()); },
+                  [result, done = std::move(done)] { done(std::move(**result)); });
+}
 
 class Clock {
  public:

@@ -54,6 +54,10 @@ class ScopedLoop : public MainLoop {
   void cancel(TimerId id) override {
     if (ids_.erase(id)) loop_.cancel(id);
   }
+  // The work runs to its end regardless; only done is dropped.
+  void background(std::function<void()> work, std::function<void()> done) override {
+    loop_.background(std::move(work), life_.guard(std::move(done)));
+  }
 
  private:
   MainLoop& loop_;

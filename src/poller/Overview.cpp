@@ -32,7 +32,15 @@ std::optional<std::vector<BadCheck>> badChecks(const std::string& body) {
 }
 
 std::string describe(const BadCheck& check) {
-  return check.title + ": " + check.detail;
+  std::string text = check.title + ": " + check.detail;
+  // Characters counted by their first bytes; the cut keeps room for the ellipsis.
+  std::size_t characters = 0, cut = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
+    if (++characters == kMaxDescribed) cut = i;
+  }
+  if (characters <= kMaxDescribed) return text;
+  return text.substr(0, cut) + "\u2026";
 }
 
 }  // namespace qm::overview

@@ -8,8 +8,10 @@
 
 namespace qm::overview {
 
-// Larger answers are refused rather than parsed on the main thread.
-constexpr std::size_t kMaxBytes = 4 * 1024 * 1024;
+// Far more than an overview of a suite's checks holds; larger answers are not read.
+constexpr std::size_t kMaxBytes = 1024 * 1024;
+// The most characters a notification's text takes from the server.
+constexpr std::size_t kMaxDescribed = 200;
 // The document itself needs three levels; anything much deeper is not an overview.
 constexpr int kMaxDepth = 16;
 
@@ -22,7 +24,8 @@ struct BadCheck {
 // a usable overview (not JSON, too deep or too large, no "checks" array of objects).
 std::optional<std::vector<BadCheck>> badChecks(const std::string& body);
 
-// The notification text naming a check.
+// The notification text naming a check, at most kMaxDescribed characters: a longer one ends in
+// "…".
 std::string describe(const BadCheck& check);
 
 }  // namespace qm::overview

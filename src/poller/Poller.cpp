@@ -38,15 +38,22 @@ void StatusPoller::poll() {
     request.maxBodyBytes = overview::kMaxBytes;
     http_.get(request, [this](HttpResponse response) {
       if (!response.received || response.status != 200 || !response.body) return;
-      auto bad = overview::badChecks(*response.body);
-      if (!bad) return;
-      auto n = static_cast<std::int64_t>(bad->size());
-      notifier_.setBadge(n > 0 ? std::optional<std::int64_t>(n) : std::nullopt);
-      if (lastBad_ >= 0 && n > lastBad_)
-        notify(kNotificationTitle, overview::describe(bad->front()));
-      lastBad_ = n;
+      // A large overview would freeze the window while it is read: only the bad checks come back.
+      using Bad = std::optional<std::vector<overview::BadCheck>>;
+      inBackground<Bad>(
+          loop_, [body = std::move(*response.body)] { return overview::badChecks(body); },
+          [this](Bad bad) {
+            if (bad) apply(*bad);
+          });
     });
   }));
+}
+
+void StatusPoller::apply(const std::vector<overview::BadCheck>& bad) {
+  auto n = static_cast<std::int64_t>(bad.size());
+  notifier_.setBadge(n > 0 ? std::optional<std::int64_t>(n) : std::nullopt);
+  if (lastBad_ >= 0 && n > lastBad_) notify(kNotificationTitle, overview::describe(bad.front()));
+  lastBad_ = n;
 }
 
 void StatusPoller::notify(const std::string& title, const std::string& body) {

@@ -8,6 +8,7 @@
 #include "app/MainWindowController.h"
 #include "platform/Desktop.h"
 #include "platform/Scoped.h"
+#include "poller/Overview.h"
 #include "server/ServerInUse.h"
 
 namespace qm {
@@ -28,6 +29,9 @@ class StatusPoller {
   std::int64_t lastBad() const { return lastBad_; }
 
  private:
+  // Badge and notification for the bad checks of a usable overview.
+  void apply(const std::vector<overview::BadCheck>& bad);
+
   Notifier& notifier_;
   const ServerInUse& server_;
   MainWindowController& window_;

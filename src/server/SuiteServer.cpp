@@ -84,6 +84,37 @@ std::optional<std::string> probeUrl(const std::string& host, int port, const std
   return url;
 }
 
+constexpr std::size_t kMaxHost = 253, kMaxLabel = 63;
+
+bool allDigits(const std::string& s) {
+  return !s.empty() && s.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// A host whose last label is a number is read by the engine as an IPv4 address in any of its
+// old shorthands (octal, hexadecimal, fewer parts) and rewritten, so only the plain dotted-quad
+// form names the same host everywhere.
+bool plainHost(const std::string& host) {
+  if (host.size() > kMaxHost) return false;
+  std::vector<std::string> labels;
+  for (std::size_t start = 0;;) {
+    std::size_t dot = host.find('.', start);
+    labels.push_back(host.substr(start, dot - start));
+    if (labels.back().size() > kMaxLabel) return false;
+    if (dot == std::string::npos) break;
+    start = dot + 1;
+  }
+  std::string last =
+      labels.back().empty() && labels.size() > 1 ? labels[labels.size() - 2] : labels.back();
+  bool numeric = allDigits(last) || last.starts_with("0x");
+  if (!numeric) return true;
+  if (labels.size() != 4) return false;
+  for (auto& label : labels)
+    if (!allDigits(label) || label.size() > 3 || (label.size() > 1 && label[0] == '0') ||
+        std::stoi(label) > 255)
+      return false;
+  return true;
+}
+
 std::string quoted(const std::string& s) {
   return "\"" + s + "\"";
 }
@@ -130,6 +161,13 @@ std::optional<std::string> saved() {
   if (!text || !files::validUtf8(*text)) return std::nullopt;
   std::string host = trimSpace(*text, true);
   if (host.empty()) return std::nullopt;
+  // A control character (a NUL above all) is no part of a host, and would cut short the C
+  // strings it is handed on in.
+  for (std::size_t i = 0; i < host.size();) {
+    unsigned cp = 0;
+    i += files::decodeUtf8(host, i, cp);
+    if (cp < 0x20 || (cp >= 0x7F && cp <= 0x9F)) return std::nullopt;
+  }
   return host;
 }
 
@@ -168,6 +206,7 @@ std::optional<std::string> clean(const std::string& input) {
   if (s.empty()) return std::nullopt;
   for (char c : s)
     if (!hostChar(c)) return std::nullopt;
+  if (!plainHost(s)) return std::nullopt;
   return s;
 }
 

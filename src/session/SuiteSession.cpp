@@ -2,6 +2,7 @@
 
 #include "app/Files.h"
 #include "app/Paths.h"
+#include "app/Url.h"
 
 namespace qm {
 
@@ -27,7 +28,7 @@ SuiteSession::~SuiteSession() {
 std::optional<std::string> SuiteSession::current(const std::vector<Cookie>& cookies,
                                                  const std::string& host) {
   for (const auto& c : cookies)
-    if (c.name == cookieName && c.domain == host) return c.value;
+    if (c.name == cookieName && equalsIgnoringCase(c.domain, host)) return c.value;
   return std::nullopt;
 }
 

@@ -40,7 +40,8 @@ class SuiteSession {
   // The store's observer.
   void cookiesDidChange(CookieStore& store);
 
-  // The value of the first cookie named "qmsuite" whose domain is exactly `host`.
+  // The value of the first cookie named "qmsuite" whose domain is `host` (the engine stores
+  // domains lower-cased; a remembered host may not be).
   static std::optional<std::string> current(const std::vector<Cookie>& cookies,
                                             const std::string& host);
   // The suite cookie for `host` carrying `value`; none when the value cannot travel in a

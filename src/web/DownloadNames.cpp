@@ -7,13 +7,15 @@
 #include <cerrno>
 
 #include "app/Files.h"
+#include "platform/glib/Handle.h"
 
 namespace qm::web {
 
 namespace {
 
-constexpr std::size_t kNameMax = 255;  // bytes, as the file systems allow
 constexpr int kMaxTries = 10000;
+// Below this a name keeps too little of itself to be worth saving under.
+constexpr std::size_t kShortestLimit = 16;
 
 // Cuts s to at most max bytes without splitting a character (s is valid UTF-8).
 std::string cut(const std::string& s, std::size_t max) {
@@ -21,6 +23,42 @@ std::string cut(const std::string& s, std::size_t max) {
   std::size_t end = max;
   while (end > 0 && (static_cast<unsigned char>(s[end]) & 0xC0) == 0x80) --end;
   return s.substr(0, end);
+}
+
+// Dots and white space at the ends: a leading dot hides a file (and names the shell's and
+// tools' start-up files); trailing ones are easy to overlook.
+bool trimmable(gunichar c) {
+  return c == '.' || g_unichar_isspace(c);
+}
+
+// s without trimmable characters at the end (s is valid UTF-8).
+std::string trimEnd(std::string s) {
+  while (!s.empty()) {
+    const char* last = g_utf8_find_prev_char(s.data(), s.data() + s.size());
+    if (!last || !trimmable(g_utf8_get_char(last))) break;
+    s.resize(static_cast<std::size_t>(last - s.data()));
+  }
+  return s;
+}
+
+std::string trimBoth(const std::string& s) {
+  std::size_t start = 0;
+  while (start < s.size() && trimmable(g_utf8_get_char(s.data() + start)))
+    start = static_cast<std::size_t>(g_utf8_next_char(s.data() + start) - s.data());
+  return trimEnd(s.substr(start));
+}
+
+// Characters that change how a name reads without being seen.
+bool invisible(gunichar c) {
+  switch (g_unichar_type(c)) {
+    case G_UNICODE_CONTROL:
+    case G_UNICODE_FORMAT:
+    case G_UNICODE_LINE_SEPARATOR:
+    case G_UNICODE_PARAGRAPH_SEPARATOR:
+      return true;
+    default:
+      return false;
+  }
 }
 
 // Splits at the last dot; a dot at the start or the end does not begin an extension.
@@ -34,21 +72,24 @@ void split(const std::string& name, std::string& stem, std::string& ext) {
   ext = name.substr(dot + 1);
 }
 
-// stem + suffix + "." + ext, the stem shortened so the whole fits in a file name.
-std::string join(std::string stem, const std::string& suffix, std::string ext) {
-  if (ext.size() > kNameMax / 4) {  // not a real extension; keep it part of the stem
+// stem + suffix + "." + ext, the stem shortened so the whole fits in max bytes.
+std::string join(std::string stem, const std::string& suffix, std::string ext, std::size_t max) {
+  if (ext.size() > max / 4) {  // not a real extension; keep it part of the stem
     stem += "." + ext;
     ext.clear();
   }
   std::string dotExt = ext.empty() ? std::string() : "." + ext;
-  return cut(stem, kNameMax - suffix.size() - dotExt.size()) + suffix + dotExt;
+  std::size_t room = max - std::min(max, suffix.size() + dotExt.size());
+  std::string kept = cut(stem, room);
+  if (kept.size() < stem.size()) kept = trimEnd(kept);
+  return kept + suffix + dotExt;
 }
 
 }  // namespace
 
 std::string safeFileName(const std::string& suggested) {
-  std::string out;
-  out.reserve(suggested.size());
+  std::string visible;
+  visible.reserve(suggested.size());
   for (std::size_t i = 0; i < suggested.size();) {
     unsigned cp = 0;
     std::size_t len = files::decodeUtf8(suggested, i, cp);
@@ -56,31 +97,30 @@ std::string safeFileName(const std::string& suggested) {
       ++i;
       continue;
     }
-    bool control = cp < 0x20 || (cp >= 0x7F && cp <= 0x9F);
     if (cp == '/')
-      out += '_';
-    else if (!control)
-      out.append(suggested, i, len);
+      visible += '_';
+    else if (!invisible(cp))
+      visible.append(suggested, i, len);
     i += len;
   }
-  bool meaningful = out.find_first_not_of(". ") != std::string::npos;
-  if (!meaningful) return "download";
-  if (out.size() <= kNameMax) return out;
-  std::string stem, ext;
-  split(out, stem, ext);
-  return join(stem, "", ext);
+  GCharPtr normal(
+      g_utf8_normalize(visible.data(), static_cast<gssize>(visible.size()), G_NORMALIZE_NFC));
+  std::string out = trimBoth(normal ? std::string(normal.get()) : visible);
+  if (out.empty()) return "download";
+  return numberedName(out, 1);
 }
 
-std::string numberedName(const std::string& name, int n) {
-  if (n <= 1) return name;
+std::string numberedName(const std::string& name, int n, std::size_t maxBytes) {
+  if (n <= 1 && name.size() <= maxBytes) return name;
   std::string stem, ext;
   split(name, stem, ext);
-  return join(stem, " " + std::to_string(n), ext);
+  return join(stem, n <= 1 ? std::string() : " " + std::to_string(n), ext, maxBytes);
 }
 
 ClaimResult claimFile(const std::string& dir, const std::string& name) {
-  for (int n = 1; n <= kMaxTries; ++n) {
-    std::string path = dir + "/" + numberedName(name, n);
+  std::size_t limit = kNameMax;
+  for (int n = 1; n <= kMaxTries;) {
+    std::string path = dir + "/" + numberedName(name, n, limit);
     int fd;
     do {
       fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY,
@@ -90,7 +130,13 @@ ClaimResult claimFile(const std::string& dir, const std::string& name) {
       ::close(fd);
       return {path, {}};
     }
+    // Some file systems take shorter names, and a deep folder leaves less of the path's room.
+    if (errno == ENAMETOOLONG && limit > kShortestLimit) {
+      limit = limit * 3 / 4;
+      continue;
+    }
     if (errno != EEXIST) return {std::nullopt, g_strerror(errno)};
+    ++n;
   }
   return {std::nullopt, g_strerror(EEXIST)};
 }

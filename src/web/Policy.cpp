@@ -1,35 +1,41 @@
 #include "web/Policy.h"
 
-#include <algorithm>
-#include <array>
-#include <string_view>
+#include <glib.h>
 
 #include "app/Constants.h"
+#include "app/Files.h"
 #include "app/Url.h"
+#include "platform/glib/Handle.h"
 
 namespace qm::web {
 
 namespace {
 
-// Host names are case-insensitive; the engine lower-cases them but a typed server host may not be.
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return lower(x) == lower(y);
-  });
-}
-
 bool isLoopbackName(const std::string& host) {
   return host == kLocalHost || equalsIgnoringCase(host, "localhost");
 }
 
-// Schemes that name local content or script rather than something another application could
-// show; a page must not get them opened outside the app.
-bool openableOutside(const std::string& scheme) {
-  static constexpr std::array<std::string_view, 5> kLocal = {"file", "javascript", "data", "blob",
-                                                             "about"};
-  return std::none_of(kLocal.begin(), kLocal.end(),
-                      [&](std::string_view s) { return equalsIgnoringCase(scheme, s); });
+// What a page may get opened outside the app: web pages and mail. Any other scheme reaches a
+// local handler (file shares, remote shells, help browsers, custom ones) that a page must not
+// drive; a mail link must not attach local files.
+bool openableOutside(const UrlParts& parts, const std::string& url) {
+  if (equalsIgnoringCase(parts.scheme, "http") || equalsIgnoringCase(parts.scheme, "https"))
+    return true;
+  if (!equalsIgnoringCase(parts.scheme, "mailto")) return false;
+  // Mail programs decode the link before reading its fields, so the fields are read decoded; a
+  // link that does not decode is not trusted either.
+  GCharPtr decoded(g_uri_unescape_string(url.c_str(), nullptr));
+  if (!decoded) return false;
+  std::string text = decoded.get();
+  std::size_t start = text.find('?');
+  while (start != std::string::npos) {
+    std::size_t end = text.find_first_of("&;#", start + 1);
+    std::string field = text.substr(start + 1, end - start - 1);
+    std::string name = files::trim(field.substr(0, field.find('=')));
+    if (equalsIgnoringCase(name, "attach") || equalsIgnoringCase(name, "attachment")) return false;
+    start = end;
+  }
+  return true;
 }
 
 }  // namespace
@@ -57,7 +63,7 @@ NewWindowDecision decideNewWindow(const std::optional<std::string>& url,
   using Kind = NewWindowDecision::Kind;
   if (!url || url->empty()) return {};
   auto parts = parseUrl(*url);
-  if (!parts || !openableOutside(parts->scheme)) return {};
+  if (!parts || !openableOutside(*parts, *url)) return {};
   if (parts->port) {
     auto app = suiteAppOnPort(*parts->port);
     if (app && installed && installed(std::string(*app)))

@@ -1,9 +1,13 @@
 #include "web/WebContent.h"
 
+#include <glib.h>
 #include <sys/stat.h>
+
+#include <utility>
 
 #include "app/Files.h"
 #include "app/Paths.h"
+#include "platform/glib/Handle.h"
 #include "web/DownloadNames.h"
 #include "web/Policy.h"
 
@@ -11,11 +15,23 @@ namespace qm {
 
 namespace {
 
+constexpr double kRevealSeconds = 3;
+
 // The reservation made for a download that never wrote a byte is ours to take back.
 void removeIfEmpty(const std::string& path) {
   struct stat st {};
   if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0)
     files::remove(path);
+}
+
+// True when both name the same folder, however written.
+bool sameFolder(const std::string& a, const std::string& b) {
+  struct stat sa {
+  }, sb{};
+  if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0)
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  GCharPtr ca(g_canonicalize_filename(a.c_str(), "/")), cb(g_canonicalize_filename(b.c_str(), "/"));
+  return g_str_equal(ca.get(), cb.get());
 }
 
 }  // namespace
@@ -65,12 +81,39 @@ void WebContent::onScriptConfirm(const std::string& message, std::function<void(
 }
 
 void WebContent::showDownloadFailed(const std::string& error) {
-  loop_.post([this, error] { ui_.alert({"Download failed", error, {}}, [](int) {}); });
+  if (failureShowing_) return;
+  failureShowing_ = true;
+  loop_.post([this, error] {
+    ui_.alert({"Download failed", error, {}},
+              life_.guard([this](int) { failureShowing_ = false; }));
+  });
+}
+
+void WebContent::reveal(const std::string& path) {
+  if (revealPaused_) {
+    toReveal_ = path;
+    return;
+  }
+  desktop_.showFileSelected(path);
+  revealPaused_ = true;
+  loop_.after(kRevealSeconds, [this] {
+    revealPaused_ = false;
+    if (auto next = std::exchange(toReveal_, std::nullopt)) reveal(*next);
+  });
+}
+
+// The user's Downloads folder, never the home folder itself: desktops point Downloads at home
+// when its folder was deleted, and a page's file must not land beside the start-up files there.
+std::string WebContent::downloadsDir() {
+  std::string home = paths::home();
+  auto dir = desktop_.downloadsDir();
+  if (!dir || !g_path_is_absolute(dir->c_str()) || sameFolder(*dir, home))
+    return home + "/Downloads";
+  return *dir;
 }
 
 std::string WebContent::downloadDestination(DownloadId id, const std::string& suggestedName) {
-  // Without a known Downloads folder, the usual one in the home folder is made.
-  std::string dir = desktop_.downloadsDir().value_or(paths::home() + "/Downloads");
+  std::string dir = downloadsDir();
   files::makeDirs(dir, 0755);
   auto claim = web::claimFile(dir, web::safeFileName(suggestedName));
   if (!claim.path) {
@@ -87,7 +130,7 @@ void WebContent::onDownloadFinished(DownloadId id) {
   if (it == downloads_.end()) return;
   std::string path = std::move(it->second);
   downloads_.erase(it);
-  desktop_.showFileSelected(path);
+  reveal(path);
 }
 
 void WebContent::onDownloadFailed(DownloadId id, const std::string& error) {

@@ -3,6 +3,7 @@
 // a new window opens, and the script alert and confirm panels.
 
 #include <map>
+#include <optional>
 #include <string>
 
 #include "platform/Desktop.h"
@@ -34,12 +35,20 @@ class WebContent : public ContentEvents, public DownloadEvents {
 
  private:
   void showDownloadFailed(const std::string& error);
+  void reveal(const std::string& path);
+  std::string downloadsDir();
 
   Desktop& desktop_;
   Ui& ui_;
   const ServerInUse& server_;
   ScopedLoop loop_;
   std::map<DownloadId, std::string> downloads_;
+  // A page can fail or finish downloads by the hundred: one failure alert at a time, and the
+  // file manager shown at most once per kRevealSeconds, then with the latest file.
+  bool failureShowing_ = false;
+  bool revealPaused_ = false;
+  std::optional<std::string> toReveal_;
+  Lifetime life_;
 };
 
 }  // namespace qm

@@ -58,6 +58,10 @@ class FakeLoop : public MainLoop {
   void cancel(TimerId id) override {
     std::erase_if(timers, [id](const Timer& t) { return t.id == id; });
   }
+  // Both run in turn with what was posted.
+  void background(std::function<void()> work, std::function<void()> done) override {
+    post([work = std::move(work), done = std::move(done)] { work(), done(); });
+  }
   // Runs everything posted so far (and what that posts in turn).
   void drain() { runAll(posted); }
   // Moves virtual time forward, running posted work and due timers in time order.

@@ -1,6 +1,7 @@
 #pragma once
-// A real HTTP server inside the test process (libsoup's SoupServer) on 127.0.0.1 and a free
-// port, driven by the same GLib main loop as the code under test.
+// A real HTTP server inside the test process (libsoup's SoupServer) on a loopback address
+// (127.0.0.1 unless told) and a free port, driven by the same GLib main loop as the code under
+// test.
 
 #include <libsoup/soup.h>
 
@@ -19,19 +20,22 @@ class LoopbackServer {
  public:
   struct Reply {
     int status = 200;
-    std::string body;
+    std::string body;         // for a redirect (3xx), also its Location
     double delaySeconds = 0;  // answered later, without blocking the loop
   };
 
-  explicit LoopbackServer(std::function<Reply(const std::string& path)> handler)
+  explicit LoopbackServer(std::function<Reply(const std::string& path)> handler,
+                          const char* address = "127.0.0.1")
       : handler_(std::move(handler)),
         server_(GPtr<SoupServer>::adopt(soup_server_new(nullptr, nullptr))) {
     soup_server_add_handler(server_.get(), nullptr, &LoopbackServer::onRequest, this, nullptr);
     GError* raw = nullptr;
-    if (!soup_server_listen_local(server_.get(), 0, SOUP_SERVER_LISTEN_IPV4_ONLY, &raw))
+    auto where = GPtr<GSocketAddress>::adopt(g_inet_socket_address_new_from_string(address, 0));
+    if (!soup_server_listen(server_.get(), where.get(), SoupServerListenOptions(0), &raw))
       throw std::runtime_error(GErrorPtr(raw)->message);
     GSList* uris = soup_server_get_uris(server_.get());
-    url_ = "http://127.0.0.1:" + std::to_string(g_uri_get_port(static_cast<GUri*>(uris->data)));
+    url_ = std::string("http://") + address + ":" +
+           std::to_string(g_uri_get_port(static_cast<GUri*>(uris->data)));
     g_slist_free_full(uris, GDestroyNotify(g_uri_unref));
   }
   ~LoopbackServer() {
@@ -48,6 +52,9 @@ class LoopbackServer {
     soup_server_message_set_response(msg, "text/plain", SOUP_MEMORY_COPY, r.body.data(),
                                      r.body.size());
     soup_server_message_set_status(msg, r.status, nullptr);
+    if (r.status / 100 == 3)
+      soup_message_headers_replace(soup_server_message_get_response_headers(msg), "Location",
+                                   r.body.c_str());
     if (r.delaySeconds <= 0) return;
     soup_server_message_pause(msg);
     GSource* timer = g_timeout_source_new(static_cast<guint>(r.delaySeconds * 1000));

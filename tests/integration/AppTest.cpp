@@ -113,11 +113,12 @@ TEST_F(AppTest, TypedHostIsConnectedToAndItsPageHandsLinksAttachmentsAndConfirms
   // Nothing answers on this computer and there is no service folder to start one from.
   startSampleServer("127.0.0.2");
   const std::string other = "http://127.0.0.2:8795/", downloads = home.path() + "/Downloads";
-  write(downloads + "/report.pdf", "older");
   // A FIFO in place of the window's state file neither blocks the launch nor is replaced.
   const std::string state = home.path() + "/.local/state/app.quillmarsh.quarn/window-state.ini";
   files::makeDirs(files::parent(state));
   ASSERT_EQ(mkfifo(state.c_str(), 0600), 0);
+  // The desktop's Downloads folder is the home folder itself, as after the folder was deleted.
+  write(home.path() + "/.config/user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"$HOME/\"\n");
   launch();
   // A setting is not saved into a file that does not parse, which would lose the rest of it.
   const std::string broken = "[Defaults]\nshowIntro=false\nnot a key\n";
@@ -136,13 +137,13 @@ TEST_F(AppTest, TypedHostIsConnectedToAndItsPageHandsLinksAttachmentsAndConfirms
   ASSERT_TRUE(spinUntil([&] { return files::exists(opened); }));
   run(view(), "document.getElementById('studio').click()");
   ASSERT_TRUE(spinUntil([&] { return files::read(opened).value_or("").ends_with(":8790/\n"); }));
-  // An attachment lands beside the older file under the next free name, whose folder is shown.
-  run(view(), "document.getElementById('download').click()");
+  // The page offers a start-up file: it lands in ~/Downloads, no longer hidden, whose folder is
+  // shown; never in home.
+  run(view(), "location = '/download/.bash_profile'");
   const std::string launched =
       "http://127.0.0.3:8099/elsewhere\nhttp://127.0.0.2:8790/\n" + downloads + "\n";
   EXPECT_TRUE(spinUntil([&] { return files::read(opened) == launched; }));
-  EXPECT_EQ(files::read(downloads + "/report 2.pdf"), fetch(other + "download/report.pdf"));
-  EXPECT_EQ(files::read(downloads + "/report.pdf"), "older");
+  EXPECT_EQ(files::read(downloads + "/bash_profile"), fetch(other + "download/.bash_profile"));
 
   // A confirm() is a dialog of the window's own, whose OK answers true.
   run(view(), "document.getElementById('confirm').click()");

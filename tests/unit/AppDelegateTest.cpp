@@ -61,19 +61,20 @@ TEST(AppDelegate, MenuActionsRunTheirOperationsAndDestructionLeavesNothingThatRe
   EXPECT_EQ(Strings(w.webView.log.end() - 2, w.webView.log.end()),
             (Strings{"reloadFromOrigin", "reload"}));
 
-  // Besides the intro's guard, the poll timer and the stop alert: a readiness wait, a probe, the
-  // overview, a store answer and a script panel.
+  // Besides the intro's guard, the poll timer and the stop alert: a readiness wait, a probe, an
+  // overview being read, a store answer and a script panel.
   fp.ui.onAction("restartService");
   fp.http.respond(kProbePath, test::FakeHttp::failure());
   app->onScriptMessage("qmserver", std::string(""));
   w.cookieStore.cookies = {{"qmsuite", "v", "127.0.0.1", "/", {}, {}, {}, {}}};
   app->poll();
+  fp.http.respond("/api/overview", test::FakeHttp::status(200, R"({"checks":[]})"));
   w.cookieStore.deferred = true;
   app->poll();
   app->onScriptAlert("hi", [] {});
   ASSERT_EQ(std::tuple(fp.loop.timers.size(), fp.http.pending.size(), w.cookieStore.queued.size(),
                        fp.loop.posted.size()),
-            std::tuple(3u, 2u, 1u, 1u));
+            std::tuple(3u, 1u, 1u, 2u));
   app.reset();
   EXPECT_TRUE(fp.loop.timers.empty() && fp.http.pending.empty() && !fp.ui.onAction);
   fp.loop.advance(100);

@@ -33,6 +33,11 @@ TEST(Overview, BadChecksAreReadInTheServersOrderFromUsableBodiesOnly) {
                                              R"({"checks":[1]})", R"({"checks":[{},"x"]})",
                                              R"({"checks":[{}])", deep(17), padded + " "})
     EXPECT_FALSE(badChecks(body)) << body.substr(0, 80);
+  // The notification takes at most 200 characters, never part of one.
+  std::string e200, t198(198, 't');
+  for (int i = 0; i < 200; ++i) e200 += "\xC3\xA9";
+  EXPECT_EQ(describe({t198, ""}), t198 + ": ");
+  EXPECT_EQ(describe({"A check", e200}), "A check: " + e200.substr(0, 380) + "\u2026");
 }
 
 }  // namespace qm::overview::overview_test

@@ -24,9 +24,9 @@ TEST(StatusPoller, EveryMinuteBadgesTheBadChecksAndARiseNotifiesTheFirst) {
   auto& cookies = fp.ui.window->cookieStore.cookies;
   // Only another server's sign-in: the badge goes and nothing is asked.
   cookies = {{"qmsuite", "a", "127.0.0.1", "/", {}, {}, {}, {}}};
-  app.use("127.0.0.2");
+  app.use("Mac.Local");
   EXPECT_EQ(fp.notifier.badges, std::vector<std::optional<std::int64_t>>{std::nullopt});
-  cookies.push_back({"qmsuite", "c=d", "127.0.0.2", "/", {}, {}, {}, {}});
+  cookies.push_back({"qmsuite", "c=d", "mac.local", "/", {}, {}, {}, {}});
   std::pair<HttpResponse, std::string> steps[] = {
       {overviewOf("bobb"), "3; "},  // the first overview never notifies
       {overviewOf("obbbb"), "4; Quillmarsh security|c1: d1; "},
@@ -42,13 +42,14 @@ TEST(StatusPoller, EveryMinuteBadgesTheBadChecksAndARiseNotifiesTheFirst) {
     fp.notifier = {};
     fp.loop.advance(60);
     ASSERT_TRUE(fp.http.respond("/api/overview", answer));
+    fp.loop.drain();  // the overview is read off the main thread
     std::string got;
     for (auto& b : fp.notifier.badges) got += (b ? std::to_string(*b) : "none") + "; ";
     for (auto& n : fp.notifier.posted) got += n.title + "|" + n.body + "; ";
     EXPECT_EQ(got, seen);
   }
   auto& q = fp.http.sent.back();
-  EXPECT_EQ(std::tuple(q.url, q.headers, q.timeoutSeconds),
-            std::tuple("http://127.0.0.2:8795/api/overview",
-                       decltype(q.headers){{"Cookie", "qmsuite=c=d"}}, 60));
+  EXPECT_EQ(std::tuple(q.url, q.headers, q.timeoutSeconds, q.maxBodyBytes),
+            std::tuple("http://Mac.Local:8795/api/overview",
+                       decltype(q.headers){{"Cookie", "qmsuite=c=d"}}, 60, 1 << 20));
 }

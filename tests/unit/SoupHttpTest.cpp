@@ -1,4 +1,4 @@
-// The real libsoup Http against a server on loopback.
+// The real libsoup Http against a server on loopback, and the GLib loop's worker threads.
 #include "platform/soup/SoupHttp.h"
 
 #include <arpa/inet.h>
@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "fakes/LoopbackServer.h"
+#include "platform/glib/GlibLoop.h"
 
 namespace qm {
 namespace {
@@ -35,8 +36,12 @@ std::string answeredAfter(double delay) {
 
 TEST(SoupHttp, CompletesEachCallOnceAfterGetReturnsWithWhatArrived) {
   const std::string big(20000, 'x');  // more than one read of the body
+  int elsewhere = 0;
+  LoopbackServer other([&](const std::string&) { return ++elsewhere, LoopbackServer::Reply{}; },
+                       "127.0.0.2");
   LoopbackServer server([&](const std::string& path) {
     double wait = path.starts_with("/wait") ? std::stod(path.substr(5)) : 0;  // "/wait<seconds>"
+    if (path == "/302") return LoopbackServer::Reply{302, other.url("/")};
     return LoopbackServer::Reply{path == "/404" ? 404 : 200, path == "/big" ? big : "hello", wait};
   });
   // name, URL, time-out, largest body, wantBody, cancelled: the status (none when no response
@@ -45,6 +50,8 @@ TEST(SoupHttp, CompletesEachCallOnceAfterGetReturnsWithWhatArrived) {
              std::optional<std::string>>
       rows[] = {
           {"status and body", server.url("/404"), 5, 1 << 20, true, false, 404, "hello"},
+          {"a redirect, not followed", server.url("/302"), 5, 1 << 20, true, false, 302,
+           other.url("/")},
           {"body at the limit", server.url("/big"), 5, 20000, true, false, 200, big},
           {"body over the limit", server.url("/big"), 5, 19999, true, false, 200, {}},
           {"no body wanted", server.url("/"), 5, 1 << 20, false, false, 200, {}},
@@ -82,6 +89,7 @@ TEST(SoupHttp, CompletesEachCallOnceAfterGetReturnsWithWhatArrived) {
     EXPECT_EQ(std::tuple(r.received, r.status, r.body),
               std::tuple(status.has_value(), status.value_or(0), body));
   }
+  EXPECT_EQ(elsewhere, 0);  // the sign-in a request carries never reaches another host
 }
 
 TEST(SoupHttp, GoneWithAnAnswerQueuedAndOneUnderWayRunsNoCompletion) {
@@ -94,6 +102,17 @@ TEST(SoupHttp, GoneWithAnAnswerQueuedAndOneUnderWayRunsNoCompletion) {
   http.reset();
   test::spinUntil([] { return false; }, 0.5);
   EXPECT_EQ(calls, 0);
+}
+
+TEST(GlibLoop, BackgroundWorkRunsOffTheMainThreadAndItsResultComesBackOnIt) {
+  GlibLoop loop;
+  std::optional<std::pair<std::thread::id, std::thread::id>> ran;  // work's thread, done's
+  inBackground<std::thread::id>(
+      loop, [] { return std::this_thread::get_id(); },
+      [&](std::thread::id worker) { ran.emplace(worker, std::this_thread::get_id()); });
+  ASSERT_TRUE(test::spinUntil([&] { return ran.has_value(); }));
+  EXPECT_TRUE(ran->first != std::this_thread::get_id() &&
+              ran->second == std::this_thread::get_id());
 }
 
 }  // namespace

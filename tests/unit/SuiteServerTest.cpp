@@ -22,17 +22,25 @@ void remember(const std::string& content) {
 }
 
 TEST(SuiteServer, CleanNormalisesTypedHosts) {
+  // Labels of 63 bytes make a host of 253.
+  const std::string l63(63, 'l'), h253 = l63 + "." + l63 + "." + l63 + "." + std::string(61, 'h');
   std::pair<std::string, std::string> good[] = {
-      {"  HTTPS:////Quill-Mac.A.Z-0.9:8795/app  ", "quill-mac.a.z-0.9"},
+      {"  HTTPS:////Quill-Mac.0-9.A.Z:8795/app  ", "quill-mac.0-9.a.z"},
+      {"0.255.10.200", "0.255.10.200"},
+      {h253, h253},
       {"HTTPS://http://x", "x"},
       {"HTTP://HTTPS://x", "https"},  // each prefix goes once, https first
       {"\xC2\xA0\xE1\x9A\x80 \xE3\x80\x80\xE2\x80\x80\xE2\x80\x8A\xE2\x80\xAFm\xE2\x80\x83\n", "m"},
       {"\xE2\x81\x9F\xC2\x85\t\r\v\fa\xE2\x80\xA8\xE2\x80\xA9", "a"},
   };
   for (auto& [in, out] : good) EXPECT_EQ(SuiteServer::clean(in), out) << testing::PrintToString(in);
-  for (std::string in : {"a\xE2\x80\x8B", "a\xE3\x80\x81", "a\xE1\x80\x80", "a\xC2\xA1", "",
-                         " \xC2\xA0 ", ":8795", "my mac", "my_mac", "[fe80::1]:8795", "a:b:c",
-                         "mac\n/x", "caf\xC3\xA9.local", "u@mac.local"})
+  for (std::string in : std::vector<std::string>{
+           "a\xE2\x80\x8B", "a\xE3\x80\x81", "a\xE1\x80\x80", "a\xC2\xA1", "", " \xC2\xA0 ",
+           ":8795", "my mac", "my_mac", "[fe80::1]:8795", "a:b:c", "mac\n/x", "caf\xC3\xA9.local",
+           "u@mac.local",
+           // Shorthands the engine would rewrite to another address.
+           "10.1", "0", "010.000.000.005", "0x0a.0.0.5", "1.2.3.256", "1.2.3.4.", "1.2.3.4.5", "7.",
+           "mac.0x1f", "mac.7", h253 + "h", l63 + "l.local"})
     EXPECT_EQ(SuiteServer::clean(in), std::nullopt) << testing::PrintToString(in);
 }
 
@@ -72,6 +80,7 @@ TEST(SuiteServer, ResolveProbesEachUsableCandidateInOrder) {
       {"127.0.0.1", "a", {L, "a"}},
       {" \n\t\r\n", ",,,", {L}},
       {"\xFF\xFE", "", {L}},
+      {std::string("mac\0.local", 10), "", {L}},  // control characters: none remembered
       {"AZ.az-09_", "e@a,x/y,x:1,%41,[::1],x?y#z," + a253 + "a," + a253, {L, "AZ.az-09_", a253}},
   };
   for (auto& [file, qmHosts, hosts] : rows) {

@@ -2,6 +2,7 @@
 
 #include "platform/glib/Guard.h"
 
+#include <gio/gio.h>
 #include <glib.h>
 
 #include <cstdio>
@@ -75,6 +76,25 @@ void GlibLoop::cancel(TimerId id) {
   // Out of the table before it goes: the entry freed with it may cancel again.
   SourceId source = std::move(it->second);
   sources_.erase(it);
+}
+
+void GlibLoop::background(std::function<void()> work, std::function<void()> done) {
+  struct Job {
+    std::function<void()> work, done;
+  };
+  GTask* task = g_task_new(
+      nullptr, nullptr,
+      [](GObject*, GAsyncResult* result, gpointer) {
+        guarded(static_cast<Job*>(g_task_get_task_data(G_TASK(result)))->done);
+      },
+      nullptr);
+  g_task_set_task_data(task, new Job{std::move(work), std::move(done)},
+                       [](gpointer job) { delete static_cast<Job*>(job); });
+  g_task_run_in_thread(task, [](GTask* t, gpointer, gpointer job, GCancellable*) {
+    guarded(static_cast<Job*>(job)->work);
+    g_task_return_boolean(t, TRUE);
+  });
+  g_object_unref(task);
 }
 
 double SystemClock::now() const {

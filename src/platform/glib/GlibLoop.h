@@ -15,6 +15,8 @@ class GlibLoop : public MainLoop {
   TimerId after(double seconds, std::function<void()> fn) override;
   TimerId every(double seconds, std::function<void()> fn) override;
   void cancel(TimerId id) override;
+  // A GTask in GLib's thread pool; done runs on the context that is thread-default here.
+  void background(std::function<void()> work, std::function<void()> done) override;
 
  private:
   struct Entry;

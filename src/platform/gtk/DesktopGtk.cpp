@@ -94,6 +94,8 @@ class GioDesktop : public Desktop {
   }
 
   std::optional<std::string> downloadsDir() override {
+    // Read afresh: the folder may have been changed, or reset to home, since the last download.
+    g_reload_user_special_dirs_cache();
     const char* dir = g_get_user_special_dir(G_USER_DIRECTORY_DOWNLOAD);
     if (dir && *dir) return std::string(dir);
     return paths::home() + "/Downloads";

@@ -206,6 +206,9 @@ void SoupHttp::Worker::start(const CallPtr& call) {
     return;
   }
   call->message = GPtr<SoupMessage>::adopt(msg);
+  // A redirect would carry the request's own headers, the sign-in among them, to whatever host
+  // the answer names.
+  soup_message_add_flags(msg, SOUP_MESSAGE_NO_REDIRECT);
   SoupMessageHeaders* headers = soup_message_get_request_headers(msg);
   for (auto& [name, value] : request.headers)
     soup_message_headers_replace(headers, name.c_str(), value.c_str());

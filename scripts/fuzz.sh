@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets (fuzz/*.cpp) with clang and libFuzzer, then runs each in turn for
+# SECONDS (default 60) on one core. Corpora grow in build-fuzz/corpus/<target>; an input that
+# breaks a target is saved in build-fuzz/found/. Not part of the test run.
+#   scripts/fuzz.sh [SECONDS] [TARGET...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+command -v clang++ >/dev/null || { echo "needs clang and libFuzzer: apt-get install clang libclang-rt-dev"; exit 1; }
+seconds=${1:-60}
+shift || true
+build=${BUILD_DIR:-build-fuzz}
+cmake -S . -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DQUARN_FUZZ=ON -DQUARN_APP=OFF -DQUARN_TESTS=OFF >/dev/null
+ninja -C "$build" -j2
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=($(cd fuzz && ls *.cpp | sed 's/\.cpp$//'))
+status=0
+for t in "${targets[@]}"; do
+  mkdir -p "$build/corpus/$t" "$build/found"
+  echo "== $t for ${seconds}s"
+  "$build/fuzz_$t" -max_total_time="$seconds" -workers=1 -timeout=10 -rss_limit_mb=2048 \
+    -artifact_prefix="$build/found/$t-" -print_final_stats=1 "$build/corpus/$t" "fuzz/seeds/$t" \
+    || { echo "!! $t found a problem: see $build/found/"; status=1; }
+done
+exit $status
