@@ -74,9 +74,9 @@ bool isTempOf(const std::string& name, const std::string& base) {
 // A crash between creating a temporary and renaming it leaves it beside the file, for the
 // sign-in a second copy of the token.
 void removeStaleTemps(const std::string& path) {
-  std::string dir = parent(path);
-  std::string base = path.substr(dir.empty() ? 0 : path.find_last_of('/') + 1);
-  if (dir.empty()) dir = ".";
+  auto slash = path.find_last_of('/');
+  std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::string dir = slash == std::string::npos ? std::string(".") : parent(path);
   DIR* d = ::opendir(dir.c_str());
   if (!d) return;
   time_t now = ::time(nullptr);
