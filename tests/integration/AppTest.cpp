@@ -110,6 +110,22 @@ TEST_F(AppTest, TypedHostIsConnectedToAndItsPageHandsLinksAttachmentsAndConfirms
   const std::string other = "http://127.0.0.2:8795/", downloads = home.path() + "/Downloads";
   write(downloads + "/report.pdf", "older");
   launch();
+  // A key goes to the page first: the edit shortcuts typed in the page's field are the page's;
+  // a key it leaves unhandled reaches the menu (F5 loads the page
+  // anew, without the key log).
+  ASSERT_TRUE(spinUntil([&] {
+    return evaluate(view(),
+                    "var f = document.getElementById('a'); if (f && !window.keys) keys = "
+                    "[], f.addEventListener('keydown', e => e.ctrlKey && e.key != "
+                    "'Control' && keys.push(e.key)), f.focus(); !!window.keys") == "true";
+  }));
+  gtk_widget_grab_focus(GTK_WIDGET(view()));
+  ASSERT_TRUE(spinUntil([&] { return gtk_window_is_active(window()); }));
+  press("ctrl+a ctrl+c ctrl+v ctrl+z");
+  spinUntil([&] { return evaluate(view(), "keys.length") == "4"; });
+  EXPECT_EQ(evaluate(view(), "keys.join()"), "a,c,v,z");
+  press("F5");
+  EXPECT_TRUE(spinUntil([&] { return evaluate(view(), "typeof keys") == "undefined"; }));
   ASSERT_TRUE(shows(other,
                     "if (document.querySelector('b').textContent == 'Connect Quillmarsh Quarn to "
                     "the Quillmarsh Mac') document.getElementById('a').value = '127.0.0.2', "

@@ -28,15 +28,20 @@ constexpr const char* kCss =
 // --- GtkWebView
 
 void GtkWebView::loadHtml(const std::string& html) {
+  html_ = html;
   webkit_web_view_load_html(view_, html.c_str(), nullptr);
 }
 void GtkWebView::loadUrl(const std::string& url) {
+  html_.clear();
   webkit_web_view_load_uri(view_, url.c_str());
 }
 void GtkWebView::reload() {
   webkit_web_view_reload(view_);
 }
 void GtkWebView::reloadFromOrigin() {
+  // The engine reloads a page loaded from a string as an empty one: it is loaded again instead.
+  if (!html_.empty() && g_strcmp0(webkit_web_view_get_uri(view_), "about:blank") == 0)
+    return loadHtml(std::string(html_));
   webkit_web_view_reload_bypass_cache(view_);
 }
 std::optional<std::string> GtkWebView::uri() const {
@@ -120,6 +125,11 @@ GtkMainWindow::GtkMainWindow(GtkUi& ui, WebKitNetworkSession* session, MainViewE
                                                          }),
                                                          this));
   gtk_application_window_set_show_menubar(GTK_APPLICATION_WINDOW(window), TRUE);
+  // The menu's shortcuts in the bubble phase: a key reaches them only when the web view, which
+  // sees it first, passes it on unhandled.
+  GtkEventController* keys = gtk_shortcut_controller_new_for_model(G_LIST_MODEL(ui.shortcuts()));
+  gtk_event_controller_set_propagation_phase(keys, GTK_PHASE_BUBBLE);
+  gtk_widget_add_controller(GTK_WIDGET(window), keys);
 }
 
 GtkMainWindow::~GtkMainWindow() {
@@ -165,12 +175,14 @@ struct GtkUi::Action {
   GtkUi* ui;
   std::string name;
   bool delegate;
-  std::string detailed;
   SignalConnection activate;
 };
 
 GtkUi::GtkUi(GtkApplication* app, WebKitNetworkSession* session)
-    : app_(app), session_(session), css_(GPtr<GtkCssProvider>::adopt(gtk_css_provider_new())) {
+    : app_(app),
+      session_(session),
+      css_(GPtr<GtkCssProvider>::adopt(gtk_css_provider_new())),
+      shortcuts_(GPtr<GListStore>::adopt(g_list_store_new(GTK_TYPE_SHORTCUT))) {
   gtk_css_provider_load_from_data(css_.get(), kCss, -1);
   gtk_style_context_add_provider_for_display(gdk_display_get_default(),
                                              GTK_STYLE_PROVIDER(css_.get()),
@@ -213,13 +225,12 @@ void GtkUi::runBuiltIn(const std::string& action) {
 }
 
 void GtkUi::removeMenu() {
-  const char* none[] = {nullptr};
   for (auto& a : actions_) {
     a->activate.reset();
-    gtk_application_set_accels_for_action(app_, a->detailed.c_str(), none);
     g_action_map_remove_action(G_ACTION_MAP(app_), a->name.c_str());
   }
   actions_.clear();
+  g_list_store_remove_all(shortcuts_.get());
   onAction_ = nullptr;
   gtk_application_set_menubar(app_, nullptr);
 }
@@ -240,13 +251,12 @@ void GtkUi::installMenu(const std::vector<Menu>& menus,
         continue;
       }
       std::string detailed = "app." + item.action;
-      g_menu_append(section.get(), item.title.c_str(), detailed.c_str());
+      auto entry = GPtr<GMenuItem>::adopt(g_menu_item_new(item.title.c_str(), detailed.c_str()));
       auto action = GPtr<GSimpleAction>::adopt(
           item.state ? g_simple_action_new_stateful(item.action.c_str(), nullptr,
                                                     g_variant_new_boolean(*item.state))
                      : g_simple_action_new(item.action.c_str(), nullptr));
-      auto* a =
-          actions_.emplace_back(new Action{this, item.action, item.delegate, detailed, {}}).get();
+      auto* a = actions_.emplace_back(new Action{this, item.action, item.delegate, {}}).get();
       a->activate = SignalConnection(
           action.get(), g_signal_connect(action.get(), "activate",
                                          G_CALLBACK(+[](GSimpleAction*, GVariant*, Action* d) {
@@ -259,10 +269,19 @@ void GtkUi::installMenu(const std::vector<Menu>& menus,
                                          }),
                                          a));
       g_action_map_add_action(G_ACTION_MAP(app_), G_ACTION(action.get()));
+      // Not application accelerators, which GTK runs before the focused web view sees the key:
+      // the window's shortcuts act only on keys the page leaves unhandled.
       if (!item.accel.empty()) {
-        const char* accels[] = {item.accel.c_str(), nullptr};
-        gtk_application_set_accels_for_action(app_, detailed.c_str(), accels);
+        std::string shown = item.accel.substr(0, item.accel.find('|'));
+        g_menu_item_set_attribute(entry.get(), "accel", "s", shown.c_str());
+        g_list_store_append(
+            shortcuts_.get(),
+            GPtr<GtkShortcut>::adopt(
+                gtk_shortcut_new(gtk_shortcut_trigger_parse_string(item.accel.c_str()),
+                                 gtk_named_action_new(detailed.c_str())))
+                .get());
       }
+      g_menu_append_item(section.get(), entry.get());
     }
     g_menu_append_section(sub.get(), nullptr, G_MENU_MODEL(section.get()));
     // The application menu has no title of its own: it carries the application's name.

@@ -28,6 +28,7 @@ class GtkWebView : public WebView {
 
  private:
   WebKitWebView* view_;  // owned by its parent widget
+  std::string html_;     // the page last loaded from a string
 };
 
 class GtkMainWindow : public MainWindow {
@@ -81,6 +82,8 @@ class GtkUi : public Ui {
 
   GtkMainWindow* mainWindow() const { return main_; }
   GtkApplication* application() const { return app_; }
+  // The menu's key shortcuts, for the main window's shortcut controller.
+  GListStore* shortcuts() const { return shortcuts_.get(); }
   void windowGone(GtkMainWindow* window);
 
  private:
@@ -91,6 +94,7 @@ class GtkUi : public Ui {
   GtkApplication* app_;
   WebKitNetworkSession* session_;
   GPtr<GtkCssProvider> css_;
+  GPtr<GListStore> shortcuts_;
   GtkMainWindow* main_ = nullptr;  // owned by whoever created it
   std::function<void(const std::string&)> onAction_;
   std::vector<std::unique_ptr<Action>> actions_;
