@@ -1,5 +1,6 @@
 #include "poller/Poller.h"
 
+#include "app/Log.h"
 #include "app/Url.h"
 #include "poller/Overview.h"
 
@@ -29,6 +30,7 @@ void StatusPoller::poll() {
     auto signIn = host ? SuiteSession::current(all, *host) : std::nullopt;
     if (!signIn) {
       notifier_.setBadge(std::nullopt);
+      log("poll dropped: no sign-in for the server in use");
       return;
     }
     HttpRequest request;
@@ -37,9 +39,11 @@ void StatusPoller::poll() {
     request.headers = {{"Cookie", std::string(SuiteSession::cookieName) + "=" + *signIn}};
     request.maxBodyBytes = overview::kMaxBytes;
     http_.get(request, [this](HttpResponse response) {
-      if (!response.received || response.status != 200 || !response.body) return;
+      if (!response.received || response.status != 200 || !response.body)
+        return log("poll dropped: no overview (HTTP status " + std::to_string(response.status) +
+                   ")");
       auto bad = overview::badChecks(*response.body);
-      if (!bad) return;
+      if (!bad) return log("poll dropped: the overview is not understood");
       auto n = static_cast<std::int64_t>(bad->size());
       notifier_.setBadge(n > 0 ? std::optional<std::int64_t>(n) : std::nullopt);
       if (lastBad_ >= 0 && n > lastBad_)

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "app/Constants.h"
+#include "app/Log.h"
 #include "app/Paths.h"
 #include "service/ServiceManager.h"
 
@@ -52,7 +53,11 @@ void ServiceControl::installAgent() {
 }
 
 int ServiceControl::launchctl(const std::vector<std::string>& args) {
-  return tools_.run(managerOf(*this, bundle_)->tool(), args, kToolTimeout);
+  std::string tool = managerOf(*this, bundle_)->tool();
+  int status = tools_.run(tool, args, kToolTimeout);
+  for (const auto& a : args) tool += " " + a;
+  log(tool + " returned " + std::to_string(status));
+  return status;
 }
 
 void ServiceControl::ping(std::function<void(bool)> done) {
@@ -84,12 +89,14 @@ void ServiceControl::ensureService(std::function<void(bool)> done) {
       done(true);
       return;
     }
+    log("no server on this computer answers: starting the service in " + quarnDir());
     installAgent();
     waitForServer(kStartTries, std::move(done));
   });
 }
 
 void ServiceControl::restartService(std::function<void()> whenUp) {
+  log("restarting the service, as asked from the menu");
   managerOf(*this, bundle_)->restart([this](const auto& args) { return launchctl(args); });
   waitForServer(kStartTries, [whenUp = std::move(whenUp)](bool up) {
     if (up && whenUp) whenUp();

@@ -1,5 +1,7 @@
 // What only the real program shows: the window, the web engine, the session bus and the
 // desktop around it, against real servers on loopback.
+#include <regex>
+
 #include "integration/Harness.h"
 
 namespace qm::itest {
@@ -165,7 +167,7 @@ TEST_F(AppTest, TypedHostIsConnectedToAndItsPageHandsLinksAttachmentsAndConfirms
   EXPECT_TRUE(shows(other + "confirmed", "if (" + answer + ") location = '/' + " + answer));
 }
 
-TEST_F(AppTest, ProgramLoadsTheUiAtEveryLaunchWhileEveryCoreIsBusyElsewhere) {
+TEST_F(AppTest, ProgramRefusesUnknownOptionsAndLoadsTheUiAtEachLaunchUnderLoadTellingWhy) {
   startSampleServer();
   prepare();
   g_setenv("QUARN_BUNDLE_DIR", bundle.c_str(), TRUE);
@@ -178,14 +180,31 @@ TEST_F(AppTest, ProgramLoadsTheUiAtEveryLaunchWhileEveryCoreIsBusyElsewhere) {
     auto log = nlohmann::json::parse(fetch(local + "/api/requests").value_or("{}"))["requests"];
     return std::count_if(log.begin(), log.end(), [](auto& r) { return r["path"] == "/"; });
   };
+  // Standard error of a run, once it has ended.
+  auto said = [](GSubprocess* run) {
+    char* err = nullptr;
+    g_subprocess_communicate_utf8(run, nullptr, nullptr, nullptr, &err, nullptr);
+    return std::string(GCharPtr(err).get() ? err : "");
+  };
+  auto refused = GPtr<GSubprocess>::adopt(g_subprocess_new(G_SUBPROCESS_FLAGS_STDERR_PIPE, nullptr,
+                                                           QUARN_BINARY_DIR "/quillmarsh-quarn",
+                                                           "--no-such-option", nullptr));
+  EXPECT_EQ(said(refused.get()), "Unknown option --no-such-option\n");
+  EXPECT_EQ(g_subprocess_get_exit_status(refused.get()), 1);
   for (int round = 1; round <= 3; ++round) {
     auto before = uiLoads();
+    // Only the first launch, asked to, tells its decisions: the host it chose among them.
     auto program = GPtr<GSubprocess>::adopt(g_subprocess_new(
-        G_SUBPROCESS_FLAGS_NONE, nullptr, QUARN_BINARY_DIR "/quillmarsh-quarn", nullptr));
+        G_SUBPROCESS_FLAGS_STDERR_PIPE, nullptr, QUARN_BINARY_DIR "/quillmarsh-quarn",
+        round == 1 ? "--verbose" : nullptr, nullptr));
     EXPECT_TRUE(spinUntil([&] { return uiLoads() > before; }, 20)) << "launch " << round;
     // Gone before the next launch, which would otherwise hand over to it.
     g_subprocess_send_signal(program.get(), SIGTERM);
-    g_subprocess_wait(program.get(), nullptr, nullptr);
+    std::string log = said(program.get());
+    EXPECT_EQ(round == 1, std::regex_search(log, std::regex("quarn-INFO: [0-9:.]+: using the "
+                                                            "server at 127\\.0\\.0\\.1\n")))
+        << log;
+    EXPECT_EQ(round == 1, log.find("quarn-INFO") != log.npos);
   }
   g_subprocess_send_signal(load.get(), SIGTERM);
 }
