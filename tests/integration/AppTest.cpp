@@ -87,8 +87,14 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
   EXPECT_EQ(desktop.notes,
             std::vector<std::string>{
                 "('Quillmarsh Quarn', 0, 'app.quillmarsh.quarn', 'Quillmarsh security', "
-                "'Disk encryption: Needs attention', [], {'desktop-entry': "
+                "'Disk encryption: Needs attention', ['default', 'Show'], {'desktop-entry': "
                 "<'app.quillmarsh.quarn'>, 'sound-name': <'message-new-instant'>}, -1)"});
+  // Clicking it brings the closed window back.
+  gtk_window_close(window());
+  g_dbus_connection_emit_signal(desktop.bus.get(), nullptr, "/org/freedesktop/Notifications",
+                                "org.freedesktop.Notifications", "ActionInvoked",
+                                g_variant_new("(us)", 1u, "default"), nullptr);
+  EXPECT_TRUE(spinUntil([&] { return gtk_widget_get_visible(GTK_WIDGET(window())); }));
 
   // Signing out in the page ends the shared sign-in.
   run(view(), "document.getElementById('logout').click()");

@@ -100,7 +100,9 @@ GtkPlatform::GtkPlatform(GtkApplication* app, std::vector<std::string> args, std
     : session_(makeSession()),
       bundle_(std::move(bundleDir)),
       desktop_(makeDesktop()),
-      notifier_(makeNotifier()),
+      notifier_(makeNotifier([this] {
+        if (GtkMainWindow* main = mainWindow()) main->present();
+      })),
       sound_(makeSoundPlayer()),
       ui_(std::make_unique<GtkUi>(app, session_.get())),
       ports_{loop_,   clock_,    http_,   *ui_,   *desktop_,      *notifier_,

@@ -184,6 +184,10 @@ GtkUi::GtkUi(GtkApplication* app, WebKitNetworkSession* session)
       css_(GPtr<GtkCssProvider>::adopt(gtk_css_provider_new())),
       shortcuts_(GPtr<GListStore>::adopt(g_list_store_new(GTK_TYPE_SHORTCUT))) {
   gtk_css_provider_load_from_data(css_.get(), kCss, -1);
+  // The window is dark whatever the desktop's theme: its header bar, menus and dialogs follow.
+  g_object_set(gtk_settings_get_default(), "gtk-application-prefer-dark-theme", TRUE, nullptr);
+  // For window managers that take the icon from the window rather than the desktop file.
+  gtk_window_set_default_icon_name(kAppId);
   gtk_style_context_add_provider_for_display(gdk_display_get_default(),
                                              GTK_STYLE_PROVIDER(css_.get()),
                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
@@ -337,6 +341,7 @@ void GtkUi::showAbout(const std::string& name, const std::string& credits) {
   gtk_about_dialog_set_version(a, QUARN_VERSION);
   gtk_about_dialog_set_comments(a, credits.c_str());
   gtk_about_dialog_set_logo_icon_name(a, kAppId);
+  gtk_about_dialog_set_license_type(a, GTK_LICENSE_MIT_X11);
   if (main_) gtk_window_set_transient_for(GTK_WINDOW(about), main_->window());
   gtk_window_set_hide_on_close(GTK_WINDOW(about), FALSE);
   gtk_window_present(GTK_WINDOW(about));
