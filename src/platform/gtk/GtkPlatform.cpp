@@ -78,6 +78,9 @@ std::string FolderBundle::locate(const std::string& programPath) {
   std::string program = exe ? exe.get() : programPath;
   std::string beside = files::parent(program) + "/bundle";
   if (g_file_test((beside + "/Info.json").c_str(), G_FILE_TEST_IS_REGULAR)) return beside;
+  // Installed under any prefix, or unpacked from the package anywhere: bin/ beside share/.
+  std::string shared = files::parent(files::parent(program)) + "/share/quillmarsh-quarn";
+  if (g_file_test((shared + "/Info.json").c_str(), G_FILE_TEST_IS_REGULAR)) return shared;
   return QUARN_BUNDLE_INSTALL_DIR;
 }
 
