@@ -43,27 +43,20 @@ inline void run(WebKitWebView* view, const std::string& script) {
                                       nullptr);
 }
 
-// A script's value in the page as text, once it has run; none when it failed.
-inline std::optional<std::string> evaluate(WebKitWebView* view, const std::string& script) {
-  static std::optional<std::optional<std::string>> got;
+// A script's value in the page as text, once it has run ("" when it failed).
+inline std::string evaluate(WebKitWebView* view, const std::string& script) {
+  static std::optional<std::string> got;
   got.reset();
   webkit_web_view_evaluate_javascript(
       view, script.c_str(), -1, nullptr, nullptr, nullptr,
       [](GObject* v, GAsyncResult* r, gpointer) {
         auto value = GPtr<JSCValue>::adopt(
-            webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(v), r, nullptr));
-        got = value ? std::optional(std::string(GCharPtr(jsc_value_to_string(value.get())).get()))
-                    : std::nullopt;
+            webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(v), r, {}));
+        got = value ? GCharPtr(jsc_value_to_string(value.get())).get() : "";
       },
       nullptr);
   spinUntil([] { return got.has_value(); });
-  return got.value_or(std::nullopt);
-}
-
-// Keys typed on the X display (XTest), as a user would: they go to the focused window.
-inline void press(const std::string& keys) {
-  ASSERT_TRUE(g_spawn_command_line_sync(("xdotool key --delay 80 " + keys).c_str(), nullptr,
-                                        nullptr, nullptr, nullptr));
+  return got.value_or("");
 }
 
 class AppTest : public testing::Test {

@@ -67,11 +67,13 @@ struct ShowItems {
                                                  self->context.get(), manager.get(), nullptr)
                                            : nullptr);
       if (id) self->startupId = id.get();
+      // Released first: the arguments below may be evaluated in any order.
+      ShowItems* request = self.release();
       g_dbus_connection_call(bus.get(), "org.freedesktop.FileManager1",
                              "/org/freedesktop/FileManager1", "org.freedesktop.FileManager1",
-                             "ShowItems", g_variant_new("(^ass)", uris, self->startupId.c_str()),
+                             "ShowItems", g_variant_new("(^ass)", uris, request->startupId.c_str()),
                              nullptr, G_DBUS_CALL_FLAGS_NONE, 10000, nullptr, &ShowItems::onReply,
-                             self.release());
+                             request);
     });
   }
 };
