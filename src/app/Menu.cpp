@@ -76,7 +76,7 @@ std::vector<Menu> MenuController::mainMenu(bool showIntro, bool introSound) {
                 item("Paste", "paste", "<Control>v", false),
                 item("Select All", "selectAll", "<Control>a", false),
             }};
-  Menu view{"View", {item("Reload", "reloadWeb", "<Control>r", true)}};
+  Menu view{"View", {item("Reload", "reloadWeb", "<Control>r|F5", true)}};
   Menu win{"Window",
            {
                item("Minimize", "minimize", "<Control>m", false),

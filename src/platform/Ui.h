@@ -30,7 +30,7 @@ class MainWindow {
 struct MenuItem {
   std::string title;          // empty for a separator
   std::string action;         // action name; empty for a separator
-  std::string accel;          // GTK accelerator, e.g. "<Control>1"; empty for none
+  std::string accel;          // GTK accelerator, e.g. "<Control>1"; "|" adds more; empty for none
   bool delegate = false;      // handled by the application (else by the window/web view)
   std::optional<bool> state;  // check state, for items that have one
   bool separator() const { return title.empty(); }

@@ -1,5 +1,6 @@
 #include "poller/Poller.h"
 
+#include "app/Log.h"
 #include "app/Url.h"
 #include "poller/Overview.h"
 
@@ -29,6 +30,7 @@ void StatusPoller::poll() {
     auto signIn = host ? SuiteSession::current(all, *host) : std::nullopt;
     if (!signIn) {
       notifier_.setBadge(std::nullopt);
+      log("poll dropped: no sign-in for the server in use");
       return;
     }
     HttpRequest request;
@@ -37,13 +39,16 @@ void StatusPoller::poll() {
     request.headers = {{"Cookie", std::string(SuiteSession::cookieName) + "=" + *signIn}};
     request.maxBodyBytes = overview::kMaxBytes;
     http_.get(request, [this](HttpResponse response) {
-      if (!response.received || response.status != 200 || !response.body) return;
+      if (!response.received || response.status != 200 || !response.body)
+        return log("poll dropped: no overview (HTTP status " + std::to_string(response.status) +
+                   ")");
       // A large overview would freeze the window while it is read: only the bad checks come back.
       using Bad = std::optional<std::vector<overview::BadCheck>>;
       inBackground<Bad>(
           loop_, [body = std::move(*response.body)] { return overview::badChecks(body); },
           [this](Bad bad) {
-            if (bad) apply(*bad);
+            if (!bad) return log("poll dropped: the overview is not understood");
+            apply(*bad);
           });
     });
   }));

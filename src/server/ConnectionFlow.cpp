@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "app/Constants.h"
+#include "app/Log.h"
 #include "app/Markup.h"
 #include "server/SuiteServer.h"
 
@@ -46,6 +47,7 @@ void ConnectionFlow::connect() {
 }
 
 void ConnectionFlow::connectCompleted(const std::optional<std::string>& host) {
+  log(host ? "using the server at " + *host : "no server answered");
   if (host) {
     use(*host);
     return;
@@ -58,6 +60,7 @@ void ConnectionFlow::connectCompleted(const std::optional<std::string>& host) {
         use(kLocalHost);
         return;
       }
+      log("the local server did not come up: showing the failure page");
       intro_.endIntro();
       showMessage("Couldn't start Quillmarsh Quarn.\n\nCheck " + dir + "/data/quarn.log");
     }));

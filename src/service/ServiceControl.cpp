@@ -6,6 +6,7 @@
 
 #include "app/Constants.h"
 #include "app/Files.h"
+#include "app/Log.h"
 #include "app/Paths.h"
 
 namespace qm {
@@ -71,7 +72,11 @@ int ServiceControl::launchctl(const std::vector<std::string>& args) {
   double limit = kToolTimeout;
   if (deadline_) limit = std::min(limit, *deadline_ - clock_.now());
   if (limit <= 0) return -1;
-  return tools_.run(managerOf(*this, bundle_)->tool(), args, limit);
+  std::string tool = managerOf(*this, bundle_)->tool();
+  int status = tools_.run(tool, args, limit);
+  for (const auto& a : args) tool += " " + a;
+  log(tool + " returned " + std::to_string(status));
+  return status;
 }
 
 void ServiceControl::logProblem(const std::string& why) {
@@ -112,6 +117,7 @@ void ServiceControl::ensureService(std::function<void(bool)> done) {
       done(true);
       return;
     }
+    log("no server on this computer answers: starting the service in " + quarnDir());
     // Waiting for a service that cannot run would only delay the failure page.
     if (auto why = managerOf(*this, bundle_)->problem(); !why.empty()) {
       logProblem(why);
@@ -124,6 +130,7 @@ void ServiceControl::ensureService(std::function<void(bool)> done) {
 }
 
 void ServiceControl::restartService(std::function<void()> whenUp) {
+  log("restarting the service, as asked from the menu");
   auto manager = managerOf(*this, bundle_);
   runSequence([&](const auto& run) { manager->restart(run); });
   waitForServer(kStartTries, [whenUp = std::move(whenUp)](bool up) {

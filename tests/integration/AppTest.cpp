@@ -1,5 +1,7 @@
 // What only the real program shows: the window, the web engine, the session bus and the
 // desktop around it, against real servers on loopback.
+#include <regex>
+
 #include "integration/Harness.h"
 
 namespace qm::itest {
@@ -86,8 +88,14 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
   EXPECT_EQ(desktop.notes,
             std::vector<std::string>{
                 "('Quillmarsh Quarn', 0, 'app.quillmarsh.quarn', 'Quillmarsh security', "
-                "'Disk encryption: Needs attention', [], {'desktop-entry': "
+                "'Disk encryption: Needs attention', ['default', 'Show'], {'desktop-entry': "
                 "<'app.quillmarsh.quarn'>, 'sound-name': <'message-new-instant'>}, -1)"});
+  // Clicking it brings the closed window back.
+  gtk_window_close(window());
+  g_dbus_connection_emit_signal(desktop.bus.get(), nullptr, "/org/freedesktop/Notifications",
+                                "org.freedesktop.Notifications", "ActionInvoked",
+                                g_variant_new("(us)", 1u, "default"), nullptr);
+  EXPECT_TRUE(spinUntil([&] { return gtk_widget_get_visible(GTK_WIDGET(window())); }));
 
   // Signing out in the page ends the shared sign-in.
   run(view(), "document.getElementById('logout').click()");
@@ -125,6 +133,20 @@ TEST_F(AppTest, TypedHostIsConnectedToAndItsPageHandsLinksAttachmentsAndConfirms
   write(gtk::KeyFileSettings::path(), broken);
   app->delegate().toggleIntroSound();
   EXPECT_EQ(files::read(gtk::KeyFileSettings::path()), broken);
+  // A key goes to the page first: the edit shortcuts typed (XTest) in the page's field are the
+  // page's; a key it leaves unhandled reaches the menu (F5 loads the page anew, without the log).
+  ASSERT_TRUE(spinUntil([&] {
+    return evaluate(view(),
+                    "var f = document.getElementById('a'); if (f && !window.keys) keys = "
+                    "[], f.addEventListener('keydown', e => e.ctrlKey && e.key != "
+                    "'Control' && keys.push(e.key)), f.focus(); !!window.keys") == "true";
+  }));
+  gtk_widget_grab_focus(GTK_WIDGET(view()));
+  ASSERT_TRUE(spinUntil([&] { return gtk_window_is_active(window()); }));
+  g_spawn_command_line_sync("xdotool key --delay 80 ctrl+a ctrl+c ctrl+v ctrl+z", {}, {}, {}, {});
+  EXPECT_TRUE(spinUntil([&] { return evaluate(view(), "keys.join()") == "a,c,v,z"; }));
+  g_spawn_command_line_sync("xdotool key F5", {}, {}, {}, {});
+  EXPECT_TRUE(spinUntil([&] { return evaluate(view(), "typeof keys") == "undefined"; }));
   ASSERT_TRUE(shows(other,
                     "if (document.querySelector('b').textContent == 'Connect Quillmarsh Quarn to "
                     "the Quillmarsh Mac') document.getElementById('a').value = '127.0.0.2', "
@@ -166,7 +188,7 @@ TEST_F(AppTest, TypedHostIsConnectedToAndItsPageHandsLinksAttachmentsAndConfirms
   EXPECT_TRUE(std::filesystem::is_fifo(state));
 }
 
-TEST_F(AppTest, ProgramLoadsTheUiAtEveryLaunchWhileEveryCoreIsBusyElsewhere) {
+TEST_F(AppTest, ProgramRefusesUnknownOptionsAndLoadsTheUiAtEachLaunchUnderLoadTellingWhy) {
   startSampleServer();
   prepare();
   g_setenv("QUARN_BUNDLE_DIR", bundle.c_str(), TRUE);
@@ -179,18 +201,30 @@ TEST_F(AppTest, ProgramLoadsTheUiAtEveryLaunchWhileEveryCoreIsBusyElsewhere) {
     auto log = nlohmann::json::parse(fetch(local + "/api/requests").value_or("{}"))["requests"];
     return std::count_if(log.begin(), log.end(), [](auto& r) { return r["path"] == "/"; });
   };
+  // An unknown option is refused, with a message and a failing exit status.
+  char* said = nullptr;
+  int wait = 0;
+  g_spawn_command_line_sync(QUARN_BINARY_DIR "/quillmarsh-quarn --no-such-option", {}, &said, &wait,
+                            {});
+  EXPECT_EQ(GCharPtr(said).get() + std::to_string(g_spawn_check_wait_status(wait, {})),
+            "Unknown option --no-such-option\n0");
   for (int round = 1; round <= 3; ++round) {
     auto before = uiLoads();
+    // Only the first launch, asked to, tells its decisions: the host it chose among them.
     auto program = GPtr<GSubprocess>::adopt(g_subprocess_new(
-        G_SUBPROCESS_FLAGS_NONE, nullptr, QUARN_BINARY_DIR "/quillmarsh-quarn", nullptr));
+        G_SUBPROCESS_FLAGS_STDERR_PIPE, nullptr, QUARN_BINARY_DIR "/quillmarsh-quarn",
+        round == 1 ? "--verbose" : nullptr, nullptr));
     EXPECT_TRUE(spinUntil([&] { return uiLoads() > before; }, 20)) << "launch " << round;
     // Gone before the next launch, which would otherwise hand over to it; as at logout, the
     // signal quits it as Quit does.
     g_subprocess_send_signal(program.get(), round == 2 ? SIGINT : SIGTERM);
-    g_subprocess_wait(program.get(), nullptr, nullptr);
+    g_subprocess_communicate_utf8(program.get(), {}, {}, {}, &said, {});
     EXPECT_TRUE(g_subprocess_get_if_exited(program.get()) &&
                 files::exists(home.path() + "/.local/state/app.quillmarsh.quarn/window-state.ini"))
         << "launch " << round;
+    EXPECT_EQ(round == 1, std::regex_search(GCharPtr(said).get(),
+                                            std::regex("quarn-INFO: [0-9:.]+: using the server "
+                                                       "at 127\\.0\\.0\\.1\n")));
   }
   g_subprocess_send_signal(load.get(), SIGTERM);
 }

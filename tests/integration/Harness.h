@@ -43,6 +43,22 @@ inline void run(WebKitWebView* view, const std::string& script) {
                                       nullptr);
 }
 
+// A script's value in the page as text, once it has run ("" when it failed).
+inline std::string evaluate(WebKitWebView* view, const std::string& script) {
+  static std::optional<std::string> got;
+  got.reset();
+  webkit_web_view_evaluate_javascript(
+      view, script.c_str(), -1, nullptr, nullptr, nullptr,
+      [](GObject* v, GAsyncResult* r, gpointer) {
+        auto value = GPtr<JSCValue>::adopt(
+            webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(v), r, {}));
+        got = value ? GCharPtr(jsc_value_to_string(value.get())).get() : "";
+      },
+      nullptr);
+  spinUntil([] { return got.has_value(); });
+  return got.value_or("");
+}
+
 class AppTest : public testing::Test {
  protected:
   ~AppTest() override {

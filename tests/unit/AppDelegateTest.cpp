@@ -36,7 +36,7 @@ TEST(AppDelegate, MenuActionsRunTheirOperationsAndDestructionLeavesNothingThatRe
       "<Control>q; Stop Quarn Service and Quit\u2026|quitAndStop||app; [Edit] Undo|undo|"
       "<Control>z; Redo|redo|<Control><Shift>z; ||; Cut|cut|<Control>x; Copy|copy|<Control>"
       "c; Paste|paste|<Control>v; Select All|selectAll|<Control>a; [View] Reload|reloadWeb|"
-      "<Control>r|app; [Window] Minimize|minimize|<Control>m; Close|close|<Control>w; ");
+      "<Control>r|F5|app; [Window] Minimize|minimize|<Control>m; Close|close|<Control>w; ");
 
   fp.bundle.resources["intro.html"] = "/intro.html";       // only now, for "Play Intro"
   fp.http.respond(kProbePath, test::FakeHttp::failure());  // no server: the connect page

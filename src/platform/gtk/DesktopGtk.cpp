@@ -31,8 +31,12 @@ void openDefault(const std::string& uri) {
 struct ShowItems {
   std::string fileUri;
   std::string folderUri;
+  // Lets the file manager come to the front: the startup id is its launch's.
+  GPtr<GAppLaunchContext> context;
+  std::string startupId;
 
   void fallBack() const {
+    if (!startupId.empty()) g_app_launch_context_launch_failed(context.get(), startupId.c_str());
     if (!folderUri.empty()) openDefault(folderUri);
   }
 
@@ -57,10 +61,19 @@ struct ShowItems {
         return;
       }
       const char* uris[] = {self->fileUri.c_str(), nullptr};
-      g_dbus_connection_call(
-          bus.get(), "org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
-          "org.freedesktop.FileManager1", "ShowItems", g_variant_new("(^ass)", uris, ""), nullptr,
-          G_DBUS_CALL_FLAGS_NONE, 10000, nullptr, &ShowItems::onReply, self.release());
+      auto manager =
+          GPtr<GAppInfo>::adopt(g_app_info_get_default_for_type("inode/directory", FALSE));
+      GCharPtr id(manager && self->context ? g_app_launch_context_get_startup_notify_id(
+                                                 self->context.get(), manager.get(), nullptr)
+                                           : nullptr);
+      if (id) self->startupId = id.get();
+      // Released first: the arguments below may be evaluated in any order.
+      ShowItems* request = self.release();
+      g_dbus_connection_call(bus.get(), "org.freedesktop.FileManager1",
+                             "/org/freedesktop/FileManager1", "org.freedesktop.FileManager1",
+                             "ShowItems", g_variant_new("(^ass)", uris, request->startupId.c_str()),
+                             nullptr, G_DBUS_CALL_FLAGS_NONE, 10000, nullptr, &ShowItems::onReply,
+                             request);
     });
   }
 };
@@ -89,7 +102,8 @@ class GioDesktop : public Desktop {
     if (!fileUri) return;
     GCharPtr folder(g_path_get_dirname(path.c_str()));
     GCharPtr folderUri(g_filename_to_uri(folder.get(), nullptr, nullptr));
-    auto* request = new ShowItems{fileUri.get(), folderUri ? folderUri.get() : ""};
+    auto* request =
+        new ShowItems{fileUri.get(), folderUri ? folderUri.get() : "", launchContext(), {}};
     g_bus_get(G_BUS_TYPE_SESSION, nullptr, &ShowItems::onBus, request);
   }
 

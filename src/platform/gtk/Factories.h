@@ -4,6 +4,7 @@
 
 #include <webkit/webkit.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,8 +27,9 @@ std::shared_ptr<void> watchDownloads(WebKitNetworkSession* session, DownloadEven
 // DesktopGtk.cpp
 std::unique_ptr<Desktop> makeDesktop();
 
-// NotifierGtk.cpp: notifications and the launcher badge over the session bus.
-std::unique_ptr<Notifier> makeNotifier();
+// NotifierGtk.cpp: notifications and the launcher badge over the session bus; a click on a
+// notification calls onClicked.
+std::unique_ptr<Notifier> makeNotifier(std::function<void()> onClicked);
 
 // SoundGtk.cpp
 std::unique_ptr<SoundPlayer> makeSoundPlayer();

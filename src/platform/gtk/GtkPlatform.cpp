@@ -98,6 +98,9 @@ std::string FolderBundle::locate(const std::string& programPath) {
   std::string program = exe ? exe.get() : programPath;
   std::string beside = files::parent(program) + "/bundle";
   if (g_file_test((beside + "/Info.json").c_str(), G_FILE_TEST_IS_REGULAR)) return beside;
+  // Installed under any prefix, or unpacked from the package anywhere: bin/ beside share/.
+  std::string shared = files::parent(files::parent(program)) + "/share/quillmarsh-quarn";
+  if (g_file_test((shared + "/Info.json").c_str(), G_FILE_TEST_IS_REGULAR)) return shared;
   return QUARN_BUNDLE_INSTALL_DIR;
 }
 
@@ -120,7 +123,9 @@ GtkPlatform::GtkPlatform(GtkApplication* app, std::vector<std::string> args, std
     : session_(makeSession()),
       bundle_(std::move(bundleDir)),
       desktop_(makeDesktop()),
-      notifier_(makeNotifier()),
+      notifier_(makeNotifier([this] {
+        if (GtkMainWindow* main = mainWindow()) main->present();
+      })),
       sound_(makeSoundPlayer()),
       ui_(std::make_unique<GtkUi>(app, session_.get())),
       ports_{loop_,   clock_,    http_,   *ui_,   *desktop_,      *notifier_,

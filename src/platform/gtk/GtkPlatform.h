@@ -41,7 +41,8 @@ class FolderBundle : public Bundle {
   std::optional<std::string> identifier() override;
   std::optional<std::string> resource(const std::string& name) override;
   const std::string& dir() const { return dir_; }
-  // $QUARN_BUNDLE_DIR; else "bundle" beside the program; else the installed folder.
+  // $QUARN_BUNDLE_DIR; else "bundle" beside the program; else share/quillmarsh-quarn of the
+  // program's prefix; else the folder of the configured installation.
   static std::string locate(const std::string& programPath);
 
  private:

@@ -43,9 +43,11 @@ GtkWebView::GtkWebView(WebKitWebView* view) : view_(view) {
 
 void GtkWebView::loadHtml(const std::string& html) {
   timeout_.reset();
+  html_ = html;
   webkit_web_view_load_html(view_, html.c_str(), nullptr);
 }
 void GtkWebView::loadUrl(const std::string& url) {
+  html_.clear();
   // The UI request's time-out: a server that takes the connection and never answers does not
   // leave the window loading for ever.
   timedOut_ = false;
@@ -58,6 +60,9 @@ void GtkWebView::reload() {
 }
 void GtkWebView::reloadFromOrigin() {
   timeout_.reset();
+  // The engine reloads a page loaded from a string as an empty one: it is loaded again instead.
+  if (!html_.empty() && g_strcmp0(webkit_web_view_get_uri(view_), "about:blank") == 0)
+    return loadHtml(std::string(html_));
   webkit_web_view_reload_bypass_cache(view_);
 }
 
@@ -170,6 +175,11 @@ GtkMainWindow::GtkMainWindow(GtkUi& ui, WebKitNetworkSession* session, MainViewE
                     window, property,
                     G_CALLBACK(+[](GtkMainWindow* self) { self->saveStateSoon(); }), this));
   gtk_application_window_set_show_menubar(GTK_APPLICATION_WINDOW(window), TRUE);
+  // The menu's shortcuts in the bubble phase: a key reaches them only when the web view, which
+  // sees it first, passes it on unhandled.
+  GtkEventController* keys = gtk_shortcut_controller_new_for_model(G_LIST_MODEL(ui.shortcuts()));
+  gtk_event_controller_set_propagation_phase(keys, GTK_PHASE_BUBBLE);
+  gtk_widget_add_controller(GTK_WIDGET(window), keys);
 }
 
 GtkMainWindow::~GtkMainWindow() {
@@ -226,13 +236,19 @@ struct GtkUi::Action {
   GtkUi* ui;
   std::string name;
   bool delegate;
-  std::string detailed;
   SignalConnection activate;
 };
 
 GtkUi::GtkUi(GtkApplication* app, WebKitNetworkSession* session)
-    : app_(app), session_(session), css_(GPtr<GtkCssProvider>::adopt(gtk_css_provider_new())) {
+    : app_(app),
+      session_(session),
+      css_(GPtr<GtkCssProvider>::adopt(gtk_css_provider_new())),
+      shortcuts_(GPtr<GListStore>::adopt(g_list_store_new(GTK_TYPE_SHORTCUT))) {
   gtk_css_provider_load_from_data(css_.get(), kCss, -1);
+  // The window is dark whatever the desktop's theme: its header bar, menus and dialogs follow.
+  g_object_set(gtk_settings_get_default(), "gtk-application-prefer-dark-theme", TRUE, nullptr);
+  // For window managers that take the icon from the window rather than the desktop file.
+  gtk_window_set_default_icon_name(kAppId);
   gtk_style_context_add_provider_for_display(gdk_display_get_default(),
                                              GTK_STYLE_PROVIDER(css_.get()),
                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
@@ -274,13 +290,12 @@ void GtkUi::runBuiltIn(const std::string& action) {
 }
 
 void GtkUi::removeMenu() {
-  const char* none[] = {nullptr};
   for (auto& a : actions_) {
     a->activate.reset();
-    gtk_application_set_accels_for_action(app_, a->detailed.c_str(), none);
     g_action_map_remove_action(G_ACTION_MAP(app_), a->name.c_str());
   }
   actions_.clear();
+  g_list_store_remove_all(shortcuts_.get());
   onAction_ = nullptr;
   gtk_application_set_menubar(app_, nullptr);
 }
@@ -301,13 +316,12 @@ void GtkUi::installMenu(const std::vector<Menu>& menus,
         continue;
       }
       std::string detailed = "app." + item.action;
-      g_menu_append(section.get(), item.title.c_str(), detailed.c_str());
+      auto entry = GPtr<GMenuItem>::adopt(g_menu_item_new(item.title.c_str(), detailed.c_str()));
       auto action = GPtr<GSimpleAction>::adopt(
           item.state ? g_simple_action_new_stateful(item.action.c_str(), nullptr,
                                                     g_variant_new_boolean(*item.state))
                      : g_simple_action_new(item.action.c_str(), nullptr));
-      auto* a =
-          actions_.emplace_back(new Action{this, item.action, item.delegate, detailed, {}}).get();
+      auto* a = actions_.emplace_back(new Action{this, item.action, item.delegate, {}}).get();
       a->activate = SignalConnection(
           action.get(), g_signal_connect(action.get(), "activate",
                                          G_CALLBACK(+[](GSimpleAction*, GVariant*, Action* d) {
@@ -320,10 +334,19 @@ void GtkUi::installMenu(const std::vector<Menu>& menus,
                                          }),
                                          a));
       g_action_map_add_action(G_ACTION_MAP(app_), G_ACTION(action.get()));
+      // Not application accelerators, which GTK runs before the focused web view sees the key:
+      // the window's shortcuts act only on keys the page leaves unhandled.
       if (!item.accel.empty()) {
-        const char* accels[] = {item.accel.c_str(), nullptr};
-        gtk_application_set_accels_for_action(app_, detailed.c_str(), accels);
+        std::string shown = item.accel.substr(0, item.accel.find('|'));
+        g_menu_item_set_attribute(entry.get(), "accel", "s", shown.c_str());
+        g_list_store_append(
+            shortcuts_.get(),
+            GPtr<GtkShortcut>::adopt(
+                gtk_shortcut_new(gtk_shortcut_trigger_parse_string(item.accel.c_str()),
+                                 gtk_named_action_new(detailed.c_str())))
+                .get());
       }
+      g_menu_append_item(section.get(), entry.get());
     }
     g_menu_append_section(sub.get(), nullptr, G_MENU_MODEL(section.get()));
     // The application menu has no title of its own: it carries the application's name.
@@ -379,6 +402,7 @@ void GtkUi::showAbout(const std::string& name, const std::string& credits) {
   gtk_about_dialog_set_version(a, QUARN_VERSION);
   gtk_about_dialog_set_comments(a, credits.c_str());
   gtk_about_dialog_set_logo_icon_name(a, kAppId);
+  gtk_about_dialog_set_license_type(a, GTK_LICENSE_MIT_X11);
   if (main_) gtk_window_set_transient_for(GTK_WINDOW(about), main_->window());
   gtk_window_set_hide_on_close(GTK_WINDOW(about), FALSE);
   gtk_window_present(GTK_WINDOW(about));

@@ -39,6 +39,7 @@ class GtkWebView : public WebView {
   SourceId timeout_;
   bool timedOut_ = false;
   std::vector<SignalConnection> signals_;
+  std::string html_;     // the page last loaded from a string
 };
 
 class GtkMainWindow : public MainWindow {
@@ -94,6 +95,8 @@ class GtkUi : public Ui {
 
   GtkMainWindow* mainWindow() const { return main_; }
   GtkApplication* application() const { return app_; }
+  // The menu's key shortcuts, for the main window's shortcut controller.
+  GListStore* shortcuts() const { return shortcuts_.get(); }
   void windowGone(GtkMainWindow* window);
 
  private:
@@ -104,6 +107,7 @@ class GtkUi : public Ui {
   GtkApplication* app_;
   WebKitNetworkSession* session_;
   GPtr<GtkCssProvider> css_;
+  GPtr<GListStore> shortcuts_;
   GtkMainWindow* main_ = nullptr;  // owned by whoever created it
   std::function<void(const std::string&)> onAction_;
   std::vector<std::unique_ptr<Action>> actions_;

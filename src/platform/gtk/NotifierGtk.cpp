@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "app/Constants.h"
@@ -35,6 +36,14 @@ struct Bus : std::enable_shared_from_this<Bus> {
   Phase phase = Phase::Idle;
   GPtr<GDBusConnection> connection;
   std::vector<std::function<void(GDBusConnection*)>> waiting;
+  // Our notifications, by the server's id, and what clicking one does.
+  std::set<guint32> shown;
+  std::function<void()> onClicked;
+  guint clicks = 0;
+
+  ~Bus() {
+    if (clicks) g_dbus_connection_signal_unsubscribe(connection.get(), clicks);
+  }
 
   void with(std::function<void(GDBusConnection*)> fn) {
     switch (phase) {
@@ -64,7 +73,24 @@ struct Bus : std::enable_shared_from_this<Bus> {
       auto waiting = std::move(bus.waiting);
       bus.waiting.clear();
       if (!bus.connection) return;
+      bus.clicks = g_dbus_connection_signal_subscribe(
+          bus.connection.get(), nullptr, kNotifyName, "ActionInvoked", kNotifyPath, nullptr,
+          G_DBUS_SIGNAL_FLAGS_NONE, &Bus::onAction, new std::weak_ptr<Bus>(*self),
+          [](gpointer p) { delete static_cast<std::weak_ptr<Bus>*>(p); });
       for (auto& fn : waiting) fn(bus.connection.get());
+    });
+  }
+
+  // A click on one of our notifications (its default action) brings the window forward.
+  static void onAction(GDBusConnection*, const char*, const char*, const char*, const char*,
+                       GVariant* args, gpointer data) {
+    guarded([&] {
+      auto bus = static_cast<std::weak_ptr<Bus>*>(data)->lock();
+      guint32 id = 0;
+      const char* key = nullptr;
+      g_variant_get(args, "(u&s)", &id, &key);
+      if (bus && bus->shown.count(id) && g_strcmp0(key, "default") == 0 && bus->onClicked)
+        bus->onClicked();
     });
   }
 };
@@ -72,6 +98,7 @@ struct Bus : std::enable_shared_from_this<Bus> {
 struct Note {
   std::string title;
   std::string body;
+  std::weak_ptr<Bus> bus;
 };
 
 void sendNotify(GDBusConnection* connection, const Note& note, bool markup) {
@@ -82,18 +109,23 @@ void sendNotify(GDBusConnection* connection, const Note& note, bool markup) {
   g_variant_builder_init(&hints, G_VARIANT_TYPE("a{sv}"));
   g_variant_builder_add(&hints, "{sv}", "desktop-entry", g_variant_new_string(kAppId));
   g_variant_builder_add(&hints, "{sv}", "sound-name", g_variant_new_string(kSound));
-  GVariant* args = g_variant_new("(susss@asa{sv}i)", kAppName, 0u, kAppId, note.title.c_str(),
-                                 body.c_str(), g_variant_new_strv(nullptr, 0), &hints, -1);
+  const char* actions[] = {"default", "Show", nullptr};
+  GVariant* args = g_variant_new("(susss^asa{sv}i)", kAppName, 0u, kAppId, note.title.c_str(),
+                                 body.c_str(), actions, &hints, -1);
   g_dbus_connection_call(
       connection, kNotifyName, kNotifyPath, kNotifyName, "Notify", args, G_VARIANT_TYPE("(u)"),
       G_DBUS_CALL_FLAGS_NONE, -1, nullptr,
-      [](GObject* source, GAsyncResult* result, gpointer) {
+      [](GObject* source, GAsyncResult* result, gpointer data) {
         guarded([&] {
+          std::unique_ptr<std::weak_ptr<Bus>> weak(static_cast<std::weak_ptr<Bus>*>(data));
           Owned<GVariant> reply(
               g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr));
+          guint32 id = 0;
+          if (reply) g_variant_get(reply.get(), "(u)", &id);
+          if (auto bus = weak->lock(); bus && id) bus->shown.insert(id);
         });
       },
-      nullptr);
+      new std::weak_ptr<Bus>(note.bus));
 }
 
 // Servers that render markup in the body would misread a check's "<" or "&", so the body is
@@ -118,10 +150,12 @@ void onCapabilities(GObject* source, GAsyncResult* result, gpointer data) {
 
 class NotifierGtk : public Notifier {
  public:
+  explicit NotifierGtk(std::function<void()> onClicked) { bus_->onClicked = std::move(onClicked); }
+
   void requestPermission() override {}
 
   void post(const std::string& title, const std::string& body) override {
-    auto note = std::make_shared<Note>(Note{validUtf8(title), validUtf8(body)});
+    auto note = std::make_shared<Note>(Note{validUtf8(title), validUtf8(body), bus_});
     bus_->with([note](GDBusConnection* connection) {
       g_dbus_connection_call(connection, kNotifyName, kNotifyPath, kNotifyName, "GetCapabilities",
                              nullptr, G_VARIANT_TYPE("(as)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr,
@@ -147,8 +181,8 @@ class NotifierGtk : public Notifier {
 
 }  // namespace
 
-std::unique_ptr<Notifier> makeNotifier() {
-  return std::make_unique<NotifierGtk>();
+std::unique_ptr<Notifier> makeNotifier(std::function<void()> onClicked) {
+  return std::make_unique<NotifierGtk>(std::move(onClicked));
 }
 
 }  // namespace qm::gtk

@@ -6,12 +6,12 @@
 #include <csignal>
 
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/Constants.h"
+#include "app/Log.h"
 #include "platform/gtk/Instance.h"
 
 namespace {
@@ -27,6 +27,12 @@ void onActivate(GtkApplication* gtkApp, App* app) {
     return;
   }
   std::string bundle = qm::gtk::FolderBundle::locate(app->args.front());
+  // Said once here; each look-up in a missing folder then quietly finds nothing.
+  if (!g_file_test(bundle.c_str(), G_FILE_TEST_IS_DIR))
+    g_log_structured(qm::kLogDomain, G_LOG_LEVEL_WARNING, "MESSAGE",
+                     "No bundle folder at %s: built-in settings only, no intro "
+                     "(QUARN_BUNDLE_DIR names another)",
+                     bundle.c_str());
   app->instance = std::make_unique<qm::gtk::Instance>(gtkApp, app->args, bundle);
 }
 
@@ -34,21 +40,27 @@ void onShutdown(GApplication*, App* app) {
   if (app->instance) app->instance->shutdown();
 }
 
-void usage() {
-  std::printf(
-      "Usage: quillmarsh-quarn [--qm-ensemble]\n\n"
-      "The window onto your organisation's Quillmarsh suite server. It finds the server by\n"
-      "itself (this computer, the remembered host, then the hosts built into the app), starts\n"
-      "the server on this computer when it has to, and shares the suite sign-in with the\n"
-      "suite's other apps.\n\n"
-      "Options:\n"
-      "  --qm-ensemble  started together with the suite's other apps: the first intro stays\n"
-      "                 silent\n"
-      "  --help         show this help and exit\n"
-      "  --version      show the version and exit\n\n"
-      "Environment:\n"
-      "  QUARN_BUNDLE_DIR    folder holding Info.json and the intro resources\n"
-      "  QUARN_SERVICE_TOOL  replaces the service manager's command-line tool\n");
+// Our options, parsed by GApplication: anything else is refused with a message.
+const GOptionEntry kOptions[] = {
+    {"version", 0, 0, G_OPTION_ARG_NONE, nullptr, "Show the version and exit", nullptr},
+    {"verbose", 'v', 0, G_OPTION_ARG_NONE, nullptr,
+     "Log the app's decisions to standard error or the journal", nullptr},
+    {"qm-ensemble", 0, 0, G_OPTION_ARG_NONE, nullptr,
+     "Started together with the suite's other apps: the first intro stays silent", nullptr},
+    {}};
+
+int onLocalOptions(GApplication*, GVariantDict* options, gpointer) {
+  if (g_variant_dict_contains(options, "version")) {
+    std::printf("Quillmarsh Quarn %s\n", QUARN_VERSION);
+    return 0;
+  }
+  if (g_variant_dict_contains(options, "verbose")) {
+    const char* shown = g_getenv("G_MESSAGES_DEBUG");
+    std::string domains =
+        shown && *shown ? std::string(shown) + " " + qm::kLogDomain : std::string(qm::kLogDomain);
+    g_setenv("G_MESSAGES_DEBUG", domains.c_str(), TRUE);
+  }
+  return -1;
 }
 
 }  // namespace
@@ -56,17 +68,9 @@ void usage() {
 int main(int argc, char** argv) {
   App app;
   for (int i = 0; i < argc; ++i) app.args.emplace_back(argv[i]);
-  for (int i = 1; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
-      usage();
-      return 0;
-    }
-    if (!std::strcmp(argv[i], "--version")) {
-      std::printf("Quillmarsh Quarn %s\n", QUARN_VERSION);
-      return 0;
-    }
-  }
   g_set_application_name(qm::kAppName);
+  // Logs go to standard error (or the journal), never into what a script reads from stdout.
+  g_log_writer_default_set_use_stderr(TRUE);
 
   // Unique per user over the session bus; without a bus each start is its own instance.
   GApplicationFlags flags = G_APPLICATION_DEFAULT_FLAGS;
@@ -74,6 +78,21 @@ int main(int argc, char** argv) {
     flags = G_APPLICATION_NON_UNIQUE;
   auto owned = qm::GPtr<GtkApplication>::adopt(gtk_application_new(qm::kAppId, flags));
   GtkApplication* gtkApp = owned.get();
+  GApplication* gApp = G_APPLICATION(gtkApp);
+  g_application_add_main_option_entries(gApp, kOptions);
+  g_application_set_option_context_summary(
+      gApp,
+      "The window onto your organisation's Quillmarsh suite server. It finds the server by\n"
+      "itself (this computer, the remembered host, then the hosts built into the app), starts\n"
+      "the server on this computer when it has to, and shares the suite sign-in with the\n"
+      "suite's other apps.");
+  g_application_set_option_context_description(
+      gApp,
+      "Environment:\n"
+      "  QUARN_BUNDLE_DIR    folder holding Info.json and the intro resources\n"
+      "  QUARN_SERVICE_TOOL  replaces the service manager's command-line tool\n"
+      "  G_MESSAGES_DEBUG    \"quarn\" logs as --verbose does");
+  g_signal_connect(gtkApp, "handle-local-options", G_CALLBACK(onLocalOptions), nullptr);
   g_signal_connect(gtkApp, "startup",
                    G_CALLBACK(+[](GApplication* a, gpointer) { g_application_hold(a); }), nullptr);
   g_signal_connect(gtkApp, "activate", G_CALLBACK(onActivate), &app);
@@ -87,8 +106,7 @@ int main(int argc, char** argv) {
           return G_SOURCE_CONTINUE;
         },
         gtkApp);
-  // Our own arguments are read from app.args; GApplication sees none of them.
-  int status = g_application_run(G_APPLICATION(gtkApp), 1, argv);
+  int status = g_application_run(gApp, argc, argv);
   // Nothing is torn down: the app lives until the process ends, which is quicker than taking
   // the web engine apart on the way out.
   (void)app.instance.release();
