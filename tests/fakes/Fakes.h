@@ -114,15 +114,14 @@ class FakeHttp : public Http {
   }
   // Answers the oldest pending request whose URL contains `urlPart`. False when none.
   bool respond(const std::string& urlPart, HttpResponse response) {
-    for (auto it = pending.begin(); it != pending.end(); ++it) {
-      if (it->request.url.find(urlPart) != std::string::npos) {
-        auto done = std::move(it->done);
-        pending.erase(it);
-        done(std::move(response));
-        return true;
-      }
-    }
-    return false;
+    auto it = std::find_if(pending.begin(), pending.end(), [&](const Pending& p) {
+      return p.request.url.find(urlPart) != std::string::npos;
+    });
+    if (it == pending.end()) return false;
+    auto done = std::move(it->done);
+    pending.erase(it);
+    done(std::move(response));
+    return true;
   }
   static HttpResponse status(int code, std::optional<std::string> body = std::nullopt) {
     return {true, code, std::move(body)};
@@ -297,10 +296,7 @@ class FakeSound : public Sound {
   void play(std::function<void(bool)> started) override {
     s_->position = 0;
     s_->playing = !s_->playFails;
-    if (s_->failsLater)
-      s_->outcome = std::move(started);
-    else
-      started(s_->playing);
+    s_->failsLater ? void(s_->outcome = std::move(started)) : started(s_->playing);
   }
   void stop() override {
     ++s_->stops;
@@ -317,15 +313,12 @@ class FakeSound : public Sound {
 class FakeSoundPlayer : public SoundPlayer {
  public:
   bool openFails = false;
-  bool playFails = false;
-  bool failsLater = false;
+  FakeSound::State startAs;                               // what each opened sound starts as
   std::vector<std::shared_ptr<FakeSound::State>> sounds;  // one per open, in order
 
   std::unique_ptr<Sound> open(const std::string&) override {
     if (openFails) return nullptr;
-    auto s = std::make_shared<FakeSound::State>();
-    s->playFails = playFails;
-    s->failsLater = failsLater;
+    auto s = std::make_shared<FakeSound::State>(startAs);
     sounds.push_back(s);
     return std::make_unique<FakeSound>(s);
   }
