@@ -100,7 +100,6 @@ class FakeHttp : public Http {
   };
   std::vector<Pending> pending;
   std::vector<HttpRequest> sent;
-  std::vector<HttpId> cancelled;
   HttpId next = 1;
 
   HttpId get(const HttpRequest& r, std::function<void(HttpResponse)> done) override {
@@ -109,7 +108,6 @@ class FakeHttp : public Http {
     return next++;
   }
   void cancel(HttpId id) override {
-    cancelled.push_back(id);
     std::erase_if(pending, [id](const Pending& p) { return p.id == id; });
   }
   // Answers the oldest pending request whose URL contains `urlPart`. False when none.
@@ -145,7 +143,6 @@ class FakeWebView : public WebView {
   void reload() override { log.push_back("reload"); }
   void reloadFromOrigin() override { log.push_back("reloadFromOrigin"); }
   std::optional<std::string> uri() const override { return currentUri; }
-  std::string lastLoad() const { return log.empty() ? std::string() : log.back(); }
 };
 
 class FakeIntroView : public IntroView {
@@ -172,8 +169,7 @@ class FakeCookieStore : public CookieStore {
   std::vector<Cookie> setCalls;
 
   void getAll(std::function<void(std::vector<Cookie>)> done) override {
-    auto copy = cookies;
-    run([done = std::move(done), copy] { done(copy); });
+    run([done = std::move(done), copy = cookies] { done(copy); });
   }
   void set(const Cookie& c, std::function<void(bool)> done) override {
     setCalls.push_back(c);
