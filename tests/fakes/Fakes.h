@@ -17,6 +17,13 @@
 
 namespace qm::test {
 
+// The value under `k`, if any.
+template <class M>
+std::optional<typename M::mapped_type> lookup(const M& m, const std::string& k) {
+  auto it = m.find(k);
+  return it == m.end() ? std::nullopt : std::optional(it->second);
+}
+
 // Runs the queue in order, including what running it adds.
 inline void runAll(std::deque<std::function<void()>>& queue) {
   while (!queue.empty()) {
@@ -34,27 +41,20 @@ class FakeClock : public Clock {
 
 class FakeLoop : public MainLoop {
  public:
-  explicit FakeLoop(FakeClock* clock = nullptr) : clock_(clock) {}
   struct Timer {
     TimerId id;
-    double due;
-    double interval;  // 0 for one-shot
+    double due, interval;  // interval 0 for one-shot
     std::function<void()> fn;
   };
-  double now = 0;  // virtual seconds since the fake started
+  FakeClock clock;  // moves with virtual time
+  double now = 0;   // virtual seconds since the fake started
   std::vector<Timer> timers;
   std::deque<std::function<void()>> posted;
   TimerId next = 1;
 
   void post(std::function<void()> fn) override { posted.push_back(std::move(fn)); }
-  TimerId after(double s, std::function<void()> fn) override {
-    timers.push_back({next, now + s, 0, std::move(fn)});
-    return next++;
-  }
-  TimerId every(double s, std::function<void()> fn) override {
-    timers.push_back({next, now + s, s, std::move(fn)});
-    return next++;
-  }
+  TimerId after(double s, std::function<void()> fn) override { return add(s, 0, fn); }
+  TimerId every(double s, std::function<void()> fn) override { return add(s, s, fn); }
   void cancel(TimerId id) override {
     std::erase_if(timers, [id](const Timer& t) { return t.id == id; });
   }
@@ -72,22 +72,22 @@ class FakeLoop : public MainLoop {
       auto it = std::min_element(timers.begin(), timers.end(),
                                  [](const Timer& a, const Timer& b) { return a.due < b.due; });
       if (it == timers.end() || it->due > end) break;
-      if (clock_) clock_->t += it->due - now;
+      clock.t += it->due - now;
       now = it->due;
       Timer t = *it;
-      if (t.interval > 0)
-        it->due += t.interval;
-      else
-        timers.erase(it);
+      t.interval > 0 ? void(it->due += t.interval) : void(timers.erase(it));
       t.fn();
       drain();
     }
-    if (clock_) clock_->t += end - now;
+    clock.t += end - now;
     now = end;
   }
 
  private:
-  FakeClock* clock_;
+  TimerId add(double s, double interval, std::function<void()>& fn) {
+    timers.push_back({next, now + s, interval, std::move(fn)});
+    return next++;
+  }
 };
 
 // Records requests; a test answers them with respond().
@@ -100,7 +100,6 @@ class FakeHttp : public Http {
   };
   std::vector<Pending> pending;
   std::vector<HttpRequest> sent;
-  std::vector<HttpId> cancelled;
   HttpId next = 1;
 
   HttpId get(const HttpRequest& r, std::function<void(HttpResponse)> done) override {
@@ -109,20 +108,18 @@ class FakeHttp : public Http {
     return next++;
   }
   void cancel(HttpId id) override {
-    cancelled.push_back(id);
     std::erase_if(pending, [id](const Pending& p) { return p.id == id; });
   }
   // Answers the oldest pending request whose URL contains `urlPart`. False when none.
   bool respond(const std::string& urlPart, HttpResponse response) {
-    for (auto it = pending.begin(); it != pending.end(); ++it) {
-      if (it->request.url.find(urlPart) != std::string::npos) {
-        auto done = std::move(it->done);
-        pending.erase(it);
-        done(std::move(response));
-        return true;
-      }
-    }
-    return false;
+    auto it = std::find_if(pending.begin(), pending.end(), [&](const Pending& p) {
+      return p.request.url.find(urlPart) != std::string::npos;
+    });
+    if (it == pending.end()) return false;
+    auto done = std::move(it->done);
+    pending.erase(it);
+    done(std::move(response));
+    return true;
   }
   static HttpResponse status(int code, std::optional<std::string> body = std::nullopt) {
     return {true, code, std::move(body)};
@@ -146,7 +143,6 @@ class FakeWebView : public WebView {
   void reload() override { log.push_back("reload"); }
   void reloadFromOrigin() override { log.push_back("reloadFromOrigin"); }
   std::optional<std::string> uri() const override { return currentUri; }
-  std::string lastLoad() const { return log.empty() ? std::string() : log.back(); }
 };
 
 class FakeIntroView : public IntroView {
@@ -173,24 +169,16 @@ class FakeCookieStore : public CookieStore {
   std::vector<Cookie> setCalls;
 
   void getAll(std::function<void(std::vector<Cookie>)> done) override {
-    auto copy = cookies;
-    run([done = std::move(done), copy] { done(copy); });
+    run([done = std::move(done), copy = cookies] { done(copy); });
   }
   void set(const Cookie& c, std::function<void(bool)> done) override {
     setCalls.push_back(c);
-    if (refuse) {
-      run([done = std::move(done)] { done(false); });
-      return;
-    }
     auto same = std::find_if(cookies.begin(), cookies.end(), [&](const Cookie& e) {
       return e.name == c.name && e.domain == c.domain && e.path == c.path;
     });
-    if (same != cookies.end())
-      *same = c;
-    else
-      cookies.push_back(c);
-    run([done = std::move(done)] { done(true); });
-    changed();
+    if (!refuse) same == cookies.end() ? cookies.push_back(c) : void(*same = c);
+    run([done = std::move(done), ok = !refuse] { done(ok); });
+    if (!refuse) changed();
   }
   void setObserver(std::function<void()> fn) override { observer = std::move(fn); }
   // Simulates a change made by the engine (a Set-Cookie, a sign-out).
@@ -270,13 +258,10 @@ class FakeDesktop : public Desktop {
   std::vector<std::string> opened;
   std::vector<std::string> launched;
   std::vector<std::string> shown;
-  std::vector<std::string> installed;  // desktop ids that count as installed
   std::optional<std::string> downloads;
 
   void openUri(const std::string& uri) override { opened.push_back(uri); }
-  bool appInstalled(const std::string& id) override {
-    return std::find(installed.begin(), installed.end(), id) != installed.end();
-  }
+  bool appInstalled(const std::string&) override { return false; }
   void launchApp(const std::string& id) override { launched.push_back(id); }
   void showFileSelected(const std::string& path) override { shown.push_back(path); }
   std::optional<std::string> downloadsDir() override { return downloads; }
@@ -285,38 +270,29 @@ class FakeDesktop : public Desktop {
 class FakeNotifier : public Notifier {
  public:
   int permissionRequests = 0;
-  struct Note {
-    std::string title, body;
-  };
-  std::vector<Note> posted;
-  std::vector<std::optional<std::int64_t>> badges;  // every setBadge call
+  std::vector<std::pair<std::string, std::string>> posted;  // title, body
+  std::vector<std::optional<std::int64_t>> badges;          // every setBadge call
 
   void requestPermission() override { ++permissionRequests; }
-  void post(const std::string& t, const std::string& b) override { posted.push_back({t, b}); }
+  void post(const std::string& t, const std::string& b) override { posted.emplace_back(t, b); }
   void setBadge(std::optional<std::int64_t> c) override { badges.push_back(c); }
 };
 
 class FakeSound : public Sound {
  public:
   struct State {
-    bool playing = false;
-    bool playFails = false;
+    bool playing = false, playFails = false;
     bool failsLater = false;  // started, then an error: `outcome` waits
     std::function<void(bool)> outcome;
-    int plays = 0;
     int stops = 0;
     double position = 0;
     std::vector<float> volumes;
   };
   explicit FakeSound(std::shared_ptr<State> s) : s_(std::move(s)) {}
   void play(std::function<void(bool)> started) override {
-    ++s_->plays;
     s_->position = 0;
     s_->playing = !s_->playFails;
-    if (s_->failsLater)
-      s_->outcome = std::move(started);
-    else
-      started(s_->playing);
+    s_->failsLater ? void(s_->outcome = std::move(started)) : started(s_->playing);
   }
   void stop() override {
     ++s_->stops;
@@ -333,15 +309,12 @@ class FakeSound : public Sound {
 class FakeSoundPlayer : public SoundPlayer {
  public:
   bool openFails = false;
-  bool playFails = false;
-  bool failsLater = false;
+  FakeSound::State startAs;                               // what each opened sound starts as
   std::vector<std::shared_ptr<FakeSound::State>> sounds;  // one per open, in order
 
   std::unique_ptr<Sound> open(const std::string&) override {
     if (openFails) return nullptr;
-    auto s = std::make_shared<FakeSound::State>();
-    s->playFails = playFails;
-    s->failsLater = failsLater;
+    auto s = std::make_shared<FakeSound::State>(startAs);
     sounds.push_back(s);
     return std::make_unique<FakeSound>(s);
   }
@@ -350,54 +323,38 @@ class FakeSoundPlayer : public SoundPlayer {
 class FakeSettings : public Settings {
  public:
   std::map<std::string, bool> values;
-  std::optional<bool> getBool(const std::string& k) override {
-    auto it = values.find(k);
-    if (it == values.end()) return std::nullopt;
-    return it->second;
-  }
+  std::optional<bool> getBool(const std::string& k) override { return lookup(values, k); }
   void setBool(const std::string& k, bool v) override { values[k] = v; }
 };
 
 class FakeBundle : public Bundle {
  public:
   std::map<std::string, std::string> info;
-  std::optional<std::string> id = std::string("app.quillmarsh.quarn");
   std::map<std::string, std::string> resources;  // name -> path
 
-  std::optional<std::string> infoString(const std::string& k) override {
-    auto it = info.find(k);
-    if (it == info.end()) return std::nullopt;
-    return it->second;
-  }
-  std::optional<std::string> identifier() override { return id; }
-  std::optional<std::string> resource(const std::string& name) override {
-    auto it = resources.find(name);
-    if (it == resources.end()) return std::nullopt;
-    return it->second;
+  std::optional<std::string> infoString(const std::string& k) override { return lookup(info, k); }
+  std::optional<std::string> identifier() override { return "app.quillmarsh.quarn"; }
+  std::optional<std::string> resource(const std::string& k) override {
+    return lookup(resources, k);
   }
 };
 
 class FakeTools : public ToolRunner {
  public:
-  struct Run {
-    std::string program;
-    std::vector<std::string> args;
-  };
-  int status = 0;
-  std::function<void(const Run&)> onRun;
+  std::function<void(const std::string&, const std::vector<std::string>&)> onRun;
   std::vector<double> timeouts;  // each run's bound
 
   int run(const std::string& p, const std::vector<std::string>& a, double timeout) override {
-    if (onRun) onRun({p, a});
+    if (onRun) onRun(p, a);
     timeouts.push_back(timeout);
-    return status;
+    return 0;
   }
 };
 
 // Every fake, wired into one Platform.
 struct FakePlatform {
-  FakeClock clock;
-  FakeLoop loop{&clock};
+  FakeLoop loop;
+  FakeClock& clock = loop.clock;
   FakeHttp http;
   FakeUi ui;
   FakeDesktop desktop;
@@ -406,17 +363,8 @@ struct FakePlatform {
   FakeSettings settings;
   FakeBundle bundle;
   FakeTools tools;
-  Platform platform{loop,
-                    clock,
-                    http,
-                    ui,
-                    desktop,
-                    notifier,
-                    sound,
-                    settings,
-                    bundle,
-                    tools,
-                    std::vector<std::string>{"quillmarsh-quarn"}};
+  Platform platform{loop,  clock,    http,   ui,    desktop, notifier,
+                    sound, settings, bundle, tools, {"q"}};
 };
 
 }  // namespace qm::test

@@ -20,8 +20,7 @@ class LoopbackServer {
  public:
   struct Reply {
     int status = 200;
-    std::string body;         // for a redirect (3xx), also its Location
-    double delaySeconds = 0;  // answered later, without blocking the loop
+    std::string body;  // for a redirect (3xx), also its Location
   };
 
   explicit LoopbackServer(std::function<Reply(const std::string& path)> handler,
@@ -38,10 +37,7 @@ class LoopbackServer {
            std::to_string(g_uri_get_port(static_cast<GUri*>(uris->data)));
     g_slist_free_full(uris, GDestroyNotify(g_uri_unref));
   }
-  ~LoopbackServer() {
-    for (GSource* timer : timers_) g_source_destroy(timer), g_source_unref(timer);
-    soup_server_disconnect(server_.get());
-  }
+  ~LoopbackServer() { soup_server_disconnect(server_.get()); }
 
   std::string url(const std::string& path) const { return url_ + path; }
 
@@ -55,24 +51,11 @@ class LoopbackServer {
     if (r.status / 100 == 3)
       soup_message_headers_replace(soup_server_message_get_response_headers(msg), "Location",
                                    r.body.c_str());
-    if (r.delaySeconds <= 0) return;
-    soup_server_message_pause(msg);
-    GSource* timer = g_timeout_source_new(static_cast<guint>(r.delaySeconds * 1000));
-    g_source_set_callback(
-        timer,
-        [](gpointer m) {
-          soup_server_message_unpause(SOUP_SERVER_MESSAGE(m));
-          return G_SOURCE_REMOVE;
-        },
-        g_object_ref(msg), g_object_unref);
-    g_source_attach(timer, nullptr);
-    static_cast<LoopbackServer*>(self)->timers_.push_back(timer);
   }
 
   std::function<Reply(const std::string& path)> handler_;
   GPtr<SoupServer> server_;
   std::string url_;
-  std::vector<GSource*> timers_;
 };
 
 // Runs the default main context until pred() holds or the bound passes; true when it held.

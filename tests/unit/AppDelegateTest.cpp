@@ -54,10 +54,12 @@ TEST(AppDelegate, MenuActionsRunTheirOperationsAndDestructionLeavesNothingThatRe
   EXPECT_EQ(fp.desktop.launched,
             (Strings{"app.quillmarsh.console.desktop", "app.quillmarsh.studio.desktop"}));
   EXPECT_EQ(fp.desktop.opened, Strings(2, "file://" + home.path() + "/x/Dashboard%20Versions"));
-  EXPECT_EQ(
-      std::tuple(w.intros.size(), w.presented, fp.settings.values, fp.ui.alerts.at(0).spec.message),
-      std::tuple(1u, 2, std::map<std::string, bool>{{"showIntro", true}, {"introSound", false}},
-                 "Stop the Quarn service?"));
+  using Map = std::map<std::string, bool>;  // the toggles flip the setting and the menu check
+  EXPECT_EQ(std::tuple(w.intros.size(), w.presented, fp.settings.values, fp.ui.states,
+                       fp.ui.alerts.at(0).spec.message),
+            std::tuple(1u, 2, Map{{"showIntro", true}, {"introSound", false}},
+                       Map{{"toggleIntro", true}, {"toggleIntroSound", false}},
+                       "Stop the Quarn service?"));
   EXPECT_EQ(Strings(w.webView.log.end() - 2, w.webView.log.end()),
             (Strings{"reloadFromOrigin", "reload"}));
 

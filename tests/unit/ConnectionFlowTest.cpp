@@ -33,16 +33,16 @@ TEST(ConnectionFlow, FromLaunchThroughEachWayAConnectionEnds) {
   while (fp.http.respond(kProbePath, test::FakeHttp::failure())) fp.loop.advance(0.5);
   std::string ask = SuiteServer::askPage(fp.bundle, "Quillmarsh Quarn");
   std::erase(ask, '\0');  // it would end the page early in the engine
-  EXPECT_EQ(w.webView.lastLoad(), "html:" + ask);
+  EXPECT_EQ(w.webView.log.back(), "html:" + ask);
 
   // "Try again" with a service folder whose service never answers: the failure page.
   std::filesystem::create_directories(dir);
   fp.ui.events->onServerMessage(std::string(""));
-  EXPECT_EQ(w.webView.lastLoad(),
+  EXPECT_EQ(w.webView.log.back(),
             "html:<body style='font:15px -apple-system;color:#525252;display:flex;"
             "align-items:center;justify-content:center;height:90vh'>Connecting\u2026</body>");
   while (fp.http.respond(kProbePath, test::FakeHttp::failure())) fp.loop.advance(0.5);
-  EXPECT_EQ(w.webView.lastLoad(),
+  EXPECT_EQ(w.webView.log.back(),
             "html:<body style='font:15px -apple-system;background:Canvas;color:CanvasText;"
             "padding:40px;white-space:pre-wrap'>Couldn't start Quillmarsh Quarn.\n\nCheck " +
                 home.path() + "/a&lt;b&gt;&amp;c/data/quarn.log</body>");
@@ -54,9 +54,9 @@ TEST(ConnectionFlow, FromLaunchThroughEachWayAConnectionEnds) {
   fp.ui.events->onServerMessage(std::string(""));
   for (int status : {500, 503, 200}) fp.http.respond(kProbePath, test::FakeHttp::status(status));
   EXPECT_EQ(w.intros.at(1)->scripts, std::vector<std::string>{"window.qmReady && qmReady()"});
-  EXPECT_EQ(w.webView.lastLoad().substr(0, 5), "html:");
+  EXPECT_EQ(w.webView.log.back().substr(0, 5), "html:");
   w.cookieStore.flush();
-  EXPECT_EQ(w.webView.lastLoad(), "url:http://127.0.0.1:8795");
+  EXPECT_EQ(w.webView.log.back(), "url:http://127.0.0.1:8795");
   EXPECT_EQ(SuiteServer::saved(), std::nullopt);
   app.onScriptMessage("qm", std::string("finished"));  // the intro's channel
   EXPECT_EQ(w.intros.at(1)->fades.size(), 1u);
@@ -66,7 +66,7 @@ TEST(ConnectionFlow, FromLaunchThroughEachWayAConnectionEnds) {
   EXPECT_EQ(SuiteServer::saved(), "127.0.0.2");
   for (int status : {500, 503, 404}) fp.http.respond(kProbePath, test::FakeHttp::status(status));
   w.cookieStore.flush();
-  EXPECT_EQ(std::tuple(app.server().BASE(), w.webView.lastLoad(), SuiteServer::saved()),
+  EXPECT_EQ(std::tuple(app.server().BASE(), w.webView.log.back(), SuiteServer::saved()),
             std::tuple("http://Mac.Local:8795", "url:http://Mac.Local:8795", "Mac.Local"));
 
   // Becoming active re-adopts only while the page comes from BASE (the engine lower-cases its
@@ -78,7 +78,7 @@ TEST(ConnectionFlow, FromLaunchThroughEachWayAConnectionEnds) {
     w.webView.loadUrl(page);
     app.applicationDidBecomeActive();
     w.cookieStore.flush();
-    EXPECT_EQ(w.webView.lastLoad() == "reload", reloads);
+    EXPECT_EQ(w.webView.log.back() == "reload", reloads);
     EXPECT_EQ(SuiteSession::current(w.cookieStore.cookies, "Mac.Local"), reloads ? "new" : "tok");
   }
 
@@ -91,9 +91,8 @@ TEST(ConnectionFlow, FromLaunchThroughEachWayAConnectionEnds) {
     }
   }
   w.cookieStore.flush();
-  auto urls = std::count_if(w.webView.log.begin(), w.webView.log.end(),
-                            [](auto& l) { return l.starts_with("url:"); });
-  auto polls = std::count_if(fp.http.sent.begin(), fp.http.sent.end(),
-                             [](auto& r) { return r.url.ends_with("/api/overview"); });
+  auto urls = std::ranges::count_if(w.webView.log, [](auto& l) { return l.starts_with("url:"); });
+  auto polls =
+      std::ranges::count_if(fp.http.sent, [](auto& r) { return r.url.ends_with("/api/overview"); });
   EXPECT_EQ(std::tuple(w.cookieStore.setCalls.size(), urls, polls), std::tuple(2u, 1, 1));
 }

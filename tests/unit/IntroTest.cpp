@@ -69,16 +69,6 @@ TEST(IntroOverlay, ReadyOnceTheUiLoadsThenFadeRemovalAndTheGuardOnWhateverShows)
   EXPECT_EQ(t.view(1).fades.size(), 1u);
 }
 
-TEST(IntroOverlay, TogglesFlipTheSettingAndTheMenuCheck) {
-  using Map = std::map<std::string, bool>;
-  Intro t;
-  t.overlay.toggleIntroSound();
-  t.overlay.toggleIntro();
-  t.overlay.toggleIntro();
-  EXPECT_EQ(t.f.settings.values, (Map{{"introSound", false}, {"showIntro", true}}));
-  EXPECT_EQ(t.f.ui.states, (Map{{"toggleIntro", true}, {"toggleIntroSound", false}}));
-}
-
 TEST(IntroSound, StartPlaysAndEachDecisionIsLogged) {
   const std::string ens = "--qm-ensemble", quiet = "quiet (opened by Open All)\n",
                     off = "off in the app menu\n", none = "no intro-sound.m4a in the app\n",
@@ -95,8 +85,8 @@ TEST(IntroSound, StartPlaysAndEachDecisionIsLogged) {
     if (fault == '-') t.f.settings.values["introSound"] = false;
     if (fault == 'r') t.f.bundle.resources.erase("intro-sound.m4a");
     t.f.sound.openFails = fault == 'o';
-    t.f.sound.playFails = fault == 'p';
-    t.f.sound.failsLater = fault == 'e';
+    t.f.sound.startAs.playFails = fault == 'p';
+    t.f.sound.startAs.failsLater = fault == 'e';
     for (auto m : {ScriptMessage(), {"other"}, {"start"}, {"start"}}) t.overlay.onIntroMessage(m);
     for (auto& s : t.f.sound.sounds)
       if (s->outcome) s->outcome(false);

@@ -45,7 +45,7 @@ TEST(StatusPoller, EveryMinuteBadgesTheBadChecksAndARiseNotifiesTheFirst) {
     fp.loop.drain();  // the overview is read off the main thread
     std::string got;
     for (auto& b : fp.notifier.badges) got += (b ? std::to_string(*b) : "none") + "; ";
-    for (auto& n : fp.notifier.posted) got += n.title + "|" + n.body + "; ";
+    for (auto& n : fp.notifier.posted) got += n.first + "|" + n.second + "; ";
     EXPECT_EQ(got, seen);
   }
   auto& q = fp.http.sent.back();

@@ -14,7 +14,6 @@ TEST(ProcessRunner, ReportsTheExitStatusOrMinusOne) {
       {"output written away", "/bin/sh", {"-c", "echo out && echo err >&2"}, 20, 0},
       {"no time-out given", "/bin/sh", {"-c", "exit 4"}, 0, 4},
       {"missing program", "/nonexistent/tool", {}, 20, -1},
-      {"no program", "", {}, 20, -1},
       {"killed by a signal", "/bin/sh", {"-c", "kill -9 $$"}, 20, -1},
       {"killed at its time-out", "/bin/sh", {"-c", "sleep 2; exit 0"}, 0.3, -1},
   };

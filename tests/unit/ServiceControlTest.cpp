@@ -28,10 +28,10 @@ TEST(ServiceControl, ToolLinesWaitsAndTheStopAlertOfEachOperation) {
       {unit, "UNIT"}, {domain, "DOMAIN"}, {domain + "/app.quillmarsh.quarn", "TARGET"}};
   std::string def, log;  // def: the definition of the manager in use
   // Each tool line, starred when the definition was there as it ran; known names abridged.
-  fp.tools.onRun = [&](const test::FakeTools::Run& run) {
-    log += (files::exists(def) ? "*" : "") +
-           (run.program.ends_with("/systemctl") ? "systemctl" : run.program);
-    for (auto& a : run.args) log += " " + (names.contains(a) ? names.at(a) : a);
+  fp.tools.onRun = [&](const std::string& program, const std::vector<std::string>& args) {
+    log +=
+        (files::exists(def) ? "*" : "") + (program.ends_with("/systemctl") ? "systemctl" : program);
+    for (auto& a : args) log += " " + (names.contains(a) ? names.at(a) : a);
     log += "; ";
   };
   enum Op { Ensure, Restart, Stop, Cancel };
@@ -86,7 +86,7 @@ TEST(ServiceControl, ToolLinesWaitsAndTheStopAlertOfEachOperation) {
             "quotes)\n");
   // Each run takes 12 s: the sequence ends within 30 s in all.
   fp.bundle.info.erase("QMPython");
-  fp.tools.timeouts.clear(), fp.tools.onRun = [&](auto&) { fp.clock.t += 12; };
+  fp.tools.timeouts.clear(), fp.tools.onRun = [&](auto&, auto&) { fp.clock.t += 12; };
   service.installAgent();
   EXPECT_EQ(fp.tools.timeouts, (std::vector<double>{30, 18, 6}));
   for (auto& p : fp.http.sent)
