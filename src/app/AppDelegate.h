@@ -21,7 +21,8 @@ namespace qm {
 
 class AppDelegate {
  public:
-  explicit AppDelegate(Platform& platform);
+  // early: the launch's resolution when the program started it before the window.
+  explicit AppDelegate(Platform& platform, EarlyResolution* early = nullptr);
   AppDelegate(const AppDelegate&) = delete;
   AppDelegate& operator=(const AppDelegate&) = delete;
 

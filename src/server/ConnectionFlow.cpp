@@ -30,20 +30,25 @@ bool itemExists(const std::string& path) {
 
 ConnectionFlow::ConnectionFlow(Http& http, Bundle& bundle, ServerInUse& server,
                                MainWindowController& window, IntroOverlay& intro,
-                               ServiceControl& service, StatusPoller& poller)
+                               ServiceControl& service, StatusPoller& poller,
+                               EarlyResolution* early)
     : bundle_(bundle),
       server_(server),
       window_(window),
       intro_(intro),
       service_(service),
       poller_(poller),
-      http_(http) {}
+      http_(http),
+      early_(early) {}
 
 void ConnectionFlow::connect() {
   ++attempt_;
   probes_ = std::make_unique<ScopedHttp>(http_);
-  SuiteServer::resolve(*probes_, bundle_, PORT, kProbePath,
-                       [this](std::optional<std::string> host) { connectCompleted(host); });
+  auto done = life_.guard([this, attempt = attempt_](std::optional<std::string> host) {
+    if (attempt == attempt_) connectCompleted(host);
+  });
+  if (early_ && early_->take(done)) return;
+  SuiteServer::resolve(*probes_, bundle_, PORT, kProbePath, done);
 }
 
 void ConnectionFlow::connectCompleted(const std::optional<std::string>& host) {

@@ -11,6 +11,7 @@
 #include "intro/IntroOverlay.h"
 #include "platform/Scoped.h"
 #include "poller/Poller.h"
+#include "server/EarlyResolution.h"
 #include "server/ServerInUse.h"
 #include "service/ServiceControl.h"
 
@@ -18,8 +19,10 @@ namespace qm {
 
 class ConnectionFlow {
  public:
+  // early: the launch's resolution, already under way, taken by the first connect.
   ConnectionFlow(Http& http, Bundle& bundle, ServerInUse& server, MainWindowController& window,
-                 IntroOverlay& intro, ServiceControl& service, StatusPoller& poller);
+                 IntroOverlay& intro, ServiceControl& service, StatusPoller& poller,
+                 EarlyResolution* early = nullptr);
   ConnectionFlow(const ConnectionFlow&) = delete;
   ConnectionFlow& operator=(const ConnectionFlow&) = delete;
 
@@ -41,6 +44,7 @@ class ConnectionFlow {
   ServiceControl& service_;
   StatusPoller& poller_;
   Http& http_;
+  EarlyResolution* early_;
   std::unique_ptr<ScopedHttp> probes_;
   // The number of the latest connect(); an outcome of an earlier one is dropped.
   std::uint64_t attempt_ = 0;

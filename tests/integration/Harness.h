@@ -71,8 +71,8 @@ class AppTest : public testing::Test {
     static GtkApplication* shared = gtk_application_new(kAppId, G_APPLICATION_NON_UNIQUE);
     g_application_register(G_APPLICATION(shared), nullptr, nullptr);
     prepare(intro);
-    app = std::make_unique<gtk::Instance>(shared, std::vector<std::string>{"quillmarsh-quarn"},
-                                          bundle);
+    app = std::make_unique<gtk::Instance>(std::vector<std::string>{"quillmarsh-quarn"}, bundle);
+    app->launch(shared);
   }
 
   // The bundle folder and settings a launch reads.

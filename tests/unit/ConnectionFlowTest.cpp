@@ -96,3 +96,27 @@ TEST(ConnectionFlow, FromLaunchThroughEachWayAConnectionEnds) {
       std::ranges::count_if(fp.http.sent, [](auto& r) { return r.url.ends_with("/api/overview"); });
   EXPECT_EQ(std::tuple(w.cookieStore.setCalls.size(), urls, polls), std::tuple(2u, 1, 1));
 }
+
+// The probes sent as the process starts serve the first connect, answered before or after the
+// window asks; a later connect probes anew.
+TEST(ConnectionFlow, FirstConnectTakesTheResolutionStartedWithTheProcess) {
+  for (bool answeredFirst : {true, false}) {
+    SCOPED_TRACE(answeredFirst);
+    test::TempHome home;
+    test::FakePlatform fp;
+    auto probes = [&] {
+      return std::ranges::count_if(fp.http.pending,
+                                   [](auto& p) { return p.request.url.ends_with(kProbePath); });
+    };
+    EarlyResolution early(fp.http, fp.bundle, fp.loop);
+    if (answeredFirst) fp.http.respond(kProbePath, test::FakeHttp::status(200));
+    AppDelegate app{fp.platform, &early};
+    app.applicationDidFinishLaunching();
+    EXPECT_EQ(probes(), answeredFirst ? 0 : 1);
+    if (!answeredFirst) fp.http.respond(kProbePath, test::FakeHttp::status(200));
+    fp.loop.drain();
+    EXPECT_EQ(fp.ui.window->webView.log.back(), "url:http://127.0.0.1:8795");
+    fp.ui.events->onServerMessage(std::string(""));
+    EXPECT_EQ(probes(), 1);
+  }
+}

@@ -119,17 +119,17 @@ static GPtr<WebKitNetworkSession> makeSession() {
   return session;
 }
 
-GtkPlatform::GtkPlatform(GtkApplication* app, std::vector<std::string> args, std::string bundleDir)
+GtkPlatform::GtkPlatform(GtkApplication* app, std::vector<std::string> args,
+                         HeadlessPorts& headless)
     : session_(makeSession()),
-      bundle_(std::move(bundleDir)),
       desktop_(makeDesktop()),
       notifier_(makeNotifier([this] {
         if (GtkMainWindow* main = mainWindow()) main->present();
       })),
       sound_(makeSoundPlayer()),
       ui_(std::make_unique<GtkUi>(app, session_.get())),
-      ports_{loop_,   clock_,    http_,   *ui_,   *desktop_,      *notifier_,
-             *sound_, settings_, bundle_, tools_, std::move(args)} {}
+      ports_{headless.loop(), clock_,    headless.http(),   *ui_,   *desktop_,      *notifier_,
+             *sound_,         settings_, headless.bundle(), tools_, std::move(args)} {}
 
 GtkPlatform::~GtkPlatform() = default;
 

@@ -49,20 +49,34 @@ class FolderBundle : public Bundle {
   std::string dir_;
 };
 
+// The ports that need no display, made as the process starts so that the server's resolution
+// is under way while GTK and the web engine start.
+class HeadlessPorts {
+ public:
+  explicit HeadlessPorts(std::string bundleDir) : bundle_(std::move(bundleDir)) {}
+  GlibLoop& loop() { return loop_; }
+  SoupHttp& http() { return http_; }
+  FolderBundle& bundle() { return bundle_; }
+
+ private:
+  GlibLoop loop_;
+  SoupHttp http_;
+  FolderBundle bundle_;
+};
+
 class GtkUi;
 class GtkMainWindow;
 
 // Every port on the real desktop, made once the display is open.
 class GtkPlatform {
  public:
-  GtkPlatform(GtkApplication* app, std::vector<std::string> args, std::string bundleDir);
+  GtkPlatform(GtkApplication* app, std::vector<std::string> args, HeadlessPorts& headless);
   ~GtkPlatform();
   GtkPlatform(const GtkPlatform&) = delete;
   GtkPlatform& operator=(const GtkPlatform&) = delete;
 
   Platform& ports() { return ports_; }
   GtkUi& ui() { return *ui_; }
-  const FolderBundle& bundle() const { return bundle_; }
   // The network session of every web view: data and cache in the app's own folders, cookies
   // kept on disk so a sign-in survives a restart.
   WebKitNetworkSession* session() const { return session_.get(); }
@@ -71,11 +85,8 @@ class GtkPlatform {
 
  private:
   GPtr<WebKitNetworkSession> session_;
-  GlibLoop loop_;
   SystemClock clock_;
-  SoupHttp http_;
   KeyFileSettings settings_;
-  FolderBundle bundle_;
   ProcessRunner tools_;
   std::unique_ptr<Desktop> desktop_;
   std::unique_ptr<Notifier> notifier_;

@@ -39,7 +39,7 @@ class GtkWebView : public WebView {
   SourceId timeout_;
   bool timedOut_ = false;
   std::vector<SignalConnection> signals_;
-  std::string html_;     // the page last loaded from a string
+  std::string html_;  // the page last loaded from a string
 };
 
 class GtkMainWindow : public MainWindow {

@@ -4,9 +4,15 @@
 
 namespace qm::gtk {
 
-Instance::Instance(GtkApplication* app, std::vector<std::string> args, std::string bundleDir)
-    : platform_(std::make_unique<GtkPlatform>(app, std::move(args), std::move(bundleDir))),
-      delegate_(std::make_unique<AppDelegate>(platform_->ports())) {
+Instance::Instance(std::vector<std::string> args, std::string bundleDir)
+    : args_(std::move(args)),
+      headless_(std::move(bundleDir)),
+      early_(headless_.http(), headless_.bundle(), headless_.loop()) {}
+
+void Instance::launch(GtkApplication* app) {
+  if (launched()) return;
+  platform_ = std::make_unique<GtkPlatform>(app, args_, headless_);
+  delegate_ = std::make_unique<AppDelegate>(platform_->ports(), &early_);
   delegate_->applicationDidFinishLaunching();
   GtkMainWindow* main = platform_->mainWindow();
   if (!main) return;
@@ -28,6 +34,7 @@ Instance::~Instance() {
 }
 
 void Instance::shutdown() {
+  if (!platform_) return;
   if (GtkMainWindow* main = platform_->mainWindow()) main->saveState();
 }
 

@@ -11,23 +11,30 @@
 #include "app/AppDelegate.h"
 #include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/GtkUi.h"
+#include "server/EarlyResolution.h"
 
 namespace qm::gtk {
 
 class Instance {
  public:
-  // Builds everything and runs the launch sequence.
-  Instance(GtkApplication* app, std::vector<std::string> args, std::string bundleDir);
+  // Starts resolving the server at once, before there is a display.
+  Instance(std::vector<std::string> args, std::string bundleDir);
   ~Instance();
   Instance(const Instance&) = delete;
   Instance& operator=(const Instance&) = delete;
 
+  // Builds everything else and runs the launch sequence; once.
+  void launch(GtkApplication* app);
+  bool launched() const { return delegate_ != nullptr; }
   GtkPlatform& platform() { return *platform_; }
   AppDelegate& delegate() { return *delegate_; }
   // Saves what the window keeps for the next launch.
   void shutdown();
 
  private:
+  std::vector<std::string> args_;
+  HeadlessPorts headless_;
+  EarlyResolution early_;
   std::unique_ptr<GtkPlatform> platform_;
   std::unique_ptr<AppDelegate> delegate_;
   SignalConnection activeChanged_;

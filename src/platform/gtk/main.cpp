@@ -21,11 +21,9 @@ struct App {
   std::unique_ptr<qm::gtk::Instance> instance;
 };
 
-void onActivate(GtkApplication* gtkApp, App* app) {
-  if (app->instance) {
-    app->instance->delegate().applicationShouldHandleReopen();
-    return;
-  }
+// The probes go out before GTK, the session bus and the web engine start, which take longer
+// than a server on this computer takes to answer.
+void start(App* app) {
   std::string bundle = qm::gtk::FolderBundle::locate(app->args.front());
   // Said once here; each look-up in a missing folder then quietly finds nothing.
   if (!g_file_test(bundle.c_str(), G_FILE_TEST_IS_DIR))
@@ -33,7 +31,16 @@ void onActivate(GtkApplication* gtkApp, App* app) {
                      "No bundle folder at %s: built-in settings only, no intro "
                      "(QUARN_BUNDLE_DIR names another)",
                      bundle.c_str());
-  app->instance = std::make_unique<qm::gtk::Instance>(gtkApp, app->args, bundle);
+  app->instance = std::make_unique<qm::gtk::Instance>(app->args, bundle);
+}
+
+void onActivate(GtkApplication* gtkApp, App* app) {
+  if (!app->instance) start(app);
+  if (app->instance->launched()) {
+    app->instance->delegate().applicationShouldHandleReopen();
+    return;
+  }
+  app->instance->launch(gtkApp);
 }
 
 void onShutdown(GApplication*, App* app) {
@@ -49,7 +56,7 @@ const GOptionEntry kOptions[] = {
      "Started together with the suite's other apps: the first intro stays silent", nullptr},
     {}};
 
-int onLocalOptions(GApplication*, GVariantDict* options, gpointer) {
+int onLocalOptions(GApplication* gApp, GVariantDict* options, App* app) {
   if (g_variant_dict_contains(options, "version")) {
     std::printf("Quillmarsh Quarn %s\n", QUARN_VERSION);
     return 0;
@@ -60,6 +67,10 @@ int onLocalOptions(GApplication*, GVariantDict* options, gpointer) {
         shown && *shown ? std::string(shown) + " " + qm::kLogDomain : std::string(qm::kLogDomain);
     g_setenv("G_MESSAGES_DEBUG", domains.c_str(), TRUE);
   }
+  start(app);
+  // Unique per user over the session bus; without a bus each start is its own instance.
+  if (!qm::GPtr<GDBusConnection>::adopt(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)))
+    g_application_set_flags(gApp, G_APPLICATION_NON_UNIQUE);
   return -1;
 }
 
@@ -72,11 +83,8 @@ int main(int argc, char** argv) {
   // Logs go to standard error (or the journal), never into what a script reads from stdout.
   g_log_writer_default_set_use_stderr(TRUE);
 
-  // Unique per user over the session bus; without a bus each start is its own instance.
-  GApplicationFlags flags = G_APPLICATION_DEFAULT_FLAGS;
-  if (!qm::GPtr<GDBusConnection>::adopt(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)))
-    flags = G_APPLICATION_NON_UNIQUE;
-  auto owned = qm::GPtr<GtkApplication>::adopt(gtk_application_new(qm::kAppId, flags));
+  auto owned =
+      qm::GPtr<GtkApplication>::adopt(gtk_application_new(qm::kAppId, G_APPLICATION_DEFAULT_FLAGS));
   GtkApplication* gtkApp = owned.get();
   GApplication* gApp = G_APPLICATION(gtkApp);
   g_application_add_main_option_entries(gApp, kOptions);
@@ -92,7 +100,7 @@ int main(int argc, char** argv) {
       "  QUARN_BUNDLE_DIR    folder holding Info.json and the intro resources\n"
       "  QUARN_SERVICE_TOOL  replaces the service manager's command-line tool\n"
       "  G_MESSAGES_DEBUG    \"quarn\" logs as --verbose does");
-  g_signal_connect(gtkApp, "handle-local-options", G_CALLBACK(onLocalOptions), nullptr);
+  g_signal_connect(gtkApp, "handle-local-options", G_CALLBACK(onLocalOptions), &app);
   g_signal_connect(gtkApp, "startup",
                    G_CALLBACK(+[](GApplication* a, gpointer) { g_application_hold(a); }), nullptr);
   g_signal_connect(gtkApp, "activate", G_CALLBACK(onActivate), &app);
