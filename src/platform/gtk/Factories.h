@@ -34,9 +34,10 @@ std::unique_ptr<Notifier> makeNotifier(std::function<void()> onClicked);
 // SoundGtk.cpp
 std::unique_ptr<SoundPlayer> makeSoundPlayer();
 
-// IntroViewGtk.cpp: a transparent web view laid on the overlay, above the main view.
+// IntroViewGtk.cpp: a transparent web view laid on the overlay, above the main view; gone runs
+// when it is destroyed.
 std::unique_ptr<IntroView> makeIntroView(GtkOverlay* overlay, WebKitNetworkSession* session,
                                          const std::string& htmlPath, IntroEvents& events,
-                                         ContentEvents& content);
+                                         ContentEvents& content, std::function<void()> gone);
 
 }  // namespace qm::gtk

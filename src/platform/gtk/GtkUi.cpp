@@ -1,4 +1,6 @@
 #include "platform/gtk/GtkUi.h"
+
+#include <malloc.h>
 #include "platform/glib/Guard.h"
 
 #include <map>
@@ -226,7 +228,18 @@ void GtkMainWindow::minimize() {
 
 std::unique_ptr<IntroView> GtkMainWindow::createIntroView(const std::string& htmlPath,
                                                           IntroEvents& events) {
-  return makeIntroView(overlay_, session_, htmlPath, events, events_.content);
+  // The intro's view and page leave freed memory in this process's heap; a little later it goes
+  // back to the system instead of staying with the app for its whole life.
+  return makeIntroView(overlay_, session_, htmlPath, events, events_.content, [this] {
+    trimTimer_ = SourceId(g_timeout_add_seconds(
+        2,
+        +[](gpointer self) -> gboolean {
+          static_cast<GtkMainWindow*>(self)->trimTimer_.forget();
+          malloc_trim(0);
+          return G_SOURCE_REMOVE;
+        },
+        this));
+  });
 }
 
 // --- GtkUi

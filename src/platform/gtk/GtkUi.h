@@ -76,6 +76,7 @@ class GtkMainWindow : public MainWindow {
   std::vector<SignalConnection> signals_;
   std::shared_ptr<void> downloads_;
   SourceId saveTimer_;
+  SourceId trimTimer_;
 };
 
 class GtkUi : public Ui {

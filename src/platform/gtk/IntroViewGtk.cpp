@@ -16,8 +16,9 @@ constexpr guint kFadeFrameMs = 16;
 class GtkIntroView : public IntroView {
  public:
   GtkIntroView(GtkOverlay* overlay, WebKitNetworkSession* session, IntroEvents& events,
-               ContentEvents& content)
-      : overlay_(GPtr<GtkOverlay>::ref(overlay)),
+               ContentEvents& content, std::function<void()> gone)
+      : gone_(std::move(gone)),
+        overlay_(GPtr<GtkOverlay>::ref(overlay)),
         ucm_(GPtr<WebKitUserContentManager>::adopt(webkit_user_content_manager_new())),
         events_(events) {
     // Sharing the main view's web process spares a second process start while the UI loads.
@@ -54,6 +55,7 @@ class GtkIntroView : public IntroView {
   ~GtkIntroView() override {
     remove();
     signals_.clear();
+    if (gone_) gone_();
   }
 
   void load(const std::string& htmlPath) {
@@ -125,6 +127,7 @@ class GtkIntroView : public IntroView {
     return FALSE;
   }
 
+  std::function<void()> gone_;
   GPtr<GtkOverlay> overlay_;
   GPtr<WebKitUserContentManager> ucm_;
   GPtr<WebKitWebView> view_;
@@ -143,9 +146,9 @@ class GtkIntroView : public IntroView {
 
 std::unique_ptr<IntroView> makeIntroView(GtkOverlay* overlay, WebKitNetworkSession* session,
                                          const std::string& htmlPath, IntroEvents& events,
-                                         ContentEvents& content) {
+                                         ContentEvents& content, std::function<void()> gone) {
   if (!overlay || !session) return nullptr;
-  auto view = std::make_unique<GtkIntroView>(overlay, session, events, content);
+  auto view = std::make_unique<GtkIntroView>(overlay, session, events, content, std::move(gone));
   view->load(htmlPath);
   return view;
 }
