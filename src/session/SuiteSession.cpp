@@ -58,6 +58,20 @@ void SuiteSession::setHost(const std::string& host) {
 
 void SuiteSession::adopt(std::function<void(bool)> done) {
   std::uint64_t query = ++issued_;
+  if (!shared()) {
+    // Nothing to plant: the UI need not wait for the store, whose answer only tells the mirror
+    // what it starts from. The engine answers it before any change the UI's load makes.
+    store_.getAll(life_.guard([this, query, host = host_](std::vector<Cookie> cookies) {
+      if (host != host_) return;
+      if (query > applied_) {
+        known_ = current(cookies, host);
+        applied_ = query;
+      }
+      ready_ = true;
+    }));
+    done(false);
+    return;
+  }
   store_.getAll(
       life_.guard([this, query, host = host_, done = std::move(done)](std::vector<Cookie> cookies) {
         if (host != host_) {  // asked for a host no longer mirrored
