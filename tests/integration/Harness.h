@@ -72,6 +72,7 @@ class AppTest : public testing::Test {
     g_application_register(G_APPLICATION(shared), nullptr, nullptr);
     prepare(intro);
     app = std::make_unique<gtk::Instance>(std::vector<std::string>{"quillmarsh-quarn"}, bundle);
+    app->prepareWeb();
     app->launch(shared);
   }
 

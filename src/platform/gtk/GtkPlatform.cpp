@@ -106,28 +106,15 @@ std::string FolderBundle::locate(const std::string& programPath) {
 
 // --- Platform
 
-static GPtr<WebKitNetworkSession> makeSession() {
-  std::string data = paths::xdgDataHome() + "/" + kAppId;
-  std::string cache = paths::xdgCacheHome() + "/" + kAppId;
-  files::makeDirs(data, 0700);
-  files::makeDirs(cache, 0700);
-  auto session =
-      GPtr<WebKitNetworkSession>::adopt(webkit_network_session_new(data.c_str(), cache.c_str()));
-  WebKitCookieManager* cookies = webkit_network_session_get_cookie_manager(session.get());
-  webkit_cookie_manager_set_persistent_storage(cookies, (data + "/cookies.sqlite").c_str(),
-                                               WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
-  return session;
-}
-
 GtkPlatform::GtkPlatform(GtkApplication* app, std::vector<std::string> args,
-                         HeadlessPorts& headless)
-    : session_(makeSession()),
+                         HeadlessPorts& headless, WebStart& web)
+    : web_(web),
       desktop_(makeDesktop()),
       notifier_(makeNotifier([this] {
         if (GtkMainWindow* main = mainWindow()) main->present();
       })),
       sound_(makeSoundPlayer()),
-      ui_(std::make_unique<GtkUi>(app, session_.get())),
+      ui_(std::make_unique<GtkUi>(app, web)),
       ports_{headless.loop(), clock_,    headless.http(),   *ui_,   *desktop_,      *notifier_,
              *sound_,         settings_, headless.bundle(), tools_, std::move(args)} {}
 

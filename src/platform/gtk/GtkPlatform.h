@@ -66,25 +66,24 @@ class HeadlessPorts {
 
 class GtkUi;
 class GtkMainWindow;
+class WebStart;
 
 // Every port on the real desktop, made once the display is open.
 class GtkPlatform {
  public:
-  GtkPlatform(GtkApplication* app, std::vector<std::string> args, HeadlessPorts& headless);
+  GtkPlatform(GtkApplication* app, std::vector<std::string> args, HeadlessPorts& headless,
+              WebStart& web);
   ~GtkPlatform();
   GtkPlatform(const GtkPlatform&) = delete;
   GtkPlatform& operator=(const GtkPlatform&) = delete;
 
   Platform& ports() { return ports_; }
   GtkUi& ui() { return *ui_; }
-  // The network session of every web view: data and cache in the app's own folders, cookies
-  // kept on disk so a sign-in survives a restart.
-  WebKitNetworkSession* session() const { return session_.get(); }
   // The main window once created, else null.
   GtkMainWindow* mainWindow() const;
 
  private:
-  GPtr<WebKitNetworkSession> session_;
+  WebStart& web_;
   SystemClock clock_;
   KeyFileSettings settings_;
   ProcessRunner tools_;

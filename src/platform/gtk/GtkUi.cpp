@@ -22,16 +22,55 @@ constexpr int kMinWidth = 760, kMinHeight = 540;
 constexpr const char* kStateGroup = "QuillmarshQuarnMain";
 constexpr guint kLoadTimeoutSeconds = 60;
 
-// The window's own background, and the menu bar kept legible on it.
+// The window is dark whatever the desktop's theme, its header bar and menu bar with it; menus
+// and dialogs follow the desktop. Styled here rather than by asking GTK for the theme's dark
+// variant, which would parse a second theme on the way to the first page.
 constexpr const char* kCss =
     "window.quarn-main { background-color: rgb(22,22,22); }"
-    "window.quarn-main menubar { background-color: @theme_bg_color; }";
+    "window.quarn-main headerbar, window.quarn-main menubar {"
+    " background: rgb(22,22,22); color: rgb(230,230,230); box-shadow: none; }";
 
 }  // namespace
 
+// --- WebStart
+
+WebKitNetworkSession* WebStart::session() {
+  if (session_) return session_.get();
+  std::string data = paths::xdgDataHome() + "/" + kAppId;
+  std::string cache = paths::xdgCacheHome() + "/" + kAppId;
+  files::makeDirs(data, 0700);
+  files::makeDirs(cache, 0700);
+  session_ =
+      GPtr<WebKitNetworkSession>::adopt(webkit_network_session_new(data.c_str(), cache.c_str()));
+  WebKitCookieManager* cookies = webkit_network_session_get_cookie_manager(session_.get());
+  webkit_cookie_manager_set_persistent_storage(cookies, (data + "/cookies.sqlite").c_str(),
+                                               WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+  return session_.get();
+}
+
+static GPtr<WebKitWebView> makeMainView(WebKitNetworkSession* session) {
+  auto content = GPtr<WebKitUserContentManager>::adopt(webkit_user_content_manager_new());
+  registerScriptChannel(content.get(), "qmserver");
+  auto* view = g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session,
+                            "user-content-manager", content.get(), nullptr);
+  return GPtr<WebKitWebView>::adopt(WEBKIT_WEB_VIEW(g_object_ref_sink(view)));
+}
+
+void WebStart::prepare(const std::string& html) {
+  if (prepared_.view) return;
+  prepared_ = {makeMainView(session()), html};
+  webkit_web_view_load_html(prepared_.view.get(), html.c_str(), nullptr);
+}
+
+WebStart::View WebStart::takeView() {
+  if (prepared_.view) return std::exchange(prepared_, {});
+  return {makeMainView(session()), {}};
+}
+
 // --- GtkWebView
 
-GtkWebView::GtkWebView(WebKitWebView* view) : view_(view) {
+GtkWebView::GtkWebView(WebKitWebView* view, std::string loading)
+    : view_(view), html_(std::move(loading)), loadingHtml_(!html_.empty()) {
   signals_.emplace_back(view,
                         g_signal_connect(view, "load-failed", G_CALLBACK(onLoadFailed), this));
   // An answer has come: the time-out is over.
@@ -45,11 +84,13 @@ GtkWebView::GtkWebView(WebKitWebView* view) : view_(view) {
 
 void GtkWebView::loadHtml(const std::string& html) {
   timeout_.reset();
+  if (std::exchange(loadingHtml_, false) && html == html_) return;
   html_ = html;
   webkit_web_view_load_html(view_, html.c_str(), nullptr);
 }
 void GtkWebView::loadUrl(const std::string& url) {
   html_.clear();
+  loadingHtml_ = false;
   // The UI request's time-out: a server that takes the connection and never answers does not
   // leave the window loading for ever.
   timedOut_ = false;
@@ -58,10 +99,12 @@ void GtkWebView::loadUrl(const std::string& url) {
 }
 void GtkWebView::reload() {
   timeout_.reset();
+  loadingHtml_ = false;
   webkit_web_view_reload(view_);
 }
 void GtkWebView::reloadFromOrigin() {
   timeout_.reset();
+  loadingHtml_ = false;
   // The engine reloads a page loaded from a string as an empty one: it is loaded again instead.
   if (!html_.empty() && g_strcmp0(webkit_web_view_get_uri(view_), "about:blank") == 0)
     return loadHtml(std::string(html_));
@@ -111,25 +154,32 @@ void GtkMainWindow::onServerMessage(WebKitUserContentManager*, JSCValue* value, 
   });
 }
 
-GtkMainWindow::GtkMainWindow(GtkUi& ui, WebKitNetworkSession* session, MainViewEvents events)
+GtkMainWindow::GtkMainWindow(GtkUi& ui, WebStart& web, MainViewEvents events)
     : ui_(ui),
       window_(GPtr<GtkWindow>::adopt(
           GTK_WINDOW(g_object_ref_sink(gtk_application_window_new(ui.application()))))),
       overlay_(GTK_OVERLAY(gtk_overlay_new())),
-      session_(session),
+      session_(web.session()),
       events_(std::move(events)) {
   GtkWindow* window = window_.get();
-  auto content = GPtr<WebKitUserContentManager>::adopt(webkit_user_content_manager_new());
-  WebKitUserContentManager* ucm = content.get();
-  auto* view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session,
-                                            "user-content-manager", ucm, nullptr));
-  web_.emplace(view);
-  registerScriptChannel(ucm, "qmserver");
+  WebStart::View made = web.takeView();
+  WebKitWebView* view = made.view.get();
+  WebKitUserContentManager* ucm = webkit_web_view_get_user_content_manager(view);
+  web_.emplace(view, std::move(made.loading));
   signals_.emplace_back(ucm, g_signal_connect(ucm, "script-message-received::qmserver",
                                               G_CALLBACK(onServerMessage), this));
   WebKitSettings* settings = webkit_web_view_get_settings(view);
   webkit_settings_set_enable_back_forward_navigation_gestures(settings, FALSE);
   for (auto& c : connectWebContent(view, events_.content, true)) signals_.push_back(std::move(c));
+  signals_.emplace_back(
+      view, g_signal_connect_swapped(view, "load-changed",
+                                     G_CALLBACK(+[](GtkMainWindow* self, WebKitLoadEvent event) {
+                                       if (event == WEBKIT_LOAD_FINISHED && !self->trimmed_) {
+                                         self->trimmed_ = true;
+                                         self->trimSoon();
+                                       }
+                                     }),
+                                     this));
   downloads_ = watchDownloads(session_, events_.downloads);
   cookies_ = makeCookieStore(session_);
 
@@ -228,18 +278,21 @@ void GtkMainWindow::minimize() {
 
 std::unique_ptr<IntroView> GtkMainWindow::createIntroView(const std::string& htmlPath,
                                                           IntroEvents& events) {
-  // The intro's view and page leave freed memory in this process's heap; a little later it goes
-  // back to the system instead of staying with the app for its whole life.
-  return makeIntroView(overlay_, session_, htmlPath, events, events_.content, [this] {
-    trimTimer_ = SourceId(g_timeout_add_seconds(
-        2,
-        +[](gpointer self) -> gboolean {
-          static_cast<GtkMainWindow*>(self)->trimTimer_.forget();
-          malloc_trim(0);
-          return G_SOURCE_REMOVE;
-        },
-        this));
-  });
+  return makeIntroView(overlay_, session_, htmlPath, events, events_.content,
+                       [this] { trimSoon(); });
+}
+
+void GtkMainWindow::trimSoon() {
+  // Building the window and the intro's view and page leave freed memory in this process's heap:
+  // a little later it goes back to the system instead of staying with the app for its whole life.
+  trimTimer_ = SourceId(g_timeout_add_seconds(
+      2,
+      +[](gpointer self) -> gboolean {
+        static_cast<GtkMainWindow*>(self)->trimTimer_.forget();
+        malloc_trim(0);
+        return G_SOURCE_REMOVE;
+      },
+      this));
 }
 
 // --- GtkUi
@@ -252,14 +305,12 @@ struct GtkUi::Action {
   SignalConnection activate;
 };
 
-GtkUi::GtkUi(GtkApplication* app, WebKitNetworkSession* session)
+GtkUi::GtkUi(GtkApplication* app, WebStart& web)
     : app_(app),
-      session_(session),
+      web_(web),
       css_(GPtr<GtkCssProvider>::adopt(gtk_css_provider_new())),
       shortcuts_(GPtr<GListStore>::adopt(g_list_store_new(GTK_TYPE_SHORTCUT))) {
   gtk_css_provider_load_from_data(css_.get(), kCss, -1);
-  // The window is dark whatever the desktop's theme: its header bar, menus and dialogs follow.
-  g_object_set(gtk_settings_get_default(), "gtk-application-prefer-dark-theme", TRUE, nullptr);
   // For window managers that take the icon from the window rather than the desktop file.
   gtk_window_set_default_icon_name(kAppId);
   gtk_style_context_add_provider_for_display(gdk_display_get_default(),
@@ -274,7 +325,7 @@ GtkUi::~GtkUi() {
 }
 
 std::unique_ptr<MainWindow> GtkUi::createMainWindow(MainViewEvents events) {
-  auto w = std::make_unique<GtkMainWindow>(*this, session_, std::move(events));
+  auto w = std::make_unique<GtkMainWindow>(*this, web_, std::move(events));
   main_ = w.get();
   return w;
 }

@@ -17,9 +17,37 @@ namespace qm::gtk {
 
 class GtkUi;
 
+// The network session every web view shares, and the main window's web view, which can be made
+// as soon as GTK is up: its web processes then start while the app registers on the bus and
+// builds its window, not after.
+class WebStart {
+ public:
+  WebStart() = default;
+  WebStart(const WebStart&) = delete;
+  WebStart& operator=(const WebStart&) = delete;
+
+  // Data and cache in the app's own folders, cookies kept on disk so a sign-in survives a
+  // restart. Made on first use.
+  WebKitNetworkSession* session();
+  // Makes the main view and starts loading `html` in it; once, before the window is built.
+  void prepare(const std::string& html);
+
+  struct View {
+    GPtr<WebKitWebView> view;
+    std::string loading;  // the page it was prepared with, if any
+  };
+  // The prepared view, else a new one.
+  View takeView();
+
+ private:
+  GPtr<WebKitNetworkSession> session_;
+  View prepared_;
+};
+
 class GtkWebView : public WebView {
  public:
-  explicit GtkWebView(WebKitWebView* view);
+  // `loading`: the page the view is already loading, which loadHtml then does not start again.
+  explicit GtkWebView(WebKitWebView* view, std::string loading = {});
   GtkWebView(const GtkWebView&) = delete;
   GtkWebView& operator=(const GtkWebView&) = delete;
   void loadHtml(const std::string& html) override;
@@ -40,11 +68,12 @@ class GtkWebView : public WebView {
   bool timedOut_ = false;
   std::vector<SignalConnection> signals_;
   std::string html_;  // the page last loaded from a string
+  bool loadingHtml_;  // html_ is being loaded since the view was made
 };
 
 class GtkMainWindow : public MainWindow {
  public:
-  GtkMainWindow(GtkUi& ui, WebKitNetworkSession* session, MainViewEvents events);
+  GtkMainWindow(GtkUi& ui, WebStart& web, MainViewEvents events);
   ~GtkMainWindow() override;
   GtkMainWindow(const GtkMainWindow&) = delete;
   GtkMainWindow& operator=(const GtkMainWindow&) = delete;
@@ -65,6 +94,7 @@ class GtkMainWindow : public MainWindow {
  private:
   static void onServerMessage(WebKitUserContentManager*, JSCValue* value, gpointer self);
   void saveStateSoon();
+  void trimSoon();
 
   GtkUi& ui_;
   GPtr<GtkWindow> window_;
@@ -77,11 +107,12 @@ class GtkMainWindow : public MainWindow {
   std::shared_ptr<void> downloads_;
   SourceId saveTimer_;
   SourceId trimTimer_;
+  bool trimmed_ = false;  // after the first page the view finished loading
 };
 
 class GtkUi : public Ui {
  public:
-  GtkUi(GtkApplication* app, WebKitNetworkSession* session);
+  GtkUi(GtkApplication* app, WebStart& web);
   ~GtkUi() override;
   GtkUi(const GtkUi&) = delete;
   GtkUi& operator=(const GtkUi&) = delete;
@@ -106,7 +137,7 @@ class GtkUi : public Ui {
   void removeMenu();
 
   GtkApplication* app_;
-  WebKitNetworkSession* session_;
+  WebStart& web_;
   GPtr<GtkCssProvider> css_;
   GPtr<GListStore> shortcuts_;
   GtkMainWindow* main_ = nullptr;  // owned by whoever created it

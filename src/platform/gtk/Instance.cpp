@@ -1,5 +1,6 @@
 #include "platform/gtk/Instance.h"
 
+#include "app/MainWindowController.h"
 #include "platform/glib/Guard.h"
 
 namespace qm::gtk {
@@ -9,9 +10,13 @@ Instance::Instance(std::vector<std::string> args, std::string bundleDir)
       headless_(std::move(bundleDir)),
       early_(headless_.http(), headless_.bundle(), headless_.loop()) {}
 
+void Instance::prepareWeb() {
+  web_.prepare(MainWindowController::placeholderPage());
+}
+
 void Instance::launch(GtkApplication* app) {
   if (launched()) return;
-  platform_ = std::make_unique<GtkPlatform>(app, args_, headless_);
+  platform_ = std::make_unique<GtkPlatform>(app, args_, headless_, web_);
   delegate_ = std::make_unique<AppDelegate>(platform_->ports(), &early_);
   delegate_->applicationDidFinishLaunching();
   GtkMainWindow* main = platform_->mainWindow();

@@ -23,6 +23,9 @@ class Instance {
   Instance(const Instance&) = delete;
   Instance& operator=(const Instance&) = delete;
 
+  // Starts the main window's web view on the placeholder page. GTK must be up; the launch then
+  // builds the window around that view.
+  void prepareWeb();
   // Builds everything else and runs the launch sequence; once.
   void launch(GtkApplication* app);
   bool launched() const { return delegate_ != nullptr; }
@@ -35,6 +38,7 @@ class Instance {
   std::vector<std::string> args_;
   HeadlessPorts headless_;
   EarlyResolution early_;
+  WebStart web_;
   std::unique_ptr<GtkPlatform> platform_;
   std::unique_ptr<AppDelegate> delegate_;
   SignalConnection activeChanged_;
