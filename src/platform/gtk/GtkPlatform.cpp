@@ -108,8 +108,7 @@ std::string FolderBundle::locate(const std::string& programPath) {
 
 GtkPlatform::GtkPlatform(GtkApplication* app, std::vector<std::string> args,
                          HeadlessPorts& headless, WebStart& web)
-    : web_(web),
-      desktop_(makeDesktop()),
+    : desktop_(makeDesktop()),
       notifier_(makeNotifier([this] {
         if (GtkMainWindow* main = mainWindow()) main->present();
       })),

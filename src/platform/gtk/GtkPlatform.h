@@ -83,7 +83,6 @@ class GtkPlatform {
   GtkMainWindow* mainWindow() const;
 
  private:
-  WebStart& web_;
   SystemClock clock_;
   KeyFileSettings settings_;
   ProcessRunner tools_;
