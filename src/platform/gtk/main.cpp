@@ -3,12 +3,10 @@
 #include <glib-unix.h>
 #include <gtk/gtk.h>
 
-#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/Constants.h"
@@ -17,36 +15,26 @@
 
 namespace {
 
-enum class Peer { Unknown, Alone, Running };
-
-// Whether another instance already holds the app's name on the session bus: asked on a thread
-// as the process starts, so the answer is usually in by the time GTK is up, and nothing waits.
-std::shared_ptr<std::atomic<Peer>> askForPeer() {
-  auto answer = std::make_shared<std::atomic<Peer>>(Peer::Unknown);
-  std::thread([answer] {
-    auto bus =
-        qm::GPtr<GDBusConnection>::adopt(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
-    // Without a bus every start is an instance of its own.
-    if (!bus) return answer->store(Peer::Alone);
-    auto reply = qm::Owned<GVariant>(g_dbus_connection_call_sync(
-        bus.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-        "NameHasOwner", g_variant_new("(s)", qm::kAppId), G_VARIANT_TYPE("(b)"),
-        G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr));
-    gboolean owned = FALSE;
-    if (reply) g_variant_get(reply.get(), "(b)", &owned);
-    if (reply) answer->store(owned ? Peer::Running : Peer::Alone);
-  }).detach();
-  return answer;
+// Whether another instance already holds the app's name on the session bus. One round trip on
+// the connection that GApplication registers on afterwards.
+bool anotherRunning(GDBusConnection* bus) {
+  auto reply = qm::Owned<GVariant>(g_dbus_connection_call_sync(
+      bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
+      g_variant_new("(s)", qm::kAppId), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, 1000,
+      nullptr, nullptr));
+  gboolean owned = FALSE;
+  if (reply) g_variant_get(reply.get(), "(b)", &owned);
+  // No answer: as if there were one, so no web engine is started only to be thrown away.
+  return !reply || owned;
 }
 
 struct App {
   std::vector<std::string> args;
-  std::shared_ptr<std::atomic<Peer>> peer;
   std::unique_ptr<qm::gtk::Instance> instance;
 };
 
-// The probes go out before GTK, the session bus and the web engine start, which take longer
-// than a server on this computer takes to answer.
+// The probes go out before GTK and the web engine start, which take longer than a server on
+// this computer takes to answer.
 void start(App* app) {
   std::string bundle = qm::gtk::FolderBundle::locate(app->args.front());
   // Said once here; each look-up in a missing folder then quietly finds nothing.
@@ -91,14 +79,17 @@ int onLocalOptions(GApplication* gApp, GVariantDict* options, App* app) {
         shown && *shown ? std::string(shown) + " " + qm::kLogDomain : std::string(qm::kLogDomain);
     g_setenv("G_MESSAGES_DEBUG", domains.c_str(), TRUE);
   }
+  // Connected before the HTTP thread starts: this registers GIO's socket types on this thread
+  // alone (see SoupHttp). Unique per user over the session bus; without a bus each start is its
+  // own instance.
+  auto bus = qm::GPtr<GDBusConnection>::adopt(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
+  if (!bus) g_application_set_flags(gApp, G_APPLICATION_NON_UNIQUE);
+  bool alone = !bus || !anotherRunning(bus.get());
   start(app);
   // GTK is otherwise started after the registration on the bus. Up first, the main web view's
   // processes start while the app registers and builds its window; not when another instance
-  // is about to take the request, nor when that is not known yet.
-  if (gtk_init_check() && app->peer->load() == Peer::Alone) app->instance->prepareWeb();
-  // Unique per user over the session bus; without a bus each start is its own instance.
-  if (!qm::GPtr<GDBusConnection>::adopt(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)))
-    g_application_set_flags(gApp, G_APPLICATION_NON_UNIQUE);
+  // is about to take the request.
+  if (gtk_init_check() && alone) app->instance->prepareWeb();
   return -1;
 }
 
@@ -110,8 +101,6 @@ int main(int argc, char** argv) {
   g_set_application_name(qm::kAppName);
   // Logs go to standard error (or the journal), never into what a script reads from stdout.
   g_log_writer_default_set_use_stderr(TRUE);
-  // Only now: the log writer is set before any thread starts.
-  app.peer = askForPeer();
 
   auto owned =
       qm::GPtr<GtkApplication>::adopt(gtk_application_new(qm::kAppId, G_APPLICATION_DEFAULT_FLAGS));

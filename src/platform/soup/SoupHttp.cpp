@@ -225,7 +225,48 @@ void SoupHttp::Worker::start(const CallPtr& call) {
                           new Hold(call));
 }
 
+namespace {
+
+// GLib 2.74's type system can deadlock when one thread registers a type with an interface while
+// another runs a class initialiser that asks for that type: it happened at start-up, the worker
+// making its session while the main thread connected to the bus. So what the worker's session
+// and a plain HTTP exchange register, the proxy resolver's modules included, is registered
+// here, on the constructing thread, before the worker exists.
+void registerNetworkTypes() {
+  g_object_unref(soup_session_new());
+  g_object_unref(g_resolver_get_default());
+  // Loads GIO's modules for it, registering their types.
+  g_proxy_resolver_get_default();
+  for (GType type : {G_TYPE_SOCKET_CLIENT,
+                     G_TYPE_NETWORK_ADDRESS,
+                     G_TYPE_INET_ADDRESS,
+                     G_TYPE_PROXY_ADDRESS,
+                     G_TYPE_PROXY_ADDRESS_ENUMERATOR,
+                     G_TYPE_UNIX_SOCKET_ADDRESS,
+                     G_TYPE_SOCKET,
+                     G_TYPE_TCP_CONNECTION,
+                     G_TYPE_UNIX_CONNECTION,
+                     G_TYPE_DATA_INPUT_STREAM,
+                     G_TYPE_DATA_OUTPUT_STREAM,
+                     G_TYPE_MEMORY_INPUT_STREAM,
+                     G_TYPE_TLS_CLIENT_CONNECTION,
+                     G_TYPE_TLS_CERTIFICATE,
+                     G_TYPE_TLS_PASSWORD,
+                     G_TYPE_SOCKET_CONTROL_MESSAGE,
+                     G_TYPE_UNIX_CREDENTIALS_MESSAGE,
+                     G_TYPE_TASK,
+                     SOUP_TYPE_MESSAGE,
+                     SOUP_TYPE_LOGGER,
+                     SOUP_TYPE_CACHE,
+                     SOUP_TYPE_CONTENT_DECODER,
+                     SOUP_TYPE_AUTH_MANAGER})
+    g_type_ensure(type);
+}
+
+}  // namespace
+
 SoupHttp::SoupHttp() : worker_(std::make_unique<Worker>()) {
+  registerNetworkTypes();
   worker_->waiting = waiting_;
   worker_->thread = std::thread([w = worker_.get()] { guarded([&] { w->run(); }); });
 }
