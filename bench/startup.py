@@ -177,18 +177,32 @@ def fresh_env(home):
     return env
 
 
-def cpu_seconds(pids):
-    """User and system time of the given processes, in seconds."""
-    ticks = 0
+def cpu_snapshot(pids):
+    """Milliseconds on a CPU so far of every thread of the given processes, by (pid, tid), from
+    the scheduler's own account (/proc/PID/task/TID/sched): exact, where /proc/PID/stat counts
+    whole clock ticks."""
+    snap = {}
     for p in pids:
         try:
-            with open("/proc/%d/stat" % p) as f:
-                stat = f.read()
-            fields = stat[stat.rindex(")") + 2:].split()
-            ticks += int(fields[11]) + int(fields[12])
-        except (OSError, ValueError, IndexError):
-            pass
-    return ticks / os.sysconf("SC_CLK_TCK")
+            tids = os.listdir("/proc/%d/task" % p)
+        except OSError:
+            continue
+        for tid in tids:
+            try:
+                with open("/proc/%d/task/%s/sched" % (p, tid)) as f:
+                    for line in f:
+                        if line.startswith("se.sum_exec_runtime"):
+                            snap[(p, tid)] = float(line.split(":")[1])
+                            break
+            except (OSError, ValueError):
+                pass
+    return snap
+
+
+def cpu_seconds_between(before, after):
+    """CPU seconds spent between two snapshots; a thread that ended in between counts for
+    nothing, one that began counts whole."""
+    return sum(ms - before.get(key, 0.0) for key, ms in after.items()) / 1000.0
 
 
 def run_once(server, cmd, env, during, settle, idle=0.0, timeout=90):
@@ -207,9 +221,9 @@ def run_once(server, cmd, env, during, settle, idle=0.0, timeout=90):
         mem_after = pss_kib(descendants(proc.pid))
         cpu = None
         if idle > 0:
-            before = cpu_seconds(descendants(proc.pid))
+            before = cpu_snapshot(descendants(proc.pid))
             time.sleep(idle)
-            cpu = cpu_seconds(descendants(proc.pid)) - before
+            cpu = cpu_seconds_between(before, cpu_snapshot(descendants(proc.pid)))
         return first - t0, mem_during, mem_after, cpu
     finally:
         stop(proc)
@@ -346,7 +360,7 @@ def main(argv):
                    aa, ab, ratio(aa, ab)))
         if idle:
             print("Idle: CPU seconds of the process tree over %.0f s after start-up (intro on):"
-                  " app %.2f, bare %.2f, ratio %.2f"
+                  " app %.3f, bare %.3f, ratio %.2f"
                   % (args.idle, idle["app"], idle["bare"], ratio(idle["app"], idle["bare"])))
         return 0
     finally:
