@@ -6,7 +6,7 @@
 #include <string>
 
 #include "Check.h"
-#include "app/Files.h"
+#include "core/Files.h"
 #include "web/DownloadNames.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "Check.h"
-#include "app/Files.h"
+#include "core/Files.h"
 #include "poller/Overview.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -7,15 +7,15 @@
 #include <string>
 #include <vector>
 
-#include "app/MainWindowController.h"
 #include "app/Menu.h"
+#include "core/ServerInUse.h"
 #include "intro/IntroOverlay.h"
 #include "platform/Platform.h"
 #include "poller/Poller.h"
 #include "server/ConnectionFlow.h"
-#include "server/ServerInUse.h"
 #include "service/ServiceControl.h"
 #include "web/WebContent.h"
+#include "window/MainWindowController.h"
 
 namespace qm {
 

@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/Constants.h"
-#include "app/Paths.h"
-#include "platform/glib/Handle.h"
+#include "core/Constants.h"
+#include "core/Handle.h"
+#include "core/Paths.h"
 
 namespace qm {
 

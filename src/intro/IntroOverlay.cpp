@@ -10,7 +10,7 @@ constexpr double kIntroFadeSeconds = 0.45;
 constexpr const char* kReadyScript = "window.qmReady && qmReady()";
 }  // namespace
 
-IntroOverlay::IntroOverlay(MainWindowController& window, Ui& ui, MainLoop& loop, Clock& clock,
+IntroOverlay::IntroOverlay(IntroHost& window, Ui& ui, MainLoop& loop, Clock& clock,
                            Settings& settings, Bundle& bundle, SoundPlayer& player,
                            std::vector<std::string> args)
     : window_(window),
@@ -57,7 +57,7 @@ void IntroOverlay::endIntro() {
 }
 
 void IntroOverlay::replayIntro() {
-  if (intro_ || !window_.web()) return;
+  if (intro_ || !window_.built()) return;
   window_.present();
   startIntro();
 }

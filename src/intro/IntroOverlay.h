@@ -6,19 +6,18 @@
 #include <string>
 #include <vector>
 
-#include "app/MainWindowController.h"
 #include "intro/IntroSound.h"
 #include "platform/Scoped.h"
 #include "platform/System.h"
 #include "platform/Ui.h"
+#include "window/WindowSlices.h"
 
 namespace qm {
 
 class IntroOverlay : public IntroEvents {
  public:
-  IntroOverlay(MainWindowController& window, Ui& ui, MainLoop& loop, Clock& clock,
-               Settings& settings, Bundle& bundle, SoundPlayer& player,
-               std::vector<std::string> args);
+  IntroOverlay(IntroHost& window, Ui& ui, MainLoop& loop, Clock& clock, Settings& settings,
+               Bundle& bundle, SoundPlayer& player, std::vector<std::string> args);
   ~IntroOverlay() override;
 
   // "showIntro": true unless a Boolean false is stored.
@@ -39,7 +38,7 @@ class IntroOverlay : public IntroEvents {
   bool introSoundOn() { return introSound_.enabled(); }
 
  private:
-  MainWindowController& window_;
+  IntroHost& window_;
   Ui& ui_;
   ScopedLoop loop_;
   Settings& settings_;

@@ -6,8 +6,8 @@
 #include <ctime>
 #include <utility>
 
-#include "app/Files.h"
-#include "app/Paths.h"
+#include "core/Files.h"
+#include "core/Paths.h"
 
 namespace qm {
 

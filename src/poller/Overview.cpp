@@ -1,6 +1,6 @@
 #include "poller/Overview.h"
 
-#include "app/Json.h"
+#include "core/Json.h"
 
 namespace qm::overview {
 

@@ -1,8 +1,9 @@
 #include "poller/Poller.h"
 
-#include "app/Log.h"
-#include "app/Url.h"
+#include "core/Log.h"
+#include "core/Url.h"
 #include "poller/Overview.h"
+#include "session/SuiteSession.h"
 
 namespace qm {
 
@@ -12,7 +13,7 @@ constexpr double kPollSeconds = 60.0;
 }  // namespace
 
 StatusPoller::StatusPoller(Http& http, MainLoop& loop, Notifier& notifier,
-                           const ServerInUse& server, MainWindowController& window)
+                           const ServerInUse& server, CookieSource& window)
     : notifier_(notifier), server_(server), window_(window), http_(http), loop_(loop) {}
 
 void StatusPoller::start() {

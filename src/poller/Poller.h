@@ -5,18 +5,18 @@
 #include <cstdint>
 #include <string>
 
-#include "app/MainWindowController.h"
+#include "core/ServerInUse.h"
 #include "platform/Desktop.h"
 #include "platform/Scoped.h"
 #include "poller/Overview.h"
-#include "server/ServerInUse.h"
+#include "window/WindowSlices.h"
 
 namespace qm {
 
 class StatusPoller {
  public:
   StatusPoller(Http& http, MainLoop& loop, Notifier& notifier, const ServerInUse& server,
-               MainWindowController& window);
+               CookieSource& window);
   StatusPoller(const StatusPoller&) = delete;
   StatusPoller& operator=(const StatusPoller&) = delete;
 
@@ -34,7 +34,7 @@ class StatusPoller {
 
   Notifier& notifier_;
   const ServerInUse& server_;
-  MainWindowController& window_;
+  CookieSource& window_;
   ScopedHttp http_;
   ScopedLoop loop_;
   Lifetime life_;

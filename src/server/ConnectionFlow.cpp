@@ -2,9 +2,9 @@
 
 #include <filesystem>
 
-#include "app/Constants.h"
-#include "app/Log.h"
-#include "app/Markup.h"
+#include "core/Constants.h"
+#include "core/Log.h"
+#include "core/Markup.h"
 #include "server/SuiteServer.h"
 
 namespace qm {
@@ -28,9 +28,8 @@ bool itemExists(const std::string& path) {
 
 }  // namespace
 
-ConnectionFlow::ConnectionFlow(Http& http, Bundle& bundle, ServerInUse& server,
-                               MainWindowController& window, IntroOverlay& intro,
-                               ServiceControl& service, StatusPoller& poller,
+ConnectionFlow::ConnectionFlow(Http& http, Bundle& bundle, ServerInUse& server, MainPages& window,
+                               IntroOverlay& intro, ServiceControl& service, StatusPoller& poller,
                                EarlyResolution* early)
     : bundle_(bundle),
       server_(server),

@@ -7,20 +7,20 @@
 #include <optional>
 #include <string>
 
-#include "app/MainWindowController.h"
+#include "core/ServerInUse.h"
 #include "intro/IntroOverlay.h"
 #include "platform/Scoped.h"
 #include "poller/Poller.h"
 #include "server/EarlyResolution.h"
-#include "server/ServerInUse.h"
 #include "service/ServiceControl.h"
+#include "window/WindowSlices.h"
 
 namespace qm {
 
 class ConnectionFlow {
  public:
   // early: the launch's resolution, already under way, taken by the first connect.
-  ConnectionFlow(Http& http, Bundle& bundle, ServerInUse& server, MainWindowController& window,
+  ConnectionFlow(Http& http, Bundle& bundle, ServerInUse& server, MainPages& window,
                  IntroOverlay& intro, ServiceControl& service, StatusPoller& poller,
                  EarlyResolution* early = nullptr);
   ConnectionFlow(const ConnectionFlow&) = delete;
@@ -39,7 +39,7 @@ class ConnectionFlow {
  private:
   Bundle& bundle_;
   ServerInUse& server_;
-  MainWindowController& window_;
+  MainPages& window_;
   IntroOverlay& intro_;
   ServiceControl& service_;
   StatusPoller& poller_;

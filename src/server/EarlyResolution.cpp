@@ -1,6 +1,6 @@
 #include "server/EarlyResolution.h"
 
-#include "app/Constants.h"
+#include "core/Constants.h"
 #include "server/SuiteServer.h"
 
 namespace qm {

@@ -4,11 +4,11 @@
 #include <memory>
 #include <utility>
 
-#include "app/Constants.h"
-#include "app/Files.h"
-#include "app/Markup.h"
-#include "app/Paths.h"
-#include "app/Url.h"
+#include "core/Constants.h"
+#include "core/Files.h"
+#include "core/Markup.h"
+#include "core/Paths.h"
+#include "core/Url.h"
 
 namespace qm::SuiteServer {
 
@@ -211,7 +211,7 @@ std::optional<std::string> clean(const std::string& input) {
 }
 
 std::string base(const std::string& host, int port) {
-  return "http://" + host + ":" + std::to_string(port);
+  return baseUrl(host, port);
 }
 
 std::vector<std::string> candidates(Bundle& bundle) {

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "app/Files.h"
-#include "app/Markup.h"
+#include "core/Files.h"
+#include "core/Markup.h"
 
 namespace qm::service {
 

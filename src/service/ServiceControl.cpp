@@ -4,10 +4,10 @@
 
 #include <algorithm>
 
-#include "app/Constants.h"
-#include "app/Files.h"
-#include "app/Log.h"
-#include "app/Paths.h"
+#include "core/Constants.h"
+#include "core/Files.h"
+#include "core/Log.h"
+#include "core/Paths.h"
 
 namespace qm {
 

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "core/ServerInUse.h"
 #include "platform/Scoped.h"
 #include "platform/System.h"
 #include "platform/Ui.h"
-#include "server/ServerInUse.h"
 #include "service/ServiceManager.h"
 
 namespace qm {

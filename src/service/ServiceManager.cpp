@@ -4,9 +4,9 @@
 
 #include <cstdlib>
 
-#include "app/Files.h"
-#include "app/Paths.h"
-#include "platform/glib/Handle.h"
+#include "core/Files.h"
+#include "core/Handle.h"
+#include "core/Paths.h"
 
 namespace qm::service {
 

@@ -1,8 +1,8 @@
 #include "session/SuiteSession.h"
 
-#include "app/Files.h"
-#include "app/Paths.h"
-#include "app/Url.h"
+#include "core/Files.h"
+#include "core/Paths.h"
+#include "core/Url.h"
 
 namespace qm {
 

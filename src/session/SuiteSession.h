@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Constants.h"
+#include "core/Constants.h"
 #include "platform/MainLoop.h"
 #include "platform/Scoped.h"
 #include "platform/Web.h"

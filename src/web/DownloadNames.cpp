@@ -6,8 +6,8 @@
 
 #include <cerrno>
 
-#include "app/Files.h"
-#include "platform/glib/Handle.h"
+#include "core/Files.h"
+#include "core/Handle.h"
 
 namespace qm::web {
 

@@ -2,10 +2,10 @@
 
 #include <glib.h>
 
-#include "app/Constants.h"
-#include "app/Files.h"
-#include "app/Url.h"
-#include "platform/glib/Handle.h"
+#include "core/Constants.h"
+#include "core/Files.h"
+#include "core/Handle.h"
+#include "core/Url.h"
 
 namespace qm::web {
 

@@ -5,9 +5,9 @@
 
 #include <utility>
 
-#include "app/Files.h"
-#include "app/Paths.h"
-#include "platform/glib/Handle.h"
+#include "core/Files.h"
+#include "core/Handle.h"
+#include "core/Paths.h"
 #include "web/DownloadNames.h"
 #include "web/Policy.h"
 

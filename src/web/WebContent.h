@@ -6,10 +6,10 @@
 #include <optional>
 #include <string>
 
+#include "core/ServerInUse.h"
 #include "platform/Desktop.h"
 #include "platform/Scoped.h"
 #include "platform/Ui.h"
-#include "server/ServerInUse.h"
 
 namespace qm {
 

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/glib/Handle.h"
+#include "core/Handle.h"
 
 namespace qm::test {
 

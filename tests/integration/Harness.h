@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "app/Constants.h"
-#include "app/Files.h"
+#include "adapters/gtk/Instance.h"
+#include "core/Constants.h"
+#include "core/Files.h"
 #include "fakes/LoopbackServer.h"
 #include "fakes/TempHome.h"
-#include "platform/gtk/Instance.h"
 
 namespace qm::itest {
 

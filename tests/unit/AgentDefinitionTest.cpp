@@ -3,9 +3,9 @@
 #include <glib.h>
 #include <gtest/gtest.h>
 
-#include "app/Files.h"
+#include "core/Files.h"
+#include "core/Handle.h"
 #include "fakes/TempHome.h"
-#include "platform/glib/Handle.h"
 
 namespace qm::service {
 

@@ -3,9 +3,10 @@
 #include <filesystem>
 
 #include "app/AppDelegate.h"
-#include "app/Files.h"
+#include "core/Files.h"
 #include "fakes/Fakes.h"
 #include "fakes/TempHome.h"
+#include "server/SuiteServer.h"
 
 using namespace qm;
 

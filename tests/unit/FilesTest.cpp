@@ -1,4 +1,4 @@
-#include "app/Files.h"
+#include "core/Files.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,9 +1,9 @@
 // The intro sound in a child process: the real quarn-sound helper, driven as the app drives it.
-#include "platform/glib/HelperSound.h"
+#include "adapters/glib/HelperSound.h"
 
 #include <gtest/gtest.h>
 
-#include "app/Files.h"
+#include "core/Files.h"
 #include "fakes/LoopbackServer.h"
 #include "fakes/TempHome.h"
 

@@ -3,11 +3,12 @@
 #include <regex>
 #include <tuple>
 
-#include "app/Files.h"
+#include "core/Files.h"
 #include "fakes/Fakes.h"
 #include "fakes/TempHome.h"
 #include "intro/IntroOverlay.h"
 #include "web/WebContent.h"
+#include "window/MainWindowController.h"
 
 using namespace qm;
 

@@ -1,5 +1,5 @@
 // The real ProcessRunner: a tool's exit status, or -1 when it could not run to its end.
-#include "platform/glib/ProcessRunner.h"
+#include "adapters/glib/ProcessRunner.h"
 
 #include <gtest/gtest.h>
 

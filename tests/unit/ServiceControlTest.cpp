@@ -2,7 +2,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include "app/Files.h"
+#include "core/Files.h"
 #include "fakes/Fakes.h"
 #include "fakes/TempHome.h"
 #include "service/ServiceControl.h"

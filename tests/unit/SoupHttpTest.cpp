@@ -1,5 +1,5 @@
 // The real libsoup Http against a server on loopback, and the GLib loop's worker threads.
-#include "platform/soup/SoupHttp.h"
+#include "adapters/soup/SoupHttp.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -7,8 +7,8 @@
 
 #include <thread>
 
+#include "adapters/glib/GlibLoop.h"
 #include "fakes/LoopbackServer.h"
-#include "platform/glib/GlibLoop.h"
 
 namespace qm {
 namespace {

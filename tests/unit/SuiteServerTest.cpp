@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "app/Constants.h"
-#include "app/Files.h"
+#include "core/Constants.h"
+#include "core/Files.h"
 #include "fakes/Fakes.h"
 #include "fakes/TempHome.h"
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <tuple>
 
-#include "app/Files.h"
+#include "core/Files.h"
 #include "fakes/Fakes.h"
 #include "fakes/TempHome.h"
 

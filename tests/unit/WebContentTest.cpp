@@ -4,7 +4,7 @@
 
 #include <tuple>
 
-#include "app/Files.h"
+#include "core/Files.h"
 #include "fakes/Fakes.h"
 #include "fakes/TempHome.h"
 

@@ -3,7 +3,7 @@
 
 #include <fstream>
 
-#include "app/Files.h"
+#include "core/Files.h"
 #include "fakes/TempHome.h"
 #include "web/DownloadNames.h"
 #include "web/Policy.h"

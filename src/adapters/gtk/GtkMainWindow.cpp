@@ -1,0 +1,178 @@
+#include "adapters/gtk/GtkMainWindow.h"
+
+#include <malloc.h>
+
+#include "adapters/gtk/Factories.h"
+#include "adapters/gtk/GtkPlatform.h"
+#include "adapters/gtk/GtkUi.h"
+#include "adapters/gtk/WebKitCompat.h"
+#include "core/Constants.h"
+#include "core/Files.h"
+#include "core/Guard.h"
+#include "core/Paths.h"
+
+namespace qm::gtk {
+
+namespace {
+
+constexpr int kDefaultWidth = 1320, kDefaultHeight = 900;
+constexpr int kMinWidth = 760, kMinHeight = 540;
+constexpr const char* kStateGroup = "QuillmarshQuarnMain";
+
+}  // namespace
+
+std::string GtkMainWindow::statePath() {
+  return paths::xdgStateHome() + "/" + kAppId + "/window-state.ini";
+}
+
+void GtkMainWindow::onServerMessage(WebKitUserContentManager*, JSCValue* value, gpointer self) {
+  auto* window = static_cast<GtkMainWindow*>(self);
+  GCharPtr body(scriptMessageString(value));
+  guarded([&] {
+    if (window->events_.onServerMessage)
+      window->events_.onServerMessage(body ? ScriptMessage(body.get()) : std::nullopt);
+  });
+}
+
+GtkMainWindow::GtkMainWindow(GtkUi& ui, WebStart& web, MainViewEvents events)
+    : ui_(ui),
+      window_(GPtr<GtkWindow>::adopt(
+          GTK_WINDOW(g_object_ref_sink(gtk_application_window_new(ui.application()))))),
+      overlay_(GTK_OVERLAY(gtk_overlay_new())),
+      session_(web.session()),
+      events_(std::move(events)) {
+  GtkWindow* window = window_.get();
+  WebStart::View made = web.takeView();
+  WebKitWebView* view = made.view.get();
+  WebKitUserContentManager* ucm = webkit_web_view_get_user_content_manager(view);
+  web_.emplace(view, std::move(made.loading));
+  signals_.emplace_back(ucm, g_signal_connect(ucm, "script-message-received::qmserver",
+                                              G_CALLBACK(onServerMessage), this));
+  WebKitSettings* settings = webkit_web_view_get_settings(view);
+  webkit_settings_set_enable_back_forward_navigation_gestures(settings, FALSE);
+  for (auto& c : connectWebContent(view, events_.content, true)) signals_.push_back(std::move(c));
+  signals_.emplace_back(
+      view, g_signal_connect_swapped(view, "load-changed",
+                                     G_CALLBACK(+[](GtkMainWindow* self, WebKitLoadEvent event) {
+                                       if (event == WEBKIT_LOAD_FINISHED && !self->trimmed_) {
+                                         self->trimmed_ = true;
+                                         self->trimSoon();
+                                       }
+                                     }),
+                                     this));
+  downloads_ = watchDownloads(session_, events_.downloads);
+  cookies_ = makeCookieStore(session_);
+
+  gtk_window_set_title(window, kAppName);
+  // A header bar without a title: the title is the window's, but not drawn.
+  GtkWidget* header = gtk_header_bar_new();
+  gtk_header_bar_set_title_widget(GTK_HEADER_BAR(header), gtk_label_new(nullptr));
+  gtk_window_set_titlebar(window, header);
+  gtk_widget_add_css_class(GTK_WIDGET(window), "quarn-main");
+  gtk_widget_set_size_request(GTK_WIDGET(window), kMinWidth, kMinHeight);
+
+  int width = kDefaultWidth, height = kDefaultHeight;
+  bool maximized = false;
+  auto kf = readKeyFile(statePath());
+  if (g_key_file_has_group(kf.get(), kStateGroup)) {
+    GError* raw = nullptr;
+    int w = g_key_file_get_integer(kf.get(), kStateGroup, "width", &raw);
+    if (!raw && w >= kMinWidth && w <= 16384) width = w;
+    g_clear_error(&raw);
+    int h = g_key_file_get_integer(kf.get(), kStateGroup, "height", &raw);
+    if (!raw && h >= kMinHeight && h <= 16384) height = h;
+    g_clear_error(&raw);
+    maximized = g_key_file_get_boolean(kf.get(), kStateGroup, "maximized", nullptr);
+  }
+  gtk_window_set_default_size(window, width, height);
+  if (maximized) gtk_window_maximize(window);
+
+  gtk_widget_set_hexpand(GTK_WIDGET(view), TRUE);
+  gtk_widget_set_vexpand(GTK_WIDGET(view), TRUE);
+  gtk_overlay_set_child(overlay_, GTK_WIDGET(view));
+  gtk_window_set_child(window, GTK_WIDGET(overlay_));
+  // Closing hides the window; the application keeps running and reopen brings it back.
+  gtk_window_set_hide_on_close(window, TRUE);
+  signals_.emplace_back(window, g_signal_connect_swapped(window, "close-request",
+                                                         G_CALLBACK(+[](GtkMainWindow* self) {
+                                                           guarded([&] { self->saveState(); });
+                                                           return FALSE;
+                                                         }),
+                                                         this));
+  // Kept as they change, so a crash, a kill or a logout does not lose them.
+  for (const char* property :
+       {"notify::default-width", "notify::default-height", "notify::maximized"})
+    signals_.emplace_back(
+        window, g_signal_connect_swapped(
+                    window, property,
+                    G_CALLBACK(+[](GtkMainWindow* self) { self->saveStateSoon(); }), this));
+  gtk_application_window_set_show_menubar(GTK_APPLICATION_WINDOW(window), TRUE);
+  // The menu's shortcuts in the bubble phase: a key reaches them only when the web view, which
+  // sees it first, passes it on unhandled.
+  GtkEventController* keys = gtk_shortcut_controller_new_for_model(G_LIST_MODEL(ui.shortcuts()));
+  gtk_event_controller_set_propagation_phase(keys, GTK_PHASE_BUBBLE);
+  gtk_widget_add_controller(GTK_WIDGET(window), keys);
+}
+
+GtkMainWindow::~GtkMainWindow() {
+  ui_.windowGone(this);
+  signals_.clear();
+  saveTimer_.reset();
+  downloads_.reset();
+  gtk_window_destroy(window_.get());
+}
+
+void GtkMainWindow::saveState() {
+  saveTimer_.reset();
+  int w = 0, h = 0;
+  gtk_window_get_default_size(window_.get(), &w, &h);
+  bool maximized = gtk_window_is_maximized(window_.get());
+  updateKeyFile(statePath(), [&](GKeyFile* kf) {
+    if (w > 0 && h > 0) {
+      g_key_file_set_integer(kf, kStateGroup, "width", w);
+      g_key_file_set_integer(kf, kStateGroup, "height", h);
+    }
+    g_key_file_set_boolean(kf, kStateGroup, "maximized", maximized);
+  });
+}
+
+void GtkMainWindow::saveStateSoon() {
+  // A drag resizes many times a second: one write, a second after the last change.
+  saveTimer_ = SourceId(g_timeout_add_seconds(
+      1,
+      +[](gpointer self) {
+        auto* window = static_cast<GtkMainWindow*>(self);
+        window->saveTimer_.forget();
+        guarded([&] { window->saveState(); });
+        return G_SOURCE_REMOVE;
+      },
+      this));
+}
+
+void GtkMainWindow::present() {
+  gtk_window_present(window_.get());
+}
+void GtkMainWindow::minimize() {
+  gtk_window_minimize(window_.get());
+}
+
+std::unique_ptr<IntroView> GtkMainWindow::createIntroView(const std::string& htmlPath,
+                                                          IntroEvents& events) {
+  return makeIntroView(overlay_, session_, htmlPath, events, events_.content,
+                       [this] { trimSoon(); });
+}
+
+void GtkMainWindow::trimSoon() {
+  // Building the window and the intro's view and page leave freed memory in this process's heap:
+  // a little later it goes back to the system instead of staying with the app for its whole life.
+  trimTimer_ = SourceId(g_timeout_add_seconds(
+      2,
+      +[](gpointer self) -> gboolean {
+        static_cast<GtkMainWindow*>(self)->trimTimer_.forget();
+        malloc_trim(0);
+        return G_SOURCE_REMOVE;
+      },
+      this));
+}
+
+}  // namespace qm::gtk

@@ -1,0 +1,61 @@
+#pragma once
+// The main window: a GtkApplicationWindow with the main web view under a GtkOverlay, its size
+// and maximized state kept in a state file.
+
+#include <gtk/gtk.h>
+#include <webkit/webkit.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "adapters/gtk/GtkWebView.h"
+#include "adapters/gtk/WebStart.h"
+#include "core/Handle.h"
+#include "platform/Ui.h"
+
+namespace qm::gtk {
+
+class GtkUi;
+
+class GtkMainWindow : public MainWindow {
+ public:
+  GtkMainWindow(GtkUi& ui, WebStart& web, MainViewEvents events);
+  ~GtkMainWindow() override;
+  GtkMainWindow(const GtkMainWindow&) = delete;
+  GtkMainWindow& operator=(const GtkMainWindow&) = delete;
+
+  WebView& web() override { return *web_; }
+  CookieStore& cookies() override { return *cookies_; }
+  void present() override;
+  void minimize() override;
+  std::unique_ptr<IntroView> createIntroView(const std::string& htmlPath,
+                                             IntroEvents& events) override;
+
+  GtkWindow* window() const { return window_.get(); }
+  WebKitWebView* webView() const { return web_->widget(); }
+  // Size and maximized state, kept under "QuillmarshQuarnMain".
+  void saveState();
+  static std::string statePath();
+
+ private:
+  static void onServerMessage(WebKitUserContentManager*, JSCValue* value, gpointer self);
+  void saveStateSoon();
+  void trimSoon();
+
+  GtkUi& ui_;
+  GPtr<GtkWindow> window_;
+  GtkOverlay* overlay_;
+  WebKitNetworkSession* session_;
+  MainViewEvents events_;
+  std::optional<GtkWebView> web_;
+  std::unique_ptr<CookieStore> cookies_;
+  std::vector<SignalConnection> signals_;
+  std::shared_ptr<void> downloads_;
+  SourceId saveTimer_;
+  SourceId trimTimer_;
+  bool trimmed_ = false;  // after the first page the view finished loading
+};
+
+}  // namespace qm::gtk

@@ -1,0 +1,126 @@
+#include "adapters/gtk/GtkPlatform.h"
+
+#include <unistd.h>
+
+#include "adapters/gtk/Factories.h"
+#include "adapters/gtk/GtkUi.h"
+#include "core/Constants.h"
+#include "core/Files.h"
+#include "core/Json.h"
+#include "core/Paths.h"
+
+namespace qm::gtk {
+
+// --- Key files
+
+namespace {
+constexpr std::size_t kMaxKeyFileBytes = 1024 * 1024;
+}  // namespace
+
+static bool parse(GKeyFile* kf, const std::string& text) {
+  return g_key_file_load_from_data(kf, text.data(), text.size(), G_KEY_FILE_KEEP_COMMENTS, nullptr);
+}
+
+Owned<GKeyFile> readKeyFile(const std::string& path) {
+  Owned<GKeyFile> kf(g_key_file_new());
+  if (auto text = files::read(path, kMaxKeyFileBytes); text && !parse(kf.get(), *text))
+    kf.reset(g_key_file_new());
+  return kf;
+}
+
+bool updateKeyFile(const std::string& path, const std::function<void(GKeyFile*)>& change) {
+  Owned<GKeyFile> kf(g_key_file_new());
+  auto text = files::read(path, kMaxKeyFileBytes);
+  if (text ? !parse(kf.get(), *text) : files::exists(path)) {
+    g_warning("%s cannot be read as a key file; left as it is, the change is not saved",
+              path.c_str());
+    return false;
+  }
+  change(kf.get());
+  gsize len = 0;
+  GCharPtr data(g_key_file_to_data(kf.get(), &len, nullptr));
+  files::makeDirs(files::parent(path));
+  return files::writeAtomic(path, std::string(data.get(), len));
+}
+
+// --- Settings
+
+std::string KeyFileSettings::path() {
+  return paths::xdgConfigHome() + "/" + kAppId + "/defaults.ini";
+}
+
+static constexpr const char* kGroup = "Defaults";
+
+std::optional<bool> KeyFileSettings::getBool(const std::string& key) {
+  auto kf = readKeyFile(path());
+  GCharPtr value(g_key_file_get_value(kf.get(), kGroup, key.c_str(), nullptr));
+  if (!value) return std::nullopt;
+  std::string v = files::trim(value.get());
+  if (v == "true") return true;
+  if (v == "false") return false;
+  return std::nullopt;
+}
+
+void KeyFileSettings::setBool(const std::string& key, bool value) {
+  updateKeyFile(path(), [&](GKeyFile* kf) {
+    g_key_file_set_value(kf, kGroup, key.c_str(), value ? "true" : "false");
+  });
+}
+
+// --- Bundle
+
+FolderBundle::FolderBundle(std::string dir) : dir_(std::move(dir)) {}
+
+std::optional<std::string> FolderBundle::infoString(const std::string& key) {
+  auto text = files::read(dir_ + "/Info.json", 1024 * 1024);
+  if (!text) return std::nullopt;
+  auto json = parseJson(*text);
+  if (!json || !json->is_object()) return std::nullopt;
+  auto it = json->find(key);
+  if (it == json->end() || !it->is_string()) return std::nullopt;
+  return it->get<std::string>();
+}
+
+std::optional<std::string> FolderBundle::identifier() {
+  return infoString("CFBundleIdentifier");
+}
+
+std::optional<std::string> FolderBundle::resource(const std::string& name) {
+  if (name.empty() || name.find('/') != std::string::npos) return std::nullopt;
+  std::string p = dir_ + "/" + name;
+  if (!g_file_test(p.c_str(), G_FILE_TEST_IS_REGULAR)) return std::nullopt;
+  return p;
+}
+
+std::string FolderBundle::locate(const std::string& programPath) {
+  if (const char* env = g_getenv("QUARN_BUNDLE_DIR"); env && *env) return env;
+  GCharPtr exe(g_file_read_link("/proc/self/exe", nullptr));
+  std::string program = exe ? exe.get() : programPath;
+  std::string beside = files::parent(program) + "/bundle";
+  if (g_file_test((beside + "/Info.json").c_str(), G_FILE_TEST_IS_REGULAR)) return beside;
+  // Installed under any prefix, or unpacked from the package anywhere: bin/ beside share/.
+  std::string shared = files::parent(files::parent(program)) + "/share/quillmarsh-quarn";
+  if (g_file_test((shared + "/Info.json").c_str(), G_FILE_TEST_IS_REGULAR)) return shared;
+  return QUARN_BUNDLE_INSTALL_DIR;
+}
+
+// --- Platform
+
+GtkPlatform::GtkPlatform(GtkApplication* app, std::vector<std::string> args,
+                         HeadlessPorts& headless, WebStart& web)
+    : desktop_(makeDesktop()),
+      notifier_(makeNotifier([this] {
+        if (GtkMainWindow* main = mainWindow()) main->present();
+      })),
+      sound_(makeSoundPlayer()),
+      ui_(std::make_unique<GtkUi>(app, web)),
+      ports_{headless.loop(), clock_,    headless.http(),   *ui_,   *desktop_,      *notifier_,
+             *sound_,         settings_, headless.bundle(), tools_, std::move(args)} {}
+
+GtkPlatform::~GtkPlatform() = default;
+
+GtkMainWindow* GtkPlatform::mainWindow() const {
+  return ui_->mainWindow();
+}
+
+}  // namespace qm::gtk

@@ -1,0 +1,53 @@
+#pragma once
+// The app's UI on GTK: the menu bar and its actions, modal alerts, the About dialog.
+
+#include <gtk/gtk.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "adapters/gtk/GtkMainWindow.h"
+#include "adapters/gtk/WebStart.h"
+#include "core/Handle.h"
+#include "platform/Ui.h"
+
+namespace qm::gtk {
+
+class GtkUi : public Ui {
+ public:
+  GtkUi(GtkApplication* app, WebStart& web);
+  ~GtkUi() override;
+  GtkUi(const GtkUi&) = delete;
+  GtkUi& operator=(const GtkUi&) = delete;
+
+  std::unique_ptr<MainWindow> createMainWindow(MainViewEvents events) override;
+  void installMenu(const std::vector<Menu>& menus,
+                   std::function<void(const std::string&)> onAction) override;
+  void setMenuItemState(const std::string& action, bool on) override;
+  void alert(const AlertSpec& spec, std::function<void(int)> done) override;
+  void showAbout(const std::string& name, const std::string& credits) override;
+  void quit() override;
+
+  GtkMainWindow* mainWindow() const { return main_; }
+  GtkApplication* application() const { return app_; }
+  // The menu's key shortcuts, for the main window's shortcut controller.
+  GListStore* shortcuts() const { return shortcuts_.get(); }
+  void windowGone(GtkMainWindow* window);
+
+ private:
+  struct Action;
+  void runBuiltIn(const std::string& action);
+  void removeMenu();
+
+  GtkApplication* app_;
+  WebStart& web_;
+  GPtr<GtkCssProvider> css_;
+  GPtr<GListStore> shortcuts_;
+  GtkMainWindow* main_ = nullptr;  // owned by whoever created it
+  std::function<void(const std::string&)> onAction_;
+  std::vector<std::unique_ptr<Action>> actions_;
+};
+
+}  // namespace qm::gtk

@@ -1,0 +1,83 @@
+#include "adapters/gtk/GtkWebView.h"
+
+#include "core/Guard.h"
+
+namespace qm::gtk {
+
+namespace {
+
+constexpr guint kLoadTimeoutSeconds = 60;
+
+}  // namespace
+
+GtkWebView::GtkWebView(WebKitWebView* view, std::string loading)
+    : view_(view), html_(std::move(loading)), loadingHtml_(!html_.empty()) {
+  signals_.emplace_back(view,
+                        g_signal_connect(view, "load-failed", G_CALLBACK(onLoadFailed), this));
+  // An answer has come: the time-out is over.
+  signals_.emplace_back(
+      view, g_signal_connect_swapped(view, "load-changed",
+                                     G_CALLBACK(+[](GtkWebView* self, WebKitLoadEvent event) {
+                                       if (event == WEBKIT_LOAD_COMMITTED) self->timeout_.reset();
+                                     }),
+                                     this));
+}
+
+void GtkWebView::loadHtml(const std::string& html) {
+  timeout_.reset();
+  if (std::exchange(loadingHtml_, false) && html == html_) return;
+  html_ = html;
+  webkit_web_view_load_html(view_, html.c_str(), nullptr);
+}
+void GtkWebView::loadUrl(const std::string& url) {
+  html_.clear();
+  loadingHtml_ = false;
+  // The UI request's time-out: a server that takes the connection and never answers does not
+  // leave the window loading for ever.
+  timedOut_ = false;
+  timeout_ = SourceId(g_timeout_add_seconds(kLoadTimeoutSeconds, &GtkWebView::onTimeout, this));
+  webkit_web_view_load_uri(view_, url.c_str());
+}
+void GtkWebView::reload() {
+  timeout_.reset();
+  loadingHtml_ = false;
+  webkit_web_view_reload(view_);
+}
+void GtkWebView::reloadFromOrigin() {
+  timeout_.reset();
+  loadingHtml_ = false;
+  // The engine reloads a page loaded from a string as an empty one: it is loaded again instead.
+  if (!html_.empty() && g_strcmp0(webkit_web_view_get_uri(view_), "about:blank") == 0)
+    return loadHtml(std::string(html_));
+  webkit_web_view_reload_bypass_cache(view_);
+}
+
+gboolean GtkWebView::onTimeout(gpointer data) {
+  auto* self = static_cast<GtkWebView*>(data);
+  self->timeout_.forget();
+  self->timedOut_ = true;
+  webkit_web_view_stop_loading(self->view_);
+  return G_SOURCE_REMOVE;
+}
+
+// The stop is reported as a cancellation, for which the engine shows nothing; it is reported
+// again as the time-out it is, so the engine shows its error page as for any failed load.
+gboolean GtkWebView::onLoadFailed(WebKitWebView* view, WebKitLoadEvent event, char* uri,
+                                  GError* error, gpointer data) {
+  auto* self = static_cast<GtkWebView*>(data);
+  if (!self->timedOut_ ||
+      !g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED))
+    return FALSE;
+  self->timedOut_ = false;
+  GErrorPtr timedOut(g_error_new_literal(G_IO_ERROR, G_IO_ERROR_TIMED_OUT, "Socket I/O timed out"));
+  gboolean handled = FALSE;
+  g_signal_emit_by_name(view, "load-failed", event, uri, timedOut.get(), &handled);
+  return TRUE;
+}
+std::optional<std::string> GtkWebView::uri() const {
+  const char* u = webkit_web_view_get_uri(view_);
+  if (!u) return std::nullopt;
+  return std::string(u);
+}
+
+}  // namespace qm::gtk

@@ -1,0 +1,42 @@
+#pragma once
+// The main window's web view: loads, reloads, and a load that gets no answer in time.
+
+#include <webkit/webkit.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/Handle.h"
+#include "platform/Web.h"
+
+namespace qm::gtk {
+
+class GtkWebView : public WebView {
+ public:
+  // `loading`: the page the view is already loading, which loadHtml then does not start again.
+  explicit GtkWebView(WebKitWebView* view, std::string loading = {});
+  GtkWebView(const GtkWebView&) = delete;
+  GtkWebView& operator=(const GtkWebView&) = delete;
+  void loadHtml(const std::string& html) override;
+  void loadUrl(const std::string& url) override;
+  void reload() override;
+  void reloadFromOrigin() override;
+  std::optional<std::string> uri() const override;
+  WebKitWebView* widget() const { return view_; }
+
+ private:
+  static gboolean onTimeout(gpointer self);
+  static gboolean onLoadFailed(WebKitWebView* view, WebKitLoadEvent event, char* uri, GError* error,
+                               gpointer self);
+
+  WebKitWebView* view_;  // owned by its parent widget
+  // The time-out of a loadUrl that has had no answer yet.
+  SourceId timeout_;
+  bool timedOut_ = false;
+  std::vector<SignalConnection> signals_;
+  std::string html_;  // the page last loaded from a string
+  bool loadingHtml_;  // html_ is being loaded since the view was made
+};
+
+}  // namespace qm::gtk

@@ -1,0 +1,46 @@
+#include "adapters/gtk/Instance.h"
+
+#include "core/Guard.h"
+#include "window/MainWindowController.h"
+
+namespace qm::gtk {
+
+Instance::Instance(std::vector<std::string> args, std::string bundleDir)
+    : args_(std::move(args)),
+      headless_(std::move(bundleDir)),
+      early_(headless_.http(), headless_.bundle(), headless_.loop()) {}
+
+void Instance::prepareWeb() {
+  web_.prepare(MainWindowController::placeholderPage());
+}
+
+void Instance::launch(GtkApplication* app) {
+  if (launched()) return;
+  platform_ = std::make_unique<GtkPlatform>(app, args_, headless_, web_);
+  delegate_ = std::make_unique<AppDelegate>(platform_->ports(), &early_);
+  delegate_->applicationDidFinishLaunching();
+  GtkMainWindow* main = platform_->mainWindow();
+  if (!main) return;
+  GtkWindow* w = main->window();
+  activeChanged_ = SignalConnection(
+      w, g_signal_connect(w, "notify::is-active",
+                          G_CALLBACK(+[](GtkWindow* window, GParamSpec*, AppDelegate* delegate) {
+                            if (gtk_window_is_active(window))
+                              guarded([&] { delegate->applicationDidBecomeActive(); });
+                          }),
+                          delegate_.get()));
+  if (gtk_window_is_active(w)) delegate_->applicationDidBecomeActive();
+}
+
+Instance::~Instance() {
+  activeChanged_.reset();
+  delegate_.reset();
+  platform_.reset();
+}
+
+void Instance::shutdown() {
+  if (!platform_) return;
+  if (GtkMainWindow* main = platform_->mainWindow()) main->saveState();
+}
+
+}  // namespace qm::gtk

@@ -1,0 +1,47 @@
+#pragma once
+// One running app on the real desktop: the platform, the delegate and the window's activity,
+// put together the same way by the program and by the integration tests.
+
+#include <gtk/gtk.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "adapters/gtk/GtkPlatform.h"
+#include "adapters/gtk/GtkUi.h"
+#include "app/AppDelegate.h"
+#include "server/EarlyResolution.h"
+
+namespace qm::gtk {
+
+class Instance {
+ public:
+  // Starts resolving the server at once, before there is a display.
+  Instance(std::vector<std::string> args, std::string bundleDir);
+  ~Instance();
+  Instance(const Instance&) = delete;
+  Instance& operator=(const Instance&) = delete;
+
+  // Starts the main window's web view on the placeholder page. GTK must be up; the launch then
+  // builds the window around that view.
+  void prepareWeb();
+  // Builds everything else and runs the launch sequence; once.
+  void launch(GtkApplication* app);
+  bool launched() const { return delegate_ != nullptr; }
+  GtkPlatform& platform() { return *platform_; }
+  AppDelegate& delegate() { return *delegate_; }
+  // Saves what the window keeps for the next launch.
+  void shutdown();
+
+ private:
+  std::vector<std::string> args_;
+  HeadlessPorts headless_;
+  EarlyResolution early_;
+  WebStart web_;
+  std::unique_ptr<GtkPlatform> platform_;
+  std::unique_ptr<AppDelegate> delegate_;
+  SignalConnection activeChanged_;
+};
+
+}  // namespace qm::gtk

@@ -1,0 +1,49 @@
+#include "adapters/gtk/WebStart.h"
+
+#include <utility>
+
+#include "adapters/gtk/WebKitCompat.h"
+#include "core/Constants.h"
+#include "core/Files.h"
+#include "core/Paths.h"
+
+namespace qm::gtk {
+
+WebKitNetworkSession* WebStart::session() {
+  if (session_) return session_.get();
+  std::string data = paths::xdgDataHome() + "/" + kAppId;
+  std::string cache = paths::xdgCacheHome() + "/" + kAppId;
+  files::makeDirs(data, 0700);
+  files::makeDirs(cache, 0700);
+  session_ =
+      GPtr<WebKitNetworkSession>::adopt(webkit_network_session_new(data.c_str(), cache.c_str()));
+  WebKitCookieManager* cookies = webkit_network_session_get_cookie_manager(session_.get());
+  webkit_cookie_manager_set_persistent_storage(cookies, (data + "/cookies.sqlite").c_str(),
+                                               WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+  return session_.get();
+}
+
+namespace {
+
+GPtr<WebKitWebView> makeMainView(WebKitNetworkSession* session) {
+  auto content = GPtr<WebKitUserContentManager>::adopt(webkit_user_content_manager_new());
+  registerScriptChannel(content.get(), "qmserver");
+  auto* view = g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session,
+                            "user-content-manager", content.get(), nullptr);
+  return GPtr<WebKitWebView>::adopt(WEBKIT_WEB_VIEW(g_object_ref_sink(view)));
+}
+
+}  // namespace
+
+void WebStart::prepare(const std::string& html) {
+  if (prepared_.view) return;
+  prepared_ = {makeMainView(session()), html};
+  webkit_web_view_load_html(prepared_.view.get(), html.c_str(), nullptr);
+}
+
+WebStart::View WebStart::takeView() {
+  if (prepared_.view) return std::exchange(prepared_, {});
+  return {makeMainView(session()), {}};
+}
+
+}  // namespace qm::gtk

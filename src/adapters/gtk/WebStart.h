@@ -1,0 +1,38 @@
+#pragma once
+
+#include <webkit/webkit.h>
+
+#include <string>
+
+#include "core/Handle.h"
+
+namespace qm::gtk {
+
+// The network session every web view shares, and the main window's web view, which can be made
+// as soon as GTK is up: its web processes then start while the app registers on the bus and
+// builds its window, not after.
+class WebStart {
+ public:
+  WebStart() = default;
+  WebStart(const WebStart&) = delete;
+  WebStart& operator=(const WebStart&) = delete;
+
+  // Data and cache in the app's own folders, cookies kept on disk so a sign-in survives a
+  // restart. Made on first use.
+  WebKitNetworkSession* session();
+  // Makes the main view and starts loading `html` in it; once, before the window is built.
+  void prepare(const std::string& html);
+
+  struct View {
+    GPtr<WebKitWebView> view;
+    std::string loading;  // the page it was prepared with, if any
+  };
+  // The prepared view, else a new one.
+  View takeView();
+
+ private:
+  GPtr<WebKitNetworkSession> session_;
+  View prepared_;
+};
+
+}  // namespace qm::gtk

@@ -1,0 +1,201 @@
+#include "core/Files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+namespace qm::files {
+
+std::optional<std::string> read(const std::string& path, std::size_t maxBytes) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return std::nullopt;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<std::size_t>(st.st_size) > maxBytes) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  std::string out;
+  char buf[8192];
+  for (;;) {
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      ::close(fd);
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    out.append(buf, static_cast<std::size_t>(n));
+    if (out.size() > maxBytes) {  // grew while we read it
+      ::close(fd);
+      return std::nullopt;
+    }
+  }
+  ::close(fd);
+  return out;
+}
+
+static bool writeAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    ssize_t n = ::write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+namespace {
+
+constexpr const char* kTempChars = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr std::size_t kTempSuffix = 6;
+// A temporary older than this belongs to no write still running: each takes milliseconds.
+constexpr time_t kStaleSeconds = 60;
+
+bool isPrivate(mode_t mode) {
+  return (mode & 077) == 0;
+}
+
+bool isTempOf(const std::string& name, const std::string& base) {
+  if (name.size() != base.size() + 1 + kTempSuffix || name.compare(0, base.size(), base) != 0 ||
+      name[base.size()] != '.')
+    return false;
+  return name.find_first_not_of(kTempChars, base.size() + 1) == std::string::npos;
+}
+
+// A crash between creating a temporary and renaming it leaves it beside the file, for the
+// sign-in a second copy of the token.
+void removeStaleTemps(const std::string& path) {
+  auto slash = path.find_last_of('/');
+  std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::string dir = slash == std::string::npos ? std::string(".") : parent(path);
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return;
+  time_t now = ::time(nullptr);
+  while (dirent* e = ::readdir(d)) {
+    if (!isTempOf(e->d_name, base)) continue;
+    struct stat st {};
+    if (::fstatat(::dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+        st.st_uid == ::geteuid() && now - st.st_mtime >= kStaleSeconds)
+      ::unlinkat(::dirfd(d), e->d_name, 0);
+  }
+  ::closedir(d);
+}
+
+// Opened like mkstemp's, but with `mode`, so that the kernel applies the umask to it.
+int createTemp(const std::string& path, mode_t mode, std::string& name) {
+  unsigned seed = static_cast<unsigned>(::getpid()) ^ static_cast<unsigned>(::time(nullptr));
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    name = path + ".";
+    for (std::size_t i = 0; i < kTempSuffix; ++i) name += kTempChars[::rand_r(&seed) % 62];
+    int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+}  // namespace
+
+bool writeAtomic(const std::string& path, const std::string& content, mode_t mode) {
+  removeStaleTemps(path);
+  std::string name;
+  int fd = createTemp(path, isPrivate(mode) ? 0600 : mode, name);
+  if (fd < 0) return false;
+  bool ok = (!isPrivate(mode) || ::fchmod(fd, mode) == 0) &&
+            writeAll(fd, content.data(), content.size()) && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  if (ok && ::rename(name.c_str(), path.c_str()) == 0) return true;
+  ::unlink(name.c_str());
+  return false;
+}
+
+bool makeDirs(const std::string& path, mode_t mode) {
+  if (path.empty()) return false;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+  std::string p = parent(path);
+  if (!p.empty() && p != path) makeDirs(p, mode);
+  if (::mkdir(path.c_str(), mode) == 0) {
+    if (isPrivate(mode)) ::chmod(path.c_str(), mode);  // exactly, whatever the umask
+    return true;
+  }
+  return errno == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool append(const std::string& path, const std::string& data, mode_t mode) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, mode);
+  if (fd < 0) return false;
+  bool ok = writeAll(fd, data.data(), data.size());
+  return (::close(fd) == 0) && ok;
+}
+
+bool remove(const std::string& path) {
+  return ::unlink(path.c_str()) == 0;
+}
+
+bool exists(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+std::string trim(const std::string& s) {
+  const char* ws = " \t\n\r\v\f";
+  auto b = s.find_first_not_of(ws);
+  if (b == std::string::npos) return {};
+  auto e = s.find_last_not_of(ws);
+  return s.substr(b, e - b + 1);
+}
+
+std::size_t decodeUtf8(const std::string& s, std::size_t i, unsigned& cp) {
+  auto c = static_cast<unsigned char>(s[i]);
+  std::size_t len;
+  if (c < 0x80) {
+    cp = c;
+    return 1;
+  } else if ((c & 0xE0) == 0xC0) {
+    len = 2, cp = c & 0x1F;
+  } else if ((c & 0xF0) == 0xE0) {
+    len = 3, cp = c & 0x0F;
+  } else if ((c & 0xF8) == 0xF0) {
+    len = 4, cp = c & 0x07;
+  } else {
+    return 0;
+  }
+  if (i + len > s.size()) return 0;
+  for (std::size_t k = 1; k < len; ++k) {
+    auto b = static_cast<unsigned char>(s[i + k]);
+    if ((b & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (b & 0x3F);
+  }
+  if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) ||
+      cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+    return 0;
+  return len;
+}
+
+bool validUtf8(const std::string& s) {
+  unsigned cp;
+  for (std::size_t i = 0; i < s.size();) {
+    std::size_t len = decodeUtf8(s, i, cp);
+    if (!len) return false;
+    i += len;
+  }
+  return true;
+}
+
+std::string parent(const std::string& path) {
+  auto pos = path.find_last_of('/');
+  if (pos == std::string::npos) return {};
+  if (pos == 0) return "/";
+  return path.substr(0, pos);
+}
+
+}  // namespace qm::files

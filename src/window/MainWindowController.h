@@ -1,0 +1,58 @@
+#pragma once
+// The main window: the window itself, its web view, the sign-in mirror on the view's cookie
+// store and the placeholder page shown until the server's UI loads.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/Scoped.h"
+#include "platform/Ui.h"
+#include "session/SuiteSession.h"
+#include "window/WindowSlices.h"
+
+namespace qm {
+
+class MainWindowController : public MainPages, public IntroHost, public CookieSource {
+ public:
+  MainWindowController(Ui& ui, const Clock& clock);
+  MainWindowController(const MainWindowController&) = delete;
+  MainWindowController& operator=(const MainWindowController&) = delete;
+
+  static const char* placeholderPage();
+
+  // Makes the window, its web view and the sign-in mirror; nothing is shown yet.
+  void build(MainViewEvents events);
+  void showPlaceholder();
+  void present() override;
+  // The window became the active one: a sign-in made in a sibling app meanwhile is adopted,
+  // and the server's page reloaded when it changed. Only while the page comes from `base`.
+  void becameActive(const std::string& base);
+
+  void loadUi(const std::string& host, const std::string& base,
+              std::function<void()> adopted) override;
+  void loadHtml(const std::string& html) override;
+  void reload();
+  void reloadFromOrigin();
+  std::unique_ptr<IntroView> createIntroView(const std::string& htmlPath,
+                                             IntroEvents& events) override;
+  bool built() const override { return web_ != nullptr; }
+
+  // Read-only views for the other controllers; null until build().
+  const WebView* web() const { return web_; }
+  CookieStore* cookies() override { return window_ ? &window_->cookies() : nullptr; }
+  const SuiteSession* suiteSession() const { return suiteSession_.get(); }
+
+ private:
+  Ui& ui_;
+  const Clock& clock_;
+  std::unique_ptr<MainWindow> window_;
+  WebView* web_ = nullptr;
+  std::unique_ptr<SuiteSession> suiteSession_;
+  std::uint64_t uiLoads_ = 0;
+  Lifetime life_;
+};
+
+}  // namespace qm
