@@ -4,6 +4,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build}
 if [ ! -f "$build/build.ninja" ]; then
-  cmake -S . -B "$build" -G Ninja "$@" >/dev/null
+  # ccache, where the machine has it, makes rebuilds in fresh folders cheap.
+  launcher=()
+  command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  cmake -S . -B "$build" -G Ninja "${launcher[@]}" "$@" >/dev/null
 fi
 ninja -C "$build"
