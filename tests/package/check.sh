@@ -1,6 +1,7 @@
 #!/bin/sh
 # The Debian package as a user gets it: the desktop file and metainfo validate, `cpack -G DEB`
-# builds the package from BUILD, lintian finds no error, and the program unpacked into a scratch
+# builds the package from BUILD, lintian finds nothing even when pedantic (a manual page, the
+# hardening flags, the desktop entry's keywords), and the program unpacked into a scratch
 # folder runs as a user runs it, under the test display and a private bus (with-display.sh):
 # against the sample server, with the intro on, it loads the UI, plays the intro sound with the
 # player from its own package and quits with status 0 on SIGTERM.
@@ -45,7 +46,7 @@ trap 'rm -rf "$scratch"' EXIT
 desktop-file-validate "$1/resources/app.quillmarsh.quarn.desktop"
 appstreamcli validate --no-net "$1/resources/app.quillmarsh.quarn.metainfo.xml"
 (cd "$2" && cpack -G DEB -B "$scratch" >/dev/null)
-lintian --fail-on error "$scratch/quillmarsh-quarn_$3_"*.deb
+lintian --pedantic --info --fail-on error,warning,info,pedantic "$scratch/quillmarsh-quarn_$3_"*.deb
 dpkg-deb -x "$scratch/quillmarsh-quarn_$3_"*.deb "$scratch/root"
 test "$("$scratch/root/usr/bin/quillmarsh-quarn" --version)" = "Quillmarsh Quarn $3"
 mkdir "$scratch/home"
