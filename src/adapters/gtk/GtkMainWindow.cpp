@@ -84,7 +84,8 @@ GtkMainWindow::GtkMainWindow(GtkUi& ui, WebStart& web, MainViewEvents events)
     g_clear_error(&raw);
     maximized = g_key_file_get_boolean(kf.get(), kStateGroup, "maximized", nullptr);
   }
-  gtk_window_set_default_size(window, width, height);
+  WindowSize size = fitToArea({width, height}, firstWorkArea(), {kMinWidth, kMinHeight});
+  gtk_window_set_default_size(window, size.width, size.height);
   if (maximized) gtk_window_maximize(window);
 
   gtk_widget_set_hexpand(GTK_WIDGET(view), TRUE);
