@@ -1,5 +1,8 @@
 // What only the real program shows: the window, the web engine, the session bus and the
 // desktop around it, against real servers on loopback.
+#include <sys/wait.h>
+
+#include <functional>
 #include <regex>
 
 #include "integration/Harness.h"
@@ -38,6 +41,15 @@ struct BusDesktop {
       },
       this, {});
 };
+
+// The first mapped widget under `w`, itself included, that `match` accepts.
+GtkWidget* findMapped(GtkWidget* w, const std::function<bool(GtkWidget*)>& match) {
+  if (!gtk_widget_get_mapped(w)) return nullptr;
+  if (match(w)) return w;
+  for (GtkWidget* c = gtk_widget_get_first_child(w); c; c = gtk_widget_get_next_sibling(c))
+    if (GtkWidget* found = findMapped(c, match)) return found;
+  return nullptr;
+}
 
 std::string badge(int count) {
   return "('application://app.quillmarsh.quarn.desktop', {'count': <int64 " +
@@ -150,6 +162,24 @@ TEST_F(AppTest, TypedHostIsConnectedToAndItsPageHandsLinksAttachmentsAndConfirms
   EXPECT_TRUE(spinUntil([&] { return evaluate(view(), "keys.join()") == "a,c,v,z"; }));
   g_spawn_command_line_sync("xdotool key F5", {}, {}, {}, {});
   EXPECT_TRUE(spinUntil([&] { return evaluate(view(), "typeof keys") == "undefined"; }));
+  // Alt and each menu's initial open that menu, F10 the first; the page leaves them unhandled.
+  auto menuShows = [&](const char* item) {
+    return !!findMapped(GTK_WIDGET(window()), [&](GtkWidget* w) {
+      return GTK_IS_POPOVER(w) && (!item || findMapped(w, [&](GtkWidget* l) {
+               return GTK_IS_LABEL(l) && g_str_equal(gtk_label_get_text(GTK_LABEL(l)), item);
+             }));
+    });
+  };
+  for (auto [key, item] : {std::pair{"alt+q", "About Quillmarsh Quarn"},
+                           {"alt+e", "Undo"},
+                           {"alt+v", "Reload"},
+                           {"alt+w", "Minimize"},
+                           {"F10", "About Quillmarsh Quarn"}}) {
+    g_spawn_command_line_sync(("xdotool key " + std::string(key)).c_str(), {}, {}, {}, {});
+    EXPECT_TRUE(spinUntil([&] { return menuShows(item); })) << key;
+    g_spawn_command_line_sync("xdotool key Escape", {}, {}, {}, {});
+    ASSERT_TRUE(spinUntil([&] { return !menuShows(nullptr); })) << key;
+  }
   ASSERT_TRUE(shows(other,
                     "if (document.querySelector('b').textContent == 'Connect Quillmarsh Quarn to "
                     "the Quillmarsh Mac') document.getElementById('a').value = '127.0.0.2', "
