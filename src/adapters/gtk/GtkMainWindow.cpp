@@ -151,6 +151,9 @@ void GtkMainWindow::saveStateSoon() {
 }
 
 void GtkMainWindow::present() {
+  // Consumed by this present: a token is good for one activation.
+  if (!activationToken_.empty()) gtk_window_set_startup_id(window_.get(), activationToken_.c_str());
+  activationToken_.clear();
   gtk_window_present(window_.get());
 }
 void GtkMainWindow::minimize() {
