@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Runs a command under its own Xvfb display and its own private D-Bus session bus, then tears
-# both down. Used by the tests and by the run script on a machine without a display.
+# Runs a command under its own display and its own private D-Bus session bus, then tears both
+# down. Used by the tests and by the run script on a machine without a display. The display is
+# Xvfb (X11), or with QUARN_TEST_DISPLAY=wayland a headless weston (Wayland, pixman renderer,
+# no seat: nothing can type or click there). Both have one 1280x800 monitor, a common laptop
+# screen smaller than the window's first size.
 set -euo pipefail
 
 if [ $# -eq 0 ]; then
@@ -29,37 +32,63 @@ if [ "${1:-}" = --own-network ]; then
 fi
 
 tmp=$(mktemp -d /tmp/quarn-display.XXXXXX)
-xvfb_pid=""
+display_pid=""
 bus_pid=""
 cleanup() {
   [ -n "$bus_pid" ] && kill "$bus_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  [ -n "$display_pid" ] && kill "$display_pid" 2>/dev/null || true
   wait 2>/dev/null || true
   rm -rf "$tmp"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# Xvfb picks a free display number itself and writes it to the fd we give it.
-exec 3>"$tmp/display"
-Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp >"$tmp/xvfb.log" 2>&1 &
-xvfb_pid=$!
-exec 3>&-
-for _ in $(seq 1 200); do
-  [ -s "$tmp/display" ] && break
-  kill -0 "$xvfb_pid" 2>/dev/null || { cat "$tmp/xvfb.log" >&2; exit 1; }
-  sleep 0.05
-done
-[ -s "$tmp/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
-display=$(head -n1 "$tmp/display")
-# The web engine's sandboxed processes reach the display through its socket file.
-for _ in $(seq 1 200); do
-  [ -S "/tmp/.X11-unix/X$display" ] && break
-  sleep 0.05
-done
-export DISPLAY=":$display"
-unset WAYLAND_DISPLAY
-export GDK_BACKEND=x11
+start_xvfb() {
+  # Xvfb picks a free display number itself and writes it to the fd we give it.
+  exec 3>"$tmp/display"
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp >"$tmp/xvfb.log" 2>&1 &
+  display_pid=$!
+  exec 3>&-
+  for _ in $(seq 1 200); do
+    [ -s "$tmp/display" ] && break
+    kill -0 "$display_pid" 2>/dev/null || { cat "$tmp/xvfb.log" >&2; exit 1; }
+    sleep 0.05
+  done
+  [ -s "$tmp/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
+  display=$(head -n1 "$tmp/display")
+  # The web engine's sandboxed processes reach the display through its socket file.
+  for _ in $(seq 1 200); do
+    [ -S "/tmp/.X11-unix/X$display" ] && break
+    sleep 0.05
+  done
+  export DISPLAY=":$display"
+  unset WAYLAND_DISPLAY
+  export GDK_BACKEND=x11
+}
+
+start_weston() {
+  # The compositor's socket in a runtime folder of this run's own.
+  export XDG_RUNTIME_DIR="$tmp/runtime"
+  mkdir -m 700 "$XDG_RUNTIME_DIR"
+  weston --backend=headless-backend.so --use-pixman --width=1280 --height=800 --idle-time=0 \
+    --no-config --socket=wayland-quarn >"$tmp/weston.log" 2>&1 &
+  display_pid=$!
+  for _ in $(seq 1 400); do
+    [ -S "$XDG_RUNTIME_DIR/wayland-quarn" ] && break
+    kill -0 "$display_pid" 2>/dev/null || { cat "$tmp/weston.log" >&2; exit 1; }
+    sleep 0.05
+  done
+  [ -S "$XDG_RUNTIME_DIR/wayland-quarn" ] || { echo "weston did not start" >&2; exit 1; }
+  export WAYLAND_DISPLAY=wayland-quarn
+  unset DISPLAY
+  export GDK_BACKEND=wayland
+}
+
+case "${QUARN_TEST_DISPLAY:-x11}" in
+  x11) start_xvfb ;;
+  wayland) start_weston ;;
+  *) echo "QUARN_TEST_DISPLAY is x11 or wayland" >&2; exit 2 ;;
+esac
 
 dbus-daemon --session --nofork --nopidfile --print-address=4 4>"$tmp/bus" >/dev/null 2>&1 &
 bus_pid=$!
@@ -70,7 +99,7 @@ done
 [ -s "$tmp/bus" ] || { echo "dbus-daemon did not start" >&2; exit 1; }
 export DBUS_SESSION_BUS_ADDRESS="$(head -n1 "$tmp/bus")"
 
-# Software rendering: there is no GPU under Xvfb.
+# Software rendering: there is no GPU here.
 export LIBGL_ALWAYS_SOFTWARE=1
 export WEBKIT_DISABLE_DMABUF_RENDERER=1
 export GSK_RENDERER=cairo

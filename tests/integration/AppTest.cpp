@@ -1,5 +1,8 @@
 // What only the real program shows: the window, the web engine, the session bus and the
 // desktop around it, against real servers on loopback.
+#include <sys/wait.h>
+
+#include <functional>
 #include <regex>
 
 #include "integration/Harness.h"
@@ -39,6 +42,15 @@ struct BusDesktop {
       this, {});
 };
 
+// The first mapped widget under `w`, itself included, that `match` accepts.
+GtkWidget* findMapped(GtkWidget* w, const std::function<bool(GtkWidget*)>& match) {
+  if (!gtk_widget_get_mapped(w)) return nullptr;
+  if (match(w)) return w;
+  for (GtkWidget* c = gtk_widget_get_first_child(w); c; c = gtk_widget_get_next_sibling(c))
+    if (GtkWidget* found = findMapped(c, match)) return found;
+  return nullptr;
+}
+
 std::string badge(int count) {
   return "('application://app.quillmarsh.quarn.desktop', {'count': <int64 " +
          std::to_string(count) + ">, 'count-visible': <" + (count ? "true" : "false") + ">})";
@@ -51,6 +63,10 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
   ASSERT_TRUE(fetch(local + "/api/checks/set?bad=1"));
   write(suite + "/suite-session", "0123456789abcdef", 0600);
   launch(true);
+  // With no saved state, the first size fits the test display's 1280x800 monitor.
+  int width = 0, height = 0;
+  gtk_window_get_default_size(window(), &width, &height);
+  EXPECT_EQ(std::pair(width, height), std::pair(1280, 800));
   EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(window())));
   EXPECT_STREQ(gtk_window_get_title(window()), "Quillmarsh Quarn");
   // The intro lies on the overlay, above the main view.
@@ -112,7 +128,6 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
   EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(window())));
   app.reset();
   launch();
-  int width = 0, height = 0;
   gtk_window_get_default_size(window(), &width, &height);
   EXPECT_EQ(std::pair(width, height), std::pair(1000, 700));
 }
@@ -147,6 +162,26 @@ TEST_F(AppTest, TypedHostIsConnectedToAndItsPageHandsLinksAttachmentsAndConfirms
   EXPECT_TRUE(spinUntil([&] { return evaluate(view(), "keys.join()") == "a,c,v,z"; }));
   g_spawn_command_line_sync("xdotool key F5", {}, {}, {}, {});
   EXPECT_TRUE(spinUntil([&] { return evaluate(view(), "typeof keys") == "undefined"; }));
+  // Alt and each menu's initial open that menu, F10 the first; the page leaves them unhandled.
+  auto menuShows = [&](const char* item) {
+    return !!findMapped(GTK_WIDGET(window()), [&](GtkWidget* w) {
+      return GTK_IS_POPOVER(w) && (!item || findMapped(w, [&](GtkWidget* l) {
+               return GTK_IS_LABEL(l) && g_str_equal(gtk_label_get_text(GTK_LABEL(l)), item);
+             }));
+    });
+  };
+  for (auto [key, item] : {std::pair{"alt+q", "About Quillmarsh Quarn"},
+                           {"alt+e", "Undo"},
+                           {"alt+v", "Reload"},
+                           {"alt+w", "Minimize"},
+                           {"F10", "About Quillmarsh Quarn"}}) {
+    // From the page, as after a click in it: Escape leaves the focus in the menu bar.
+    gtk_widget_grab_focus(GTK_WIDGET(view()));
+    g_spawn_command_line_sync(("xdotool key " + std::string(key)).c_str(), {}, {}, {}, {});
+    EXPECT_TRUE(spinUntil([&] { return menuShows(item); })) << key;
+    g_spawn_command_line_sync("xdotool key Escape", {}, {}, {}, {});
+    ASSERT_TRUE(spinUntil([&] { return !menuShows(nullptr); })) << key;
+  }
   ASSERT_TRUE(shows(other,
                     "if (document.querySelector('b').textContent == 'Connect Quillmarsh Quarn to "
                     "the Quillmarsh Mac') document.getElementById('a').value = '127.0.0.2', "
@@ -200,30 +235,67 @@ TEST_F(AppTest, ProgramRefusesUnknownOptionsAndLoadsTheUiAtEachLaunchUnderLoadTe
     auto log = nlohmann::json::parse(fetch(local + "/api/requests").value_or("{}"))["requests"];
     return std::count_if(log.begin(), log.end(), [](auto& r) { return r["path"] == "/"; });
   };
-  // An unknown option is refused, with a message and a failing exit status.
-  char* said = nullptr;
-  int wait = 0;
-  g_spawn_command_line_sync(QUARN_BINARY_DIR "/quillmarsh-quarn --no-such-option", {}, &said, &wait,
-                            {});
-  EXPECT_EQ(GCharPtr(said).get() + std::to_string(g_spawn_check_wait_status(wait, {})),
-            "Unknown option --no-such-option\n0");
+  // An option not known and an argument (the app opens no files or addresses) are refused
+  // before anything starts, whether or not an instance runs: a message and exit status 1.
+  auto refuses = [&](const char* when) {
+    for (auto [arg, message] :
+         {std::pair{"--no-such-option", "Unknown option --no-such-option"},
+          {"https://127.0.0.2/x",
+           "Unexpected argument https://127.0.0.2/x: Quillmarsh Quarn "
+           "opens no files or addresses"},
+          {"notes.txt",
+           "Unexpected argument notes.txt: Quillmarsh Quarn opens no files or "
+           "addresses"}}) {
+      char* said = nullptr;
+      int wait = 0;
+      std::string command = "timeout 60 " QUARN_BINARY_DIR "/quillmarsh-quarn " + std::string(arg);
+      g_spawn_command_line_sync(command.c_str(), {}, &said, &wait, {});
+      EXPECT_EQ(GCharPtr(said).get() + std::to_string(WEXITSTATUS(wait)),
+                std::string(message) + "\n1")
+          << when;
+    }
+  };
+  refuses("with no instance");
   for (int round = 1; round <= 3; ++round) {
     auto before = uiLoads();
-    // Only the first launch, asked to, tells its decisions: the host it chose among them.
-    auto program = GPtr<GSubprocess>::adopt(g_subprocess_new(
-        G_SUBPROCESS_FLAGS_STDERR_PIPE, nullptr, QUARN_BINARY_DIR "/quillmarsh-quarn",
-        round == 1 ? "--verbose" : nullptr, nullptr));
+    // Only the first launch, asked to, tells its decisions (the host it chose among them), and
+    // every other domain's debug messages that G_MESSAGES_DEBUG asks for besides.
+    const std::string errors = home.path() + "/stderr-" + std::to_string(round);
+    auto launcher =
+        GPtr<GSubprocessLauncher>::adopt(g_subprocess_launcher_new(G_SUBPROCESS_FLAGS_NONE));
+    g_subprocess_launcher_set_stderr_file_path(launcher.get(), errors.c_str());
+    if (round == 1) g_subprocess_launcher_setenv(launcher.get(), "G_MESSAGES_DEBUG", "all", TRUE);
+    auto program = GPtr<GSubprocess>::adopt(
+        g_subprocess_launcher_spawn(launcher.get(), nullptr, QUARN_BINARY_DIR "/quillmarsh-quarn",
+                                    round == 1 ? "--verbose" : nullptr, nullptr));
     EXPECT_TRUE(spinUntil([&] { return uiLoads() > before; }, 20)) << "launch " << round;
+    if (round == 1) {
+      refuses("with an instance running");
+      // A second start brings the running window forward, handing on the launcher's token.
+      auto second =
+          GPtr<GSubprocessLauncher>::adopt(g_subprocess_launcher_new(G_SUBPROCESS_FLAGS_NONE));
+      g_subprocess_launcher_setenv(second.get(), "XDG_ACTIVATION_TOKEN", "quarn-token-1", TRUE);
+      auto again = GPtr<GSubprocess>::adopt(g_subprocess_launcher_spawn(
+          second.get(), nullptr, "timeout", "60", QUARN_BINARY_DIR "/quillmarsh-quarn", nullptr));
+      EXPECT_TRUE(g_subprocess_wait_check(again.get(), nullptr, nullptr));
+      EXPECT_TRUE(spinUntil([&] {
+        return files::read(errors, 1 << 26).value_or("").find("activation token quarn-token-1\n") !=
+               std::string::npos;
+      }));
+    }
     // Gone before the next launch, which would otherwise hand over to it; as at logout, the
     // signal quits it as Quit does.
     g_subprocess_send_signal(program.get(), round == 2 ? SIGINT : SIGTERM);
-    g_subprocess_communicate_utf8(program.get(), {}, {}, {}, &said, {});
+    g_subprocess_wait(program.get(), nullptr, nullptr);
     EXPECT_TRUE(g_subprocess_get_if_exited(program.get()) &&
+                g_subprocess_get_exit_status(program.get()) == 0 &&
                 files::exists(home.path() + "/.local/state/app.quillmarsh.quarn/window-state.ini"))
         << "launch " << round;
-    EXPECT_EQ(round == 1, std::regex_search(GCharPtr(said).get(),
-                                            std::regex("quarn-INFO: [0-9:.]+: using the server "
-                                                       "at 127\\.0\\.0\\.1\n")));
+    std::string said = files::read(errors, 1 << 26).value_or("");
+    EXPECT_EQ(round == 1, std::regex_search(said, std::regex("quarn-INFO: [0-9:.]+: using the "
+                                                             "server at 127\\.0\\.0\\.1\n")));
+    EXPECT_EQ(round == 1, std::regex_search(said, std::regex("(GLib-GIO|Gtk|Gdk)-DEBUG: ")))
+        << said.substr(0, 2000);
   }
   g_subprocess_send_signal(load.get(), SIGTERM);
 }

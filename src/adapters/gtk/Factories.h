@@ -11,6 +11,7 @@
 
 #include "core/Handle.h"
 #include "platform/Platform.h"
+#include "window/WindowSize.h"
 
 namespace qm::gtk {
 
@@ -26,6 +27,9 @@ std::shared_ptr<void> watchDownloads(WebKitNetworkSession* session, DownloadEven
 
 // DesktopGtk.cpp
 std::unique_ptr<Desktop> makeDesktop();
+
+// WorkArea.cpp: the work area of the first monitor; empty when there is none.
+WindowSize firstWorkArea();
 
 // NotifierGtk.cpp: notifications and the launcher badge over the session bus; a click on a
 // notification calls onClicked.

@@ -84,7 +84,8 @@ GtkMainWindow::GtkMainWindow(GtkUi& ui, WebStart& web, MainViewEvents events)
     g_clear_error(&raw);
     maximized = g_key_file_get_boolean(kf.get(), kStateGroup, "maximized", nullptr);
   }
-  gtk_window_set_default_size(window, width, height);
+  WindowSize size = fitToArea({width, height}, firstWorkArea(), {kMinWidth, kMinHeight});
+  gtk_window_set_default_size(window, size.width, size.height);
   if (maximized) gtk_window_maximize(window);
 
   gtk_widget_set_hexpand(GTK_WIDGET(view), TRUE);
@@ -150,6 +151,9 @@ void GtkMainWindow::saveStateSoon() {
 }
 
 void GtkMainWindow::present() {
+  // Consumed by this present: a token is good for one activation.
+  if (!activationToken_.empty()) gtk_window_set_startup_id(window_.get(), activationToken_.c_str());
+  activationToken_.clear();
   gtk_window_present(window_.get());
 }
 void GtkMainWindow::minimize() {

@@ -35,6 +35,9 @@ class GtkMainWindow : public MainWindow {
 
   GtkWindow* window() const { return window_.get(); }
   WebKitWebView* webView() const { return web_->widget(); }
+  // The launcher's token that lets the next present() bring the window forward on desktops
+  // that ask for one (Wayland's activation, X11's startup notification).
+  void setActivationToken(std::string token) { activationToken_ = std::move(token); }
   // Size and maximized state, kept under "QuillmarshQuarnMain".
   void saveState();
   static std::string statePath();
@@ -56,6 +59,7 @@ class GtkMainWindow : public MainWindow {
   SourceId saveTimer_;
   SourceId trimTimer_;
   bool trimmed_ = false;  // after the first page the view finished loading
+  std::string activationToken_;
 };
 
 }  // namespace qm::gtk

@@ -94,14 +94,16 @@ std::optional<std::string> FolderBundle::resource(const std::string& name) {
 
 std::string FolderBundle::locate(const std::string& programPath) {
   if (const char* env = g_getenv("QUARN_BUNDLE_DIR"); env && *env) return env;
+  std::string beside = besideProgram("bundle", programPath);
+  if (g_file_test((beside + "/Info.json").c_str(), G_FILE_TEST_IS_REGULAR)) return beside;
+  return besideProgram(QUARN_BUNDLE_FROM_BIN, programPath);
+}
+
+std::string besideProgram(const std::string& relative, const std::string& programPath) {
   GCharPtr exe(g_file_read_link("/proc/self/exe", nullptr));
   std::string program = exe ? exe.get() : programPath;
-  std::string beside = files::parent(program) + "/bundle";
-  if (g_file_test((beside + "/Info.json").c_str(), G_FILE_TEST_IS_REGULAR)) return beside;
-  // Installed under any prefix, or unpacked from the package anywhere: bin/ beside share/.
-  std::string shared = files::parent(files::parent(program)) + "/share/quillmarsh-quarn";
-  if (g_file_test((shared + "/Info.json").c_str(), G_FILE_TEST_IS_REGULAR)) return shared;
-  return QUARN_BUNDLE_INSTALL_DIR;
+  GCharPtr path(g_canonicalize_filename(relative.c_str(), files::parent(program).c_str()));
+  return path.get();
 }
 
 // --- Platform

@@ -41,13 +41,17 @@ class FolderBundle : public Bundle {
   std::optional<std::string> identifier() override;
   std::optional<std::string> resource(const std::string& name) override;
   const std::string& dir() const { return dir_; }
-  // $QUARN_BUNDLE_DIR; else "bundle" beside the program; else share/quillmarsh-quarn of the
-  // program's prefix; else the folder of the configured installation.
+  // $QUARN_BUNDLE_DIR; else "bundle" beside the program (the build folder); else
+  // share/quillmarsh-quarn of the program's prefix.
   static std::string locate(const std::string& programPath);
 
  private:
   std::string dir_;
 };
+
+// `relative` resolved against the folder of the running program (`programPath`, argv[0], when
+// the system does not tell it), so that nothing depends on where the build meant to install it.
+std::string besideProgram(const std::string& relative, const std::string& programPath = {});
 
 // The ports that need no display, made as the process starts so that the server's resolution
 // is under way while GTK and the web engine start.

@@ -136,9 +136,11 @@ void GtkUi::installMenu(const std::vector<Menu>& menus,
       g_menu_append_item(section.get(), entry.get());
     }
     g_menu_append_section(sub.get(), nullptr, G_MENU_MODEL(section.get()));
-    // The application menu has no title of its own: it carries the application's name.
-    std::string title = menu.title.empty() ? kAppName : menu.title;
-    g_menu_append_submenu(bar.get(), title.c_str(), G_MENU_MODEL(sub.get()));
+    // The application menu has no title of its own: it carries the application's name. Its
+    // first letter is the mnemonic (Alt+Q, E, V, W), which shows only while Alt is held.
+    std::string title = menu.title.empty() ? kAppName : menu.title, label = "_";
+    for (char c : title) label += c == '_' ? "__" : std::string(1, c);
+    g_menu_append_submenu(bar.get(), label.c_str(), G_MENU_MODEL(sub.get()));
   }
   gtk_application_set_menubar(app_, G_MENU_MODEL(bar.get()));
 }

@@ -3,6 +3,7 @@
 
 #include "adapters/glib/HelperSound.h"
 #include "adapters/gtk/Factories.h"
+#include "adapters/gtk/GtkPlatform.h"
 #include "core/Files.h"
 #include "core/Handle.h"
 
@@ -10,14 +11,11 @@ namespace qm::gtk {
 
 namespace {
 
-// Beside the program when it runs from the build folder, else where it is installed.
+// Beside the program when it runs from the build folder, else in libexec/ of its prefix.
 std::string locateSoundHelper() {
-  GCharPtr exe(g_file_read_link("/proc/self/exe", nullptr));
-  if (exe) {
-    std::string beside = files::parent(exe.get()) + "/quarn-sound";
-    if (g_file_test(beside.c_str(), G_FILE_TEST_IS_EXECUTABLE)) return beside;
-  }
-  return QUARN_SOUND_HELPER_INSTALL_DIR "/quarn-sound";
+  std::string beside = besideProgram("quarn-sound");
+  if (g_file_test(beside.c_str(), G_FILE_TEST_IS_EXECUTABLE)) return beside;
+  return besideProgram(QUARN_SOUND_HELPER_FROM_BIN "/quarn-sound");
 }
 
 }  // namespace

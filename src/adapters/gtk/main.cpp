@@ -3,12 +3,14 @@
 #include <glib-unix.h>
 #include <gtk/gtk.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "adapters/gtk/GtkMainWindow.h"
 #include "adapters/gtk/Instance.h"
 #include "core/Constants.h"
 #include "core/Log.h"
@@ -31,7 +33,36 @@ bool anotherRunning(GDBusConnection* bus) {
 struct App {
   std::vector<std::string> args;
   std::unique_ptr<qm::gtk::Instance> instance;
+  // The launcher's token for bringing a window forward, read before GTK takes it from the
+  // environment; a second start hands it to the running instance.
+  std::string activationToken;
+  std::atomic<bool> verbose = false;  // read by the log writer on any thread
 };
+
+// The default writer, except that --verbose shows this app's debug and info messages whatever
+// G_MESSAGES_DEBUG says, leaving what it asks for in force for every other domain.
+GLogWriterOutput writeLog(GLogLevelFlags level, const GLogField* fields, gsize count,
+                          gpointer app) {
+  if (static_cast<App*>(app)->verbose && (level & (G_LOG_LEVEL_DEBUG | G_LOG_LEVEL_INFO))) {
+    for (gsize i = 0; i < count; ++i)
+      if (g_strcmp0(fields[i].key, "GLIB_DOMAIN") == 0 && fields[i].length < 0 &&
+          g_strcmp0(static_cast<const char*>(fields[i].value), qm::kLogDomain) == 0)
+        return g_log_writer_is_journald(fileno(stderr))
+                   ? g_log_writer_journald(level, fields, count, nullptr)
+                   : g_log_writer_standard_streams(level, fields, count, nullptr);
+  }
+  return g_log_writer_default(level, fields, count, nullptr);
+}
+
+// A second start: the running instance brings its window forward, with the launcher's token.
+void present(App* app, const std::string& token) {
+  if (!app->instance || !app->instance->launched()) return;  // its launch shows the window
+  qm::log(token.empty() ? "brought forward by a second start"
+                        : "brought forward by a second start, activation token " + token);
+  if (qm::gtk::GtkMainWindow* main = app->instance->platform().mainWindow())
+    main->setActivationToken(token);
+  app->instance->delegate().applicationShouldHandleReopen();
+}
 
 // The probes go out before GTK and the web engine start, which take longer than a server on
 // this computer takes to answer.
@@ -59,37 +90,55 @@ void onShutdown(GApplication*, App* app) {
   if (app->instance) app->instance->shutdown();
 }
 
-// Our options, parsed by GApplication: anything else is refused with a message.
+// Our options, parsed by GApplication: anything else is refused with a message. The app opens
+// no files or addresses; arguments are collected only to be refused.
 const GOptionEntry kOptions[] = {
     {"version", 0, 0, G_OPTION_ARG_NONE, nullptr, "Show the version and exit", nullptr},
     {"verbose", 'v', 0, G_OPTION_ARG_NONE, nullptr,
      "Log the app's decisions to standard error or the journal", nullptr},
     {"qm-ensemble", 0, 0, G_OPTION_ARG_NONE, nullptr,
      "Started together with the suite's other apps: the first intro stays silent", nullptr},
+    {G_OPTION_REMAINING, 0, G_OPTION_FLAG_HIDDEN, G_OPTION_ARG_FILENAME_ARRAY, nullptr, nullptr,
+     nullptr},
     {}};
 
+// The running instance is asked over the bus to come forward; true once it was.
+bool presentRunning(GApplication* gApp, const App& app) {
+  if (!g_application_register(gApp, nullptr, nullptr) || !g_application_get_is_remote(gApp))
+    return false;
+  g_action_group_activate_action(G_ACTION_GROUP(gApp), "present",
+                                 g_variant_new_string(app.activationToken.c_str()));
+  if (GDBusConnection* bus = g_application_get_dbus_connection(gApp))
+    g_dbus_connection_flush_sync(bus, nullptr, nullptr);
+  return true;
+}
+
 int onLocalOptions(GApplication* gApp, GVariantDict* options, App* app) {
+  // Refused before anything starts, whether or not an instance runs: an argument handed on to
+  // a running instance, which opens nothing, would leave a process with no window.
+  g_autofree const char** rest = nullptr;
+  if (g_variant_dict_lookup(options, G_OPTION_REMAINING, "^a&ay", &rest) && rest && *rest) {
+    qm::GCharPtr shown(g_filename_display_name(rest[0]));
+    std::fprintf(stderr, "Unexpected argument %s: Quillmarsh Quarn opens no files or addresses\n",
+                 shown.get());
+    return 1;
+  }
   if (g_variant_dict_contains(options, "version")) {
     std::printf("Quillmarsh Quarn %s\n", QUARN_VERSION);
     return 0;
   }
-  if (g_variant_dict_contains(options, "verbose")) {
-    const char* shown = g_getenv("G_MESSAGES_DEBUG");
-    std::string domains =
-        shown && *shown ? std::string(shown) + " " + qm::kLogDomain : std::string(qm::kLogDomain);
-    g_setenv("G_MESSAGES_DEBUG", domains.c_str(), TRUE);
-  }
+  app->verbose = g_variant_dict_contains(options, "verbose");
   // Connected before the HTTP thread starts: this registers GIO's socket types on this thread
   // alone (see SoupHttp). Unique per user over the session bus; without a bus each start is its
   // own instance.
   auto bus = qm::GPtr<GDBusConnection>::adopt(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
   if (!bus) g_application_set_flags(gApp, G_APPLICATION_NON_UNIQUE);
   bool alone = !bus || !anotherRunning(bus.get());
+  if (!alone && presentRunning(gApp, *app)) return 0;
   start(app);
   // GTK is otherwise started after the registration on the bus. Up first, the main web view's
-  // processes start while the app registers and builds its window; not when another instance
-  // is about to take the request.
-  if (gtk_init_check() && alone) app->instance->prepareWeb();
+  // processes start while the app registers and builds its window.
+  if (gtk_init_check()) app->instance->prepareWeb();
   return -1;
 }
 
@@ -98,9 +147,13 @@ int onLocalOptions(GApplication* gApp, GVariantDict* options, App* app) {
 int main(int argc, char** argv) {
   App app;
   for (int i = 0; i < argc; ++i) app.args.emplace_back(argv[i]);
+  for (const char* name : {"XDG_ACTIVATION_TOKEN", "DESKTOP_STARTUP_ID"})
+    if (const char* token = g_getenv(name); token && *token && app.activationToken.empty())
+      app.activationToken = token;
   g_set_application_name(qm::kAppName);
   // Logs go to standard error (or the journal), never into what a script reads from stdout.
   g_log_writer_default_set_use_stderr(TRUE);
+  g_log_set_writer_func(writeLog, &app, nullptr);
 
   auto owned =
       qm::GPtr<GtkApplication>::adopt(gtk_application_new(qm::kAppId, G_APPLICATION_DEFAULT_FLAGS));
@@ -118,10 +171,19 @@ int main(int argc, char** argv) {
       "Environment:\n"
       "  QUARN_BUNDLE_DIR    folder holding Info.json and the intro resources\n"
       "  QUARN_SERVICE_TOOL  replaces the service manager's command-line tool\n"
-      "  G_MESSAGES_DEBUG    \"quarn\" logs as --verbose does");
+      "  G_MESSAGES_DEBUG    \"quarn\" logs as --verbose does; other domains as GLib says");
   g_signal_connect(gtkApp, "handle-local-options", G_CALLBACK(onLocalOptions), &app);
   g_signal_connect(gtkApp, "startup",
                    G_CALLBACK(+[](GApplication* a, gpointer) { g_application_hold(a); }), nullptr);
+  // What a second start asks of this instance (see presentRunning).
+  auto presentAction =
+      qm::GPtr<GSimpleAction>::adopt(g_simple_action_new("present", G_VARIANT_TYPE_STRING));
+  g_signal_connect(presentAction.get(), "activate",
+                   G_CALLBACK(+[](GSimpleAction*, GVariant* token, App* a) {
+                     present(a, g_variant_get_string(token, nullptr));
+                   }),
+                   &app);
+  g_action_map_add_action(G_ACTION_MAP(gtkApp), G_ACTION(presentAction.get()));
   g_signal_connect(gtkApp, "activate", G_CALLBACK(onActivate), &app);
   g_signal_connect(gtkApp, "shutdown", G_CALLBACK(onShutdown), &app);
   // Logout ends the app with SIGTERM: quit as the menu's Quit does, saving the window state.
