@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "adapters/gtk/GtkWebView.h"
+#include "adapters/gtk/PageKeys.h"
 #include "adapters/gtk/WebStart.h"
 #include "core/Handle.h"
 #include "platform/Ui.h"
@@ -56,6 +57,7 @@ class GtkMainWindow : public MainWindow {
   SourceId saveTimer_;
   SourceId trimTimer_;
   bool trimmed_ = false;  // after the first page the view finished loading
+  std::optional<PageKeys> pageKeys_;
 };
 
 }  // namespace qm::gtk

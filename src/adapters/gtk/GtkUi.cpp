@@ -83,6 +83,7 @@ void GtkUi::removeMenu() {
   }
   actions_.clear();
   g_list_store_remove_all(shortcuts_.get());
+  menuKeys_.clear();
   onAction_ = nullptr;
   gtk_application_set_menubar(app_, nullptr);
 }
@@ -138,6 +139,8 @@ void GtkUi::installMenu(const std::vector<Menu>& menus,
     g_menu_append_section(sub.get(), nullptr, G_MENU_MODEL(section.get()));
     // The application menu has no title of its own: it carries the application's name.
     std::string title = menu.title.empty() ? kAppName : menu.title;
+    for (const MenuItem& item : menu.items)
+      if (!item.accel.empty()) menuKeys_.push_back({title, item.title, item.accel});
     g_menu_append_submenu(bar.get(), title.c_str(), G_MENU_MODEL(sub.get()));
   }
   gtk_application_set_menubar(app_, G_MENU_MODEL(bar.get()));
