@@ -53,8 +53,9 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
   launch(true);
   EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(window())));
   EXPECT_STREQ(gtk_window_get_title(window()), "Quillmarsh Quarn");
-  // The intro lies on the overlay, above the main view.
-  GtkWidget* intro = gtk_widget_get_next_sibling(GTK_WIDGET(view()));
+  // The intro lies on the overlay, above everything else there.
+  GtkWidget* overlay = gtk_widget_get_parent(GTK_WIDGET(view()));
+  GtkWidget* intro = gtk_widget_get_last_child(overlay);
   ASSERT_TRUE(intro && WEBKIT_IS_WEB_VIEW(intro) && GTK_IS_OVERLAY(gtk_widget_get_parent(intro)));
   std::vector<std::string> said;
   g_signal_connect(webkit_web_view_get_user_content_manager(WEBKIT_WEB_VIEW(intro)),
@@ -74,7 +75,8 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
 
   // Told ready once the UI loads, the intro page finishes and its view goes.
   EXPECT_TRUE(spinUntil([&] { return said == std::vector<std::string>{"start", "finished"}; }));
-  EXPECT_TRUE(spinUntil([&] { return !gtk_widget_get_next_sibling(GTK_WIDGET(view())); }, 10));
+  EXPECT_TRUE(
+      spinUntil([&] { return !WEBKIT_IS_WEB_VIEW(gtk_widget_get_last_child(overlay)); }, 10));
 
   // The poll made on connecting already carried the adopted sign-in; each poll reports once.
   ASSERT_TRUE(spinUntil([&] { return desktop.badges.size() == 1; }));

@@ -248,8 +248,7 @@ PageKeys::~PageKeys() {
 void PageKeys::applyZoom() {
   const char* uri = webkit_web_view_get_uri(view_);
   // The app's own pages have no host: they show at the level of the server shown last.
-  if (auto host = urlHost(uri ? std::optional<std::string>(uri) : std::nullopt)) lastHost_ = *host;
-  zoomHost_ = lastHost_;
+  if (auto host = urlHost(uri ? std::optional<std::string>(uri) : std::nullopt)) zoomHost_ = *host;
   auto it = levels_.find(zoomHost_);
   int level = it == levels_.end() ? page::kDefaultZoom : it->second;
   webkit_web_view_set_zoom_level(view_, level / 100.0);

@@ -74,8 +74,9 @@ class PageKeys {
   GPtr<GtkWindow> shortcuts_;
   page::ZoomLevels levels_;
   bool zoomFileBroken_ = false;
-  std::string zoomHost_;  // the host whose level the page shows; "" for the app's own pages
-  std::string lastHost_;
+  // The host whose level the page shows: the page's own, or for the app's own pages the host
+  // shown last ("" before any, a level kept only while the app runs).
+  std::string zoomHost_;
   bool searching_ = false;
   bool counting_ = false;  // the next match count is the whole page's
   unsigned matchIndex_ = 0, matchCount_ = 0;
