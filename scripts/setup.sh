@@ -7,8 +7,8 @@ packages=(
   libgtk-4-dev libwebkitgtk-6.0-dev libsoup-3.0-dev nlohmann-json3-dev
   libgstreamer1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   googletest libgtest-dev libgmock-dev
-  xvfb xauth xdotool weston dbus dbus-daemon imagemagick python3 desktop-file-utils iproute2
-  util-linux curl
+  xvfb xauth xdotool weston evilwm dbus dbus-daemon imagemagick python3 desktop-file-utils
+  iproute2 util-linux curl
   systemd appstream lintian fakeroot dpkg-dev file
 )
 

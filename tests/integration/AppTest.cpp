@@ -69,8 +69,9 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
   EXPECT_EQ(std::pair(width, height), std::pair(1280, 800));
   EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(window())));
   EXPECT_STREQ(gtk_window_get_title(window()), "Quillmarsh Quarn");
-  // The intro lies on the overlay, above the main view.
-  GtkWidget* intro = gtk_widget_get_next_sibling(GTK_WIDGET(view()));
+  // The intro lies on the overlay, above everything else there.
+  GtkWidget* overlay = gtk_widget_get_parent(GTK_WIDGET(view()));
+  GtkWidget* intro = gtk_widget_get_last_child(overlay);
   ASSERT_TRUE(intro && WEBKIT_IS_WEB_VIEW(intro) && GTK_IS_OVERLAY(gtk_widget_get_parent(intro)));
   std::vector<std::string> said;
   g_signal_connect(webkit_web_view_get_user_content_manager(WEBKIT_WEB_VIEW(intro)),
@@ -90,7 +91,8 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
 
   // Told ready once the UI loads, the intro page finishes and its view goes.
   EXPECT_TRUE(spinUntil([&] { return said == std::vector<std::string>{"start", "finished"}; }));
-  EXPECT_TRUE(spinUntil([&] { return !gtk_widget_get_next_sibling(GTK_WIDGET(view())); }, 10));
+  EXPECT_TRUE(
+      spinUntil([&] { return !WEBKIT_IS_WEB_VIEW(gtk_widget_get_last_child(overlay)); }, 10));
 
   // The poll made on connecting already carried the adopted sign-in; each poll reports once.
   ASSERT_TRUE(spinUntil([&] { return desktop.badges.size() == 1; }));
@@ -162,6 +164,8 @@ TEST_F(AppTest, TypedHostIsConnectedToAndItsPageHandsLinksAttachmentsAndConfirms
   EXPECT_TRUE(spinUntil([&] { return evaluate(view(), "keys.join()") == "a,c,v,z"; }));
   g_spawn_command_line_sync("xdotool key F5", {}, {}, {}, {});
   EXPECT_TRUE(spinUntil([&] { return evaluate(view(), "typeof keys") == "undefined"; }));
+  // The page, loaded anew, has its host field focused.
+  ASSERT_TRUE(spinUntil([&] { return evaluate(view(), "document.activeElement.id") == "a"; }));
   // Alt and each menu's initial open that menu, F10 the first; the page leaves them unhandled.
   auto menuShows = [&](const char* item) {
     return !!findMapped(GTK_WIDGET(window()), [&](GtkWidget* w) {
@@ -182,10 +186,11 @@ TEST_F(AppTest, TypedHostIsConnectedToAndItsPageHandsLinksAttachmentsAndConfirms
     g_spawn_command_line_sync("xdotool key Escape", {}, {}, {}, {});
     ASSERT_TRUE(spinUntil([&] { return !menuShows(nullptr); })) << key;
   }
-  ASSERT_TRUE(shows(other,
-                    "if (document.querySelector('b').textContent == 'Connect Quillmarsh Quarn to "
-                    "the Quillmarsh Mac') document.getElementById('a').value = '127.0.0.2', "
-                    "document.querySelector('button').click()"));
+  // A host typed in the field and Enter connect.
+  gtk_widget_grab_focus(GTK_WIDGET(view()));
+  g_spawn_command_line_sync("xdotool type --delay 80 127.0.0.2", {}, {}, {}, {});
+  g_spawn_command_line_sync("xdotool key Return", {}, {}, {}, {});
+  ASSERT_TRUE(shows(other));
 
   // Another host's link, and a new window of an app not installed, open in the default browser.
   const std::string opened = home.path() + "/opened";
@@ -220,6 +225,166 @@ TEST_F(AppTest, TypedHostIsConnectedToAndItsPageHandsLinksAttachmentsAndConfirms
   EXPECT_TRUE(shows(other + "confirmed", "if (" + answer + ") location = '/' + " + answer));
   app->platform().mainWindow()->saveState();
   EXPECT_TRUE(std::filesystem::is_fifo(state));
+}
+
+// Keys typed (XTest) into the focused window, and the pointer's buttons over the page.
+void xdotool(const std::string& args) {
+  g_spawn_command_line_sync(("xdotool " + args).c_str(), {}, {}, {}, {});
+}
+
+// The widgets of `type` in the tree under `widget`, in order.
+std::vector<GtkWidget*> widgetsOf(GtkWidget* widget, GType type) {
+  std::vector<GtkWidget*> out;
+  if (G_TYPE_CHECK_INSTANCE_TYPE(widget, type)) out.push_back(widget);
+  for (GtkWidget* c = gtk_widget_get_first_child(widget); c; c = gtk_widget_get_next_sibling(c))
+    for (GtkWidget* w : widgetsOf(c, type)) out.push_back(w);
+  return out;
+}
+
+// Cancels each dialog of the named type as it appears, counting them; that ends a dialog
+// that runs a main loop of its own, so the check runs from the loop as a timer.
+G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+struct Closer {
+  const char* type;
+  int closed = 0;
+  SourceId source{g_timeout_add(
+      100,
+      +[](gpointer data) -> gboolean {
+        auto* self = static_cast<Closer*>(data);
+        GList* all = gtk_window_list_toplevels();
+        for (GList* l = all; l; l = l->next)
+          if (g_str_equal(G_OBJECT_TYPE_NAME(l->data), self->type) &&
+              gtk_widget_get_visible(GTK_WIDGET(l->data)))
+            ++self->closed, gtk_dialog_response(GTK_DIALOG(l->data), GTK_RESPONSE_CANCEL);
+        g_list_free(all);
+        return G_SOURCE_CONTINUE;
+      },
+      this)};
+};
+G_GNUC_END_IGNORE_DEPRECATIONS
+
+TEST_F(AppTest, PageZoomsFindsPrintsGoesBackAndFullscreenByKeysAndMouse) {
+  startSampleServer();
+  launch();
+  ASSERT_TRUE(shows(local + "/"));
+  gtk_widget_grab_focus(GTK_WIDGET(view()));
+  ASSERT_TRUE(spinUntil([&] { return gtk_window_is_active(window()); }));
+  xdotool("mousemove 400 400");
+  auto innerWidth = [&] { return std::stoi("0" + evaluate(view(), "innerWidth")); };
+  const int width = innerWidth();
+  const std::string zoomFile = home.path() + "/.local/state/app.quillmarsh.quarn/zoom-levels";
+
+  // Two steps up by keys, one down by the wheel: the page sees a narrower window, and the
+  // level is kept for the host.
+  xdotool("key --delay 80 ctrl+plus ctrl+equal");
+  ASSERT_TRUE(spinUntil([&] { return webkit_web_view_get_zoom_level(view()) == 1.25; }));
+  xdotool("keydown ctrl click 5 keyup ctrl");
+  ASSERT_TRUE(spinUntil([&] { return webkit_web_view_get_zoom_level(view()) == 1.1; }));
+  auto narrower = [&] { return std::abs(innerWidth() - width / 1.1) < 2; };
+  EXPECT_TRUE(spinUntil(narrower));
+  EXPECT_TRUE(files::read(zoomFile).value_or("").ends_with("\n127.0.0.1=110\n"));
+
+  // Find: typing scrolls to a word far below; Enter, F3 and Ctrl+G go on, Shift back.
+  run(view(),
+      "document.body.insertAdjacentHTML('beforeend', '<div style=\"height:5000px\">"
+      "</div><p>Far NEEDLE below</p><p>needle</p>'), scrollTo(0, 0)");
+  xdotool("key ctrl+f");
+  auto bars = widgetsOf(gtk_widget_get_parent(GTK_WIDGET(view())), GTK_TYPE_SEARCH_BAR);
+  ASSERT_EQ(bars.size(), 1u);
+  GtkWidget* bar = bars[0];
+  GtkLabel* counter = GTK_LABEL(widgetsOf(bar, GTK_TYPE_LABEL).back());
+  auto count = [&] { return std::string(gtk_label_get_text(counter)); };
+  // Keys typed before the bar has opened would go to the page.
+  ASSERT_TRUE(spinUntil([&] { return gtk_search_bar_get_search_mode(GTK_SEARCH_BAR(bar)); }));
+  xdotool("type --delay 80 needle");
+  EXPECT_TRUE(spinUntil([&] { return std::stoi("0" + evaluate(view(), "scrollY")) > 3000; }));
+  EXPECT_TRUE(spinUntil([&] { return count() == "1 of 2"; }));
+  std::pair<const char*, const char*> steps[] = {{"Return", "2 of 2"},
+                                                 {"F3", "1 of 2"},
+                                                 {"ctrl+g", "2 of 2"},
+                                                 {"shift+Return", "1 of 2"},
+                                                 {"shift+F3", "2 of 2"},
+                                                 {"ctrl+shift+g", "1 of 2"},
+                                                 {"End shift+Home z z q", "No matches"}};
+  for (auto [keys, want] : steps) {
+    xdotool(std::string("key --delay 80 ") + keys);
+    EXPECT_TRUE(spinUntil([&] { return count() == want; })) << keys << ": " << count();
+  }
+  xdotool("key Escape");
+  EXPECT_TRUE(spinUntil([&] { return !gtk_search_bar_get_search_mode(GTK_SEARCH_BAR(bar)); }));
+
+  // Back and forward by keys and by the mouse's side buttons.
+  run(view(), "location = '/?later'");
+  ASSERT_TRUE(shows(local + "/?later"));
+  std::pair<const char*, std::string> moves[] = {{"key alt+Left", local + "/"},
+                                                 {"key alt+Right", local + "/?later"},
+                                                 {"click 8", local + "/"},
+                                                 {"click 9", local + "/?later"}};
+  for (auto& [input, want] : moves) {
+    xdotool(input);
+    EXPECT_TRUE(shows(want)) << input;
+  }
+
+  // Ctrl+P and the page's own print() show the desktop's print dialog.
+  {
+    Closer prints{"GtkPrintUnixDialog"};
+    xdotool("key ctrl+p");
+    EXPECT_TRUE(spinUntil([&] { return prints.closed == 1; }));
+    run(view(), "print()");
+    EXPECT_TRUE(spinUntil([&] { return prints.closed == 2; }));
+  }
+
+  // The shortcuts window lists the menus' keys and the page's.
+  xdotool("key ctrl+F1");
+  GtkWindow* help = nullptr;
+  ASSERT_TRUE(spinUntil([&] {
+    GList* all = gtk_window_list_toplevels();
+    for (GList* l = all; l; l = l->next)
+      if (GTK_IS_SHORTCUTS_WINDOW(l->data) && gtk_widget_get_visible(GTK_WIDGET(l->data)))
+        help = GTK_WINDOW(l->data);
+    g_list_free(all);
+    return help;
+  }));
+  std::vector<std::string> titles;
+  GtkWidget* section = widgetsOf(GTK_WIDGET(help), GTK_TYPE_SHORTCUTS_SECTION).at(0);
+  for (GtkWidget* w : widgetsOf(section, GTK_TYPE_SHORTCUTS_SHORTCUT)) {
+    char* title = nullptr;
+    g_object_get(w, "title", &title, nullptr);
+    titles.push_back(GCharPtr(title).get());
+  }
+  ASSERT_EQ(titles.size(), 24u);
+  EXPECT_EQ(titles.front() + "," + titles[12] + "," + titles.back(),
+            "Open Quillmarsh HQ,Close,Keyboard Shortcuts");
+  xdotool("key Escape");
+  EXPECT_TRUE(spinUntil([&] { return !gtk_widget_get_visible(GTK_WIDGET(help)); }));
+
+  // The level comes back at the next launch.
+  app.reset();
+  launch();
+  ASSERT_TRUE(shows(local + "/"));
+  EXPECT_TRUE(spinUntil(narrower));
+  // F11 toggles fullscreen; a page element's own fullscreen ends with Escape. Only a window
+  // manager makes a shown window fullscreen.
+  auto wm = GPtr<GSubprocess>::adopt(
+      g_subprocess_new(G_SUBPROCESS_FLAGS_NONE, nullptr, "evilwm", "-fn", "fixed", nullptr));
+  ASSERT_TRUE(wm);
+  std::shared_ptr<void> stop(nullptr, [&](void*) { g_subprocess_force_exit(wm.get()); });
+  gtk_widget_grab_focus(GTK_WIDGET(view()));
+  ASSERT_TRUE(spinUntil([&] { return gtk_window_is_active(window()); }));
+  xdotool("key F11");
+  EXPECT_TRUE(spinUntil([&] { return gtk_window_is_fullscreen(window()); }));
+  xdotool("key F11");
+  EXPECT_TRUE(spinUntil([&] { return !gtk_window_is_fullscreen(window()); }));
+  run(view(), "document.body.requestFullscreen()");
+  EXPECT_TRUE(spinUntil([&] {
+    return gtk_window_is_fullscreen(window()) &&
+           evaluate(view(), "!!document.fullscreenElement") == "true";
+  }));
+  xdotool("key Escape");
+  EXPECT_TRUE(spinUntil([&] {
+    return !gtk_window_is_fullscreen(window()) &&
+           evaluate(view(), "!!document.fullscreenElement") == "false";
+  }));
 }
 
 TEST_F(AppTest, ProgramRefusesUnknownOptionsAndLoadsTheUiAtEachLaunchUnderLoadTellingWhy) {

@@ -113,10 +113,12 @@ GtkMainWindow::GtkMainWindow(GtkUi& ui, WebStart& web, MainViewEvents events)
   GtkEventController* keys = gtk_shortcut_controller_new_for_model(G_LIST_MODEL(ui.shortcuts()));
   gtk_event_controller_set_propagation_phase(keys, GTK_PHASE_BUBBLE);
   gtk_widget_add_controller(GTK_WIDGET(window), keys);
+  pageKeys_.emplace(window, overlay_, view, [this] { return ui_.menuKeys(); });
 }
 
 GtkMainWindow::~GtkMainWindow() {
   ui_.windowGone(this);
+  pageKeys_.reset();
   signals_.clear();
   saveTimer_.reset();
   downloads_.reset();

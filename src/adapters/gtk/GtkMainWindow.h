@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "adapters/gtk/GtkWebView.h"
+#include "adapters/gtk/PageKeys.h"
 #include "adapters/gtk/WebStart.h"
 #include "core/Handle.h"
 #include "platform/Ui.h"
@@ -60,6 +61,7 @@ class GtkMainWindow : public MainWindow {
   SourceId trimTimer_;
   bool trimmed_ = false;  // after the first page the view finished loading
   std::string activationToken_;
+  std::optional<PageKeys> pageKeys_;
 };
 
 }  // namespace qm::gtk

@@ -83,6 +83,7 @@ void GtkUi::removeMenu() {
   }
   actions_.clear();
   g_list_store_remove_all(shortcuts_.get());
+  menuKeys_.clear();
   onAction_ = nullptr;
   gtk_application_set_menubar(app_, nullptr);
 }
@@ -140,6 +141,8 @@ void GtkUi::installMenu(const std::vector<Menu>& menus,
     // first letter is the mnemonic (Alt+Q, E, V, W), which shows only while Alt is held.
     std::string title = menu.title.empty() ? kAppName : menu.title, label = "_";
     for (char c : title) label += c == '_' ? "__" : std::string(1, c);
+    for (const MenuItem& item : menu.items)
+      if (!item.accel.empty()) menuKeys_.push_back({title, item.title, item.accel});
     g_menu_append_submenu(bar.get(), label.c_str(), G_MENU_MODEL(sub.get()));
   }
   gtk_application_set_menubar(app_, G_MENU_MODEL(bar.get()));

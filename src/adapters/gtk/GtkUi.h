@@ -34,6 +34,8 @@ class GtkUi : public Ui {
   GtkApplication* application() const { return app_; }
   // The menu's key shortcuts, for the main window's shortcut controller.
   GListStore* shortcuts() const { return shortcuts_.get(); }
+  // The same, named, for the shortcuts window.
+  const std::vector<KeyHelp>& menuKeys() const { return menuKeys_; }
   void windowGone(GtkMainWindow* window);
 
  private:
@@ -45,6 +47,7 @@ class GtkUi : public Ui {
   WebStart& web_;
   GPtr<GtkCssProvider> css_;
   GPtr<GListStore> shortcuts_;
+  std::vector<KeyHelp> menuKeys_;
   GtkMainWindow* main_ = nullptr;  // owned by whoever created it
   std::function<void(const std::string&)> onAction_;
   std::vector<std::unique_ptr<Action>> actions_;

@@ -8,6 +8,14 @@ namespace {
 
 constexpr guint kLoadTimeoutSeconds = 60;
 
+// The app's own pages by keyboard alone: their first field has the focus, and Enter in it
+// presses the page's first button, as a form would.
+constexpr const char* kFormKeys =
+    "(() => { const field = document.querySelector('input:not([type=hidden])');"
+    " const button = document.querySelector('button'); if (!field || !button) return;"
+    " field.focus(); field.addEventListener('keydown', e => { if (e.key == 'Enter' &&"
+    " !e.isComposing && !e.defaultPrevented) { e.preventDefault(); button.click(); } }); })()";
+
 }  // namespace
 
 GtkWebView::GtkWebView(WebKitWebView* view, std::string loading)
@@ -21,6 +29,14 @@ GtkWebView::GtkWebView(WebKitWebView* view, std::string loading)
                                        if (event == WEBKIT_LOAD_COMMITTED) self->timeout_.reset();
                                      }),
                                      this));
+  signals_.emplace_back(
+      view, g_signal_connect_swapped(
+                view, "load-changed", G_CALLBACK(+[](GtkWebView* self, WebKitLoadEvent event) {
+                  if (event == WEBKIT_LOAD_FINISHED && self->showsOwnPage())
+                    webkit_web_view_evaluate_javascript(self->view_, kFormKeys, -1, nullptr,
+                                                        nullptr, nullptr, nullptr, nullptr);
+                }),
+                this));
 }
 
 void GtkWebView::loadHtml(const std::string& html) {
@@ -47,9 +63,12 @@ void GtkWebView::reloadFromOrigin() {
   timeout_.reset();
   loadingHtml_ = false;
   // The engine reloads a page loaded from a string as an empty one: it is loaded again instead.
-  if (!html_.empty() && g_strcmp0(webkit_web_view_get_uri(view_), "about:blank") == 0)
-    return loadHtml(std::string(html_));
+  if (showsOwnPage()) return loadHtml(std::string(html_));
   webkit_web_view_reload_bypass_cache(view_);
+}
+
+bool GtkWebView::showsOwnPage() const {
+  return !html_.empty() && g_strcmp0(webkit_web_view_get_uri(view_), "about:blank") == 0;
 }
 
 gboolean GtkWebView::onTimeout(gpointer data) {

@@ -26,6 +26,8 @@ class GtkWebView : public WebView {
   WebKitWebView* widget() const { return view_; }
 
  private:
+  // A page loaded from a string is shown (its address is "about:blank").
+  bool showsOwnPage() const;
   static gboolean onTimeout(gpointer self);
   static gboolean onLoadFailed(WebKitWebView* view, WebKitLoadEvent event, char* uri, GError* error,
                                gpointer self);

@@ -1,0 +1,57 @@
+#include <gtest/gtest.h>
+
+#include "window/PageControls.h"
+
+namespace qm::page {
+
+TEST(PageControls, ZoomStepsThroughTheUsualLevelsWithinRange) {
+  // level, steps, result
+  std::tuple<int, int, int> rows[] = {
+      {100, 1, 110},  {100, -1, 90}, {100, 3, 150}, {100, -5, 30},  {30, -1, 30},
+      {300, 1, 300},  {20, 0, 30},   {999, 0, 300}, {999, -1, 250}, {120, 1, 125},
+      {120, -1, 110}, {66, 1, 67},   {68, -1, 67},  {100, 0, 100},  {-5, 1, 50},
+  };
+  for (auto [level, steps, want] : rows)
+    EXPECT_EQ(stepZoom(level, steps), want) << level << " by " << steps;
+}
+
+TEST(PageControls, ZoomFileKeepsLevelsPerHostAndRefusesWhatDoesNotParse) {
+  using Levels = std::optional<ZoomLevels>;
+  std::pair<std::string, Levels> rows[] = {
+      {"", ZoomLevels{}},
+      {"# comment\n\n127.0.0.1=150\nmac.local = 90\r\n",
+       ZoomLevels{{"127.0.0.1", 150}, {"mac.local", 90}}},
+      {"a=5000\nb=0\na=200", ZoomLevels{{"a", 200}, {"b", 30}}},
+      {"a=150\nno equals sign", std::nullopt},
+      {"a=1.5", std::nullopt},
+      {"a=-50", std::nullopt},
+      {"=150", std::nullopt},
+      {"two words=150", std::nullopt},
+      {"[Zoom]\na=150", std::nullopt},
+      {"a=9999999", std::nullopt},
+  };
+  for (auto& [text, want] : rows) EXPECT_EQ(parseZoomLevels(text), want) << text;
+
+  // Written and read back: unzoomed hosts and the app's own pages (no host) are not kept.
+  ZoomLevels levels{{"127.0.0.1", 67}, {"mac.local", 100}, {"", 150}, {"b\nc", 90}, {"x", 400}};
+  EXPECT_EQ(parseZoomLevels(formatZoomLevels(levels)), (ZoomLevels{{"127.0.0.1", 67}, {"x", 300}}));
+}
+
+TEST(PageControls, FindBarCountsMatchesAndWrapsAround) {
+  // searching, index, count, text
+  std::tuple<bool, unsigned, unsigned, std::string> texts[] = {{false, 1, 3, ""},
+                                                               {true, 0, 0, "No matches"},
+                                                               {true, 2, 7, "2 of 7"},
+                                                               {true, 9, 7, "7 of 7"},
+                                                               {true, 0, 4, "1 of 4"}};
+  for (auto& [searching, index, count, want] : texts)
+    EXPECT_EQ(matchCountText(searching, index, count), want);
+  // index, count, forward, next
+  std::tuple<unsigned, unsigned, bool, unsigned> steps[] = {
+      {1, 3, true, 2}, {3, 3, true, 1},  {1, 3, false, 3}, {2, 3, false, 1},
+      {0, 3, true, 1}, {0, 3, false, 3}, {5, 3, true, 1},  {1, 0, true, 0}};
+  for (auto [index, count, forward, want] : steps)
+    EXPECT_EQ(stepMatch(index, count, forward), want) << index << "/" << count << forward;
+}
+
+}  // namespace qm::page
