@@ -32,19 +32,20 @@ class GtkUi : public Ui {
 
   GtkMainWindow* mainWindow() const { return main_; }
   GtkApplication* application() const { return app_; }
-  // The menu's key shortcuts, for the main window's shortcut controller.
-  GListStore* shortcuts() const { return shortcuts_.get(); }
   void windowGone(GtkMainWindow* window);
 
  private:
   struct Action;
+  // The app's window that had the focus last, else the main window.
+  GtkWindow* frontWindow() const;
   void runBuiltIn(const std::string& action);
   void removeMenu();
 
   GtkApplication* app_;
   WebStart& web_;
   GPtr<GtkCssProvider> css_;
-  GPtr<GListStore> shortcuts_;
+  GPtr<GListStore> shortcuts_;  // the menu's keys, shared by every window's controller
+  SignalConnection windowAdded_;
   GtkMainWindow* main_ = nullptr;  // owned by whoever created it
   std::function<void(const std::string&)> onAction_;
   std::vector<std::unique_ptr<Action>> actions_;
