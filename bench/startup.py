@@ -342,7 +342,7 @@ def main(argv):
             try:
                 got = run_once(server, cmd, env, args.during, args.settle, idle)
                 # A fast start that left the sign-in behind would measure the wrong thing.
-                if got and signed_in and "qmsuite=" + SIGN_IN not in (server.first_cookie or ""):
+                if got and signed_in and which == "app" and "qmsuite=" + SIGN_IN not in (server.first_cookie or ""):
                     unsigned.append(server.first_cookie)
                 return got
             finally:
