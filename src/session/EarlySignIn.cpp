@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "core/Log.h"
 #include "session/SuiteSession.h"
 
 namespace qm {
@@ -31,6 +32,8 @@ bool EarlySignIn::take(const std::string& host, const std::string& value,
   for (Plant& p : plants_) {
     if (p.taken || p.host != host || p.value != value) continue;
     p.taken = true;
+    log(p.stored ? "the sign-in planted at start is in the store"
+                 : "waiting for the sign-in planted at start");
     if (p.stored)
       done(*p.stored);
     else
