@@ -9,12 +9,13 @@ bare window with the ratio:
   - the median CPU time of the process tree over --idle seconds once start-up is over, of
     --idle-runs rounds, in all and by process.
 
-Scenarios: the local server only, and the local server with two built-in hosts ("QMHosts",
-127.0.0.2 and 127.0.0.3) that accept connections but never answer; each with the intro off and
-on.
+Scenarios: the local server only; the local server with two built-in hosts ("QMHosts",
+127.0.0.2 and 127.0.0.3) that accept connections but never answer; and the local server with a
+sibling app's shared sign-in in "suite-session" before start (the UI's first request must carry
+it); each with the intro off and on.
 
     bench/startup.py [--runs N] [--build DIR] [--during S] [--settle S] [--idle S]
-                     [--idle-runs N]
+                     [--idle-runs N] [--only TEXT]
 
 The app's port is fixed, so the script re-runs itself in a network namespace of its own
 (`unshare -rn`) when it can, and under scripts/with-display.sh (Xvfb and a private session bus)
@@ -37,6 +38,7 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 PORT = 8795
+SIGN_IN = "bench0123456789abcdef"
 
 
 def reexec_isolated(argv):
@@ -68,6 +70,7 @@ class Server:
     def __init__(self, data):
         mod = load_sample_server()
         self.first_ui = None
+        self.first_cookie = None
         self.lock = threading.Lock()
         bench = self
 
@@ -77,6 +80,7 @@ class Server:
                     with bench.lock:
                         if bench.first_ui is None:
                             bench.first_ui = time.monotonic()
+                            bench.first_cookie = self.headers.get("Cookie") or ""
                 super().route()
 
             def log_message(self, fmt, *args):
@@ -90,6 +94,7 @@ class Server:
     def reset(self):
         with self.lock:
             self.first_ui = None
+            self.first_cookie = None
 
     def wait_first_ui(self, timeout):
         end = time.monotonic() + timeout
@@ -267,6 +272,14 @@ def make_bundle(build, dest, hosts):
     return dest
 
 
+def write_sign_in(home):
+    folder = os.path.join(home, "Library", "Application Support", "Quillmarsh")
+    os.makedirs(folder, mode=0o700, exist_ok=True)
+    path = os.path.join(folder, "suite-session")
+    with open(os.open(path, os.O_WRONLY | os.O_CREAT, 0o600), "w") as f:
+        f.write(SIGN_IN)
+
+
 def write_defaults(home, body):
     folder = os.path.join(home, ".config", "app.quillmarsh.quarn")
     os.makedirs(folder, exist_ok=True)
@@ -294,6 +307,8 @@ def main(argv):
                     help="idle seconds over which CPU time is summed (0: skip)")
     ap.add_argument("--idle-runs", type=int, default=3,
                     help="rounds of the idle measurement (default 3)")
+    ap.add_argument("--only", default="",
+                    help="run only the scenarios whose name contains this text")
     ap.add_argument("--inner", action="store_true", help=argparse.SUPPRESS)
     args = ap.parse_args(argv)
     if not args.inner:
@@ -309,29 +324,40 @@ def main(argv):
         bare_exe = build_bare(work)
         server = Server(os.path.join(work, "server-data"))
 
-        def start(which, bundle, intro, idle=0.0):
+        unsigned = []
+
+        def start(which, bundle, intro, idle=0.0, signed_in=False):
             home = tempfile.mkdtemp(prefix="home-", dir=work)
             env = fresh_env(home)
             if which == "app":
                 if not intro:
                     write_defaults(home, "showIntro=false\nintroSound=false\n")
+                if signed_in:
+                    write_sign_in(home)
                 env["QUARN_BUNDLE_DIR"] = bundle
                 env["QUARN_SERVICE_TOOL"] = "/bin/false"
                 cmd = [app_exe]
             else:
                 cmd = [bare_exe, "http://127.0.0.1:%d" % PORT]
             try:
-                return run_once(server, cmd, env, args.during, args.settle, idle)
+                got = run_once(server, cmd, env, args.during, args.settle, idle)
+                # A fast start that left the sign-in behind would measure the wrong thing.
+                if got and signed_in and which == "app" and "qmsuite=" + SIGN_IN not in (server.first_cookie or ""):
+                    unsigned.append(server.first_cookie)
+                return got
             finally:
                 shutil.rmtree(home, ignore_errors=True)
 
-        # (name, built-in hosts that take connections but never answer, intro on)
+        # (name, built-in hosts that take connections but never answer, signed in, intro on)
         scenarios = []
-        for name, silent in (("local server only", False), ("+ 2 silent built-in hosts", True)):
+        for name, silent, signed_in in (("local server only", False, False),
+                                        ("+ 2 silent built-in hosts", True, False),
+                                        ("signed in, local server", False, True)):
             for intro in (False, True):
-                scenarios.append((name, silent, intro))
+                if args.only in name:
+                    scenarios.append((name, silent, signed_in, intro))
         results = []
-        for name, silent, intro in scenarios:
+        for name, silent, signed_in, intro in scenarios:
             hosts = "127.0.0.2,127.0.0.3" if silent else None
             bundle = make_bundle(args.build, os.path.join(work, "bundle-%d" % len(results)), hosts)
             quiet = SilentHosts() if silent else None
@@ -339,7 +365,7 @@ def main(argv):
             try:
                 for r in range(args.runs):
                     for which in (["app", "bare"] if r % 2 == 0 else ["bare", "app"]):
-                        one = start(which, bundle, intro)
+                        one = start(which, bundle, intro, signed_in=signed_in)
                         if one is None:
                             print("%s / %s: no request for the UI" % (name, which),
                                   file=sys.stderr)
@@ -353,7 +379,7 @@ def main(argv):
         # A few hundredths of a second in all, of which the engine's own timers in both programs
         # move several thousandths from one run to the next: one run each says little.
         idle = {"app": [], "bare": []}
-        if args.idle > 0:
+        if args.idle > 0 and not args.only:
             bundle = make_bundle(args.build, os.path.join(work, "bundle-idle"), None)
             for r in range(args.idle_runs):
                 for which in (["app", "bare"] if r % 2 == 0 else ["bare", "app"]):
@@ -380,6 +406,9 @@ def main(argv):
             print("%-26s %-5s %7.3f %7.3f %6.2f | %9.1f %9.1f %6.2f | %9.1f %9.1f %6.2f" %
                   (name, "on" if intro else "off", ta, tb, ratio(ta, tb), da, db, ratio(da, db),
                    aa, ab, ratio(aa, ab)))
+        if unsigned:
+            print("WARNING: %d signed-in starts sent the UI's first request without the sign-in:"
+                  " %r" % (len(unsigned), unsigned[:3]))
         if idle["app"] and idle["bare"]:
             def idle_med(which, kind=None):
                 return median([sum(run.values()) if kind is None else run[kind]

@@ -2,10 +2,10 @@
 
 namespace qm {
 
-AppDelegate::AppDelegate(Platform& p, EarlyResolution* early)
+AppDelegate::AppDelegate(Platform& p, EarlyResolution* early, EarlySignIn* signIn)
     : platform_(p),
       content_(p.desktop, p.ui, p.loop, server_),
-      window_(p.ui, p.clock),
+      window_(p.ui, p.clock, signIn),
       intro_(window_, p.ui, p.loop, p.clock, p.settings, p.bundle, p.sound, p.args),
       service_(p.http, p.loop, p.clock, p.bundle, p.tools, p.ui, server_),
       poller_(p.http, p.loop, p.notifier, server_, window_),

@@ -22,7 +22,9 @@ namespace qm {
 class AppDelegate {
  public:
   // early: the launch's resolution when the program started it before the window.
-  explicit AppDelegate(Platform& platform, EarlyResolution* early = nullptr);
+  // `early` and `signIn` (each may be null) are what the launch began before the toolkit.
+  explicit AppDelegate(Platform& platform, EarlyResolution* early = nullptr,
+                       EarlySignIn* signIn = nullptr);
   AppDelegate(const AppDelegate&) = delete;
   AppDelegate& operator=(const AppDelegate&) = delete;
 

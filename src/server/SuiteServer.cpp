@@ -1,5 +1,7 @@
 #include "server/SuiteServer.h"
 
+#include <glib.h>
+
 #include <cstddef>
 #include <memory>
 #include <utility>
@@ -62,25 +64,32 @@ bool hostChar(char c) {
   return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '-';
 }
 
+// "[fd7a::1]": an IPv6 address in the brackets a URL writes it in, without a zone (which a URL
+// would have to encode).
+bool bracketedIpv6(const std::string& host) {
+  if (host.size() < 4 || host.front() != '[' || host.back() != ']') return false;
+  std::string inner = host.substr(1, host.size() - 2);
+  return inner.find_first_not_of("0123456789abcdefABCDEF:.") == std::string::npos &&
+         inner.find(':') != std::string::npos && g_hostname_is_ip_address(inner.c_str());
+}
+
 // Hosts from the file or the bundle are used as they stand, but only when they can be nothing
 // but a host inside a URL: no user part, path, port or encoding that would send the probe
 // somewhere else.
 std::optional<std::string> probeUrl(const std::string& host, int port, const std::string& probe) {
   if (host.empty() || host.size() > 253) return std::nullopt;
+  bool v6 = bracketedIpv6(host);
   for (char c : host) {
     bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
               c == '.' || c == '-' || c == '_';
-    if (!ok) return std::nullopt;
+    if (!ok && !v6) return std::nullopt;
   }
   std::string url = base(host, port) + probe;
   auto parts = parseUrl(url);
   if (!parts || parts->scheme != "http" || !parts->host || parts->port != port) return std::nullopt;
-  const std::string& got = *parts->host;
-  if (got.size() != host.size()) return std::nullopt;
-  for (std::size_t i = 0; i < got.size(); ++i) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-    if (lower(got[i]) != lower(host[i])) return std::nullopt;
-  }
+  // A URL's host carries an IPv6 address without its brackets.
+  if (!equalsIgnoringCase(*parts->host, v6 ? host.substr(1, host.size() - 2) : host))
+    return std::nullopt;
   return url;
 }
 

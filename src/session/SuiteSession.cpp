@@ -3,6 +3,7 @@
 #include "core/Files.h"
 #include "core/Paths.h"
 #include "core/Url.h"
+#include "session/EarlySignIn.h"
 
 namespace qm {
 
@@ -17,7 +18,8 @@ std::string SuiteSession::file() {
   return paths::suiteSupportDir() + "/suite-session";
 }
 
-SuiteSession::SuiteSession(CookieStore& store, const Clock& clock) : store_(store), clock_(clock) {
+SuiteSession::SuiteSession(CookieStore& store, const Clock& clock, EarlySignIn* early)
+    : store_(store), clock_(clock), early_(early) {
   store_.setObserver(life_.guard([this] { cookiesDidChange(store_); }));
 }
 
@@ -32,8 +34,9 @@ std::optional<std::string> SuiteSession::current(const std::vector<Cookie>& cook
   return std::nullopt;
 }
 
-std::optional<Cookie> SuiteSession::suiteCookie(const std::string& value) const {
-  if (host_.empty() || value.size() + std::string(cookieName).size() > kMaxCookieBytes)
+std::optional<Cookie> SuiteSession::suiteCookie(const std::string& host, const std::string& value,
+                                                double now) {
+  if (host.empty() || value.size() + std::string(cookieName).size() > kMaxCookieBytes)
     return std::nullopt;
   // A control character or ';' would end the value early or smuggle in another cookie.
   for (unsigned char ch : value)
@@ -41,9 +44,9 @@ std::optional<Cookie> SuiteSession::suiteCookie(const std::string& value) const 
   Cookie c;
   c.name = cookieName;
   c.value = value;
-  c.domain = host_;
+  c.domain = host;
   c.path = "/";
-  c.expires = clock_.now() + cookieLifetime;
+  c.expires = now + cookieLifetime;
   c.httpOnly = true;
   c.secure = false;
   c.sameSite = SameSite::Strict;
@@ -58,7 +61,8 @@ void SuiteSession::setHost(const std::string& host) {
 
 void SuiteSession::adopt(std::function<void(bool)> done) {
   std::uint64_t query = ++issued_;
-  if (!shared()) {
+  auto value = shared();
+  if (!value) {
     // Nothing to plant: the UI need not wait for the store, whose answer only tells the mirror
     // what it starts from. The engine answers it before any change the UI's load makes.
     store_.getAll(life_.guard([this, query, host = host_](std::vector<Cookie> cookies) {
@@ -72,6 +76,22 @@ void SuiteSession::adopt(std::function<void(bool)> done) {
     done(false);
     return;
   }
+  // Planted before the window was built: what the store holds is known without asking it.
+  auto planted = [this, query, host = host_, value = *value, done](bool stored) {
+    if (host != host_) return done(false);
+    if (!stored) return adoptFromStore(query, done);
+    if (query > applied_) {
+      known_ = value;
+      applied_ = query;
+    }
+    ready_ = true;
+    done(false);
+  };
+  if (early_ && early_->take(host_, *value, life_.guard(planted))) return;
+  adoptFromStore(query, std::move(done));
+}
+
+void SuiteSession::adoptFromStore(std::uint64_t query, std::function<void(bool)> done) {
   store_.getAll(
       life_.guard([this, query, host = host_, done = std::move(done)](std::vector<Cookie> cookies) {
         if (host != host_) {  // asked for a host no longer mirrored
@@ -86,7 +106,7 @@ void SuiteSession::adopt(std::function<void(bool)> done) {
           // does not take the store's old sign-in for a new one and write it over the file.
           known_ = value;
           applied_ = ++issued_;
-          auto cookie = suiteCookie(*value);
+          auto cookie = suiteCookie(host, *value, clock_.now());
           if (!cookie) {
             known_ = now;
             ready_ = true;
@@ -124,7 +144,7 @@ void SuiteSession::cookiesDidChange(CookieStore& store) {
   }));
 }
 
-std::optional<std::string> SuiteSession::shared() const {
+std::optional<std::string> SuiteSession::shared() {
   auto text = files::read(file(), kMaxFileBytes);
   if (!text || !files::validUtf8(*text)) return std::nullopt;
   auto value = files::trim(*text);

@@ -16,6 +16,8 @@
 
 namespace qm {
 
+class EarlySignIn;
+
 class SuiteSession {
  public:
   static constexpr const char* cookieName = "qmsuite";
@@ -24,8 +26,8 @@ class SuiteSession {
   // ~/Library/Application Support/Quillmarsh/suite-session, built on each call.
   static std::string file();
 
-  // Starts watching the store at once. Both must outlive this object.
-  SuiteSession(CookieStore& store, const Clock& clock);
+  // Starts watching the store at once. All must outlive this object; `early` may be null.
+  SuiteSession(CookieStore& store, const Clock& clock, EarlySignIn* early = nullptr);
   ~SuiteSession();
   SuiteSession(const SuiteSession&) = delete;
   SuiteSession& operator=(const SuiteSession&) = delete;
@@ -36,6 +38,7 @@ class SuiteSession {
   void setHost(const std::string& host);
 
   // Plants the shared sign-in into the store; done(true) when the store's cookie was replaced.
+  // When it was planted early for this host, done runs as soon as that plant is in the store.
   void adopt(std::function<void(bool)> done);
   // The store's observer.
   void cookiesDidChange(CookieStore& store);
@@ -44,17 +47,21 @@ class SuiteSession {
   // domains lower-cased; a remembered host may not be).
   static std::optional<std::string> current(const std::vector<Cookie>& cookies,
                                             const std::string& host);
-  // The suite cookie for `host` carrying `value`; none when the value cannot travel in a
-  // Cookie header unchanged.
-  std::optional<Cookie> suiteCookie(const std::string& value) const;
+  // The suite cookie for `host` carrying `value`, living from `now`; none when the value cannot
+  // travel in a Cookie header unchanged.
+  static std::optional<Cookie> suiteCookie(const std::string& host, const std::string& value,
+                                           double now);
+  // The sign-in in the suite-session file, if any.
+  static std::optional<std::string> shared();
 
  private:
-  std::optional<std::string> shared() const;
+  void adoptFromStore(std::uint64_t query, std::function<void(bool)> done);
   void share(const std::optional<std::string>& value) const;
 
   std::string host_ = kLocalHost;
   CookieStore& store_;
   const Clock& clock_;
+  EarlySignIn* early_;
   std::optional<std::string> known_;
   bool ready_ = false;
   // Store answers can arrive after a newer answer, a plant or a host switch has already set

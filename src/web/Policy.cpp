@@ -63,12 +63,14 @@ NewWindowDecision decideNewWindow(const std::optional<std::string>& url,
   using Kind = NewWindowDecision::Kind;
   if (!url || url->empty()) return {};
   auto parts = parseUrl(*url);
-  if (!parts || !openableOutside(*parts, *url)) return {};
+  if (!parts) return {};
+  // Launching a sibling hands the link to no one, so its port decides before the scheme does.
   if (parts->port) {
     auto app = suiteAppOnPort(*parts->port);
     if (app && installed && installed(std::string(*app)))
       return {Kind::LaunchApp, std::string(*app)};
   }
+  if (!openableOutside(*parts, *url)) return {};
   return {Kind::OpenUri, *url};
 }
 

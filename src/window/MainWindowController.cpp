@@ -4,7 +4,8 @@
 
 namespace qm {
 
-MainWindowController::MainWindowController(Ui& ui, const Clock& clock) : ui_(ui), clock_(clock) {}
+MainWindowController::MainWindowController(Ui& ui, const Clock& clock, EarlySignIn* early)
+    : ui_(ui), clock_(clock), early_(early) {}
 
 const char* MainWindowController::placeholderPage() {
   return "<body style='font:15px -apple-system;background:Canvas;color:GrayText;display:flex;"
@@ -16,7 +17,7 @@ void MainWindowController::build(MainViewEvents events) {
   if (window_) return;
   window_ = ui_.createMainWindow(std::move(events));
   web_ = &window_->web();
-  suiteSession_ = std::make_unique<SuiteSession>(window_->cookies(), clock_);
+  suiteSession_ = std::make_unique<SuiteSession>(window_->cookies(), clock_, early_);
 }
 
 void MainWindowController::showPlaceholder() {
@@ -40,7 +41,7 @@ void MainWindowController::loadUi(const std::string& host, const std::string& ba
   if (!suiteSession_) return;
   suiteSession_->setHost(host);
   // The UI goes out only once the shared sign-in is in the store, so its first request
-  // already carries it.
+  // already carries it: at once when it was planted early.
   suiteSession_->adopt(
       life_.guard([this, base, load = ++uiLoads_, adopted = std::move(adopted)](bool) {
         if (load != uiLoads_) return;

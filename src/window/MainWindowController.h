@@ -17,7 +17,8 @@ namespace qm {
 
 class MainWindowController : public MainPages, public IntroHost, public CookieSource {
  public:
-  MainWindowController(Ui& ui, const Clock& clock);
+  // `early` (may be null) holds the sign-in planted before the window was built.
+  MainWindowController(Ui& ui, const Clock& clock, EarlySignIn* early = nullptr);
   MainWindowController(const MainWindowController&) = delete;
   MainWindowController& operator=(const MainWindowController&) = delete;
 
@@ -48,6 +49,7 @@ class MainWindowController : public MainPages, public IntroHost, public CookieSo
  private:
   Ui& ui_;
   const Clock& clock_;
+  EarlySignIn* early_;
   std::unique_ptr<MainWindow> window_;
   WebView* web_ = nullptr;
   std::unique_ptr<SuiteSession> suiteSession_;

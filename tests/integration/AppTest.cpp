@@ -385,6 +385,75 @@ TEST_F(AppTest, PageZoomsFindsPrintsGoesBackAndFullscreenByKeysAndMouse) {
     return !gtk_window_is_fullscreen(window()) &&
            evaluate(view(), "!!document.fullscreenElement") == "false";
   }));
+
+GtkWidget* labelStarting(GtkWidget* widget, const char* prefix) {
+  if (GTK_IS_LABEL(widget) && g_str_has_prefix(gtk_label_get_text(GTK_LABEL(widget)), prefix))
+    return widget;
+  for (GtkWidget* c = gtk_widget_get_first_child(widget); c; c = gtk_widget_get_next_sibling(c))
+    if (GtkWidget* found = labelStarting(c, prefix)) return found;
+  return nullptr;
+}
+
+// The menu's keys and commands act on whichever of the app's windows is in front.
+TEST_F(AppTest, MenuKeysAndCommandsActOnTheDialogInFront) {
+  launch();
+  GtkApplication* application = app->platform().ui().application();
+  int quits = 0;
+  g_signal_connect_swapped(g_action_map_lookup_action(G_ACTION_MAP(application), "terminate"),
+                           "activate", G_CALLBACK(+[](int* n) { ++*n; }), &quits);
+  auto inFront = [&](GType type) {
+    GtkWindow* found = nullptr;
+    spinUntil([&] {
+      GList* all = gtk_window_list_toplevels();
+      for (GList* l = all; l; l = l->next)
+        if (G_TYPE_CHECK_INSTANCE_TYPE(l->data, type) && gtk_window_is_active(GTK_WINDOW(l->data)))
+          found = GTK_WINDOW(l->data);
+      g_list_free(all);
+      return found;
+    });
+    return found;
+  };
+  auto key = [](const char* keys) {
+    g_spawn_command_line_sync((std::string("xdotool key ") + keys).c_str(), {}, {}, {}, {});
+  };
+
+  // The About dialog: Copy takes the text selected in it, Ctrl+W closes it and not the window.
+  g_action_group_activate_action(G_ACTION_GROUP(application), "showAbout", nullptr);
+  GtkWindow* about = inFront(GTK_TYPE_ABOUT_DIALOG);
+  ASSERT_TRUE(about);
+  GtkWidget* credits = labelStarting(GTK_WIDGET(about), "People,");
+  ASSERT_TRUE(credits);
+  gtk_label_set_selectable(GTK_LABEL(credits), TRUE);
+  gtk_widget_grab_focus(credits);
+  gtk_label_select_region(GTK_LABEL(credits), 0, 6);
+  g_action_group_activate_action(G_ACTION_GROUP(application), "copy", nullptr);
+  static std::optional<std::string> copied;
+  EXPECT_TRUE(spinUntil([&] {
+    copied.reset();
+    gdk_clipboard_read_text_async(
+        gtk_widget_get_clipboard(credits), nullptr,
+        [](GObject* c, GAsyncResult* r, gpointer) {
+          GCharPtr text(gdk_clipboard_read_text_finish(GDK_CLIPBOARD(c), r, nullptr));
+          copied = text ? text.get() : "";
+        },
+        nullptr);
+    return spinUntil([] { return copied.has_value(); }) && *copied == "People";
+  }));
+  auto* gone = about;
+  g_object_add_weak_pointer(G_OBJECT(about), reinterpret_cast<gpointer*>(&gone));
+  key("ctrl+w");
+  EXPECT_TRUE(spinUntil([&] { return !gone; }));
+  EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(window())));
+
+  // An alert: Ctrl+Q quits from it, and Close answers it as a dialog closed.
+  ASSERT_TRUE(spinUntil([&] { return !webkit_web_view_is_loading(view()); }));
+  run(view(), "setTimeout(() => document.title = 'answer ' + confirm('Go?'))");
+  ASSERT_TRUE(inFront(GTK_TYPE_MESSAGE_DIALOG));
+  key("ctrl+q");
+  EXPECT_TRUE(spinUntil([&] { return quits == 1; }));
+  g_action_group_activate_action(G_ACTION_GROUP(application), "close", nullptr);
+  EXPECT_TRUE(spinUntil([&] { return evaluate(view(), "document.title") == "answer false"; }));
+  EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(window())));
 }
 
 TEST_F(AppTest, ProgramRefusesUnknownOptionsAndLoadsTheUiAtEachLaunchUnderLoadTellingWhy) {

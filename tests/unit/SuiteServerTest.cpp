@@ -75,7 +75,11 @@ TEST(SuiteServer, ResolveProbesEachUsableCandidateInOrder) {
       {" \n\t\r\n", ",,,", {L}},
       {"\xFF\xFE", "", {L}},
       {std::string("mac\0.local", 10), "", {L}},  // control characters: none remembered
-      {"AZ.az-09_", "e@a,x/y,x:1,%41,[::1],x?y#z," + a253 + "a," + a253, {L, "AZ.az-09_", a253}},
+      {"AZ.az-09_", "e@a,x/y,x:1,%41,[::1]:1,x?y#z," + a253 + "a," + a253, {L, "AZ.az-09_", a253}},
+      // An IPv6 address is probed in its brackets, but not with a zone or as anything else.
+      {"[FD7A::1]",
+       "[fe80::1%25lo],[g::1],[1.2.3.4],fd7a::2,[::ffff:10.0.0.5],[::1]",
+       {L, "[FD7A::1]", "[::ffff:10.0.0.5]", "[::1]"}},
   };
   for (auto& [file, qmHosts, hosts] : rows) {
     SCOPED_TRACE(testing::PrintToString(file + "|" + qmHosts));

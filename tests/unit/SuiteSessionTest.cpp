@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "session/EarlySignIn.h"
+
 #include <filesystem>
 #include <tuple>
 
@@ -94,6 +96,47 @@ TEST_F(SuiteSessionTest, StoreChangesAreSharedOnceReadyNeverFromAStaleAnswerNorA
   session->adopt([](bool) { ADD_FAILURE() << "completed after the session ended"; });
   session.reset();  // what is still queued touches nothing
   store.flush();
+}
+
+// A sign-in planted before the window spares the first adoption for its host and value the
+// store's round trips; any other adoption asks the store as before.
+TEST_F(SuiteSessionTest, AnEarlyPlantIsTakenOnceForItsHostAndValue) {
+  // Host adopted for, shared value by then, plant answered, plant refused; done at once, store
+  // asked.
+  std::tuple<std::string, std::string, bool, bool, bool, bool> rows[] = {
+      {kLocalHost, "tok", true, false, true, false},
+      {kLocalHost, "tok", false, false, false, false},  // done once the plant is in
+      {kLocalHost, "new", true, false, false, true},    // a sibling signed in meanwhile
+      {"127.0.0.2", "tok", true, false, false, true},
+      {kLocalHost, "tok", true, true, false, true},
+  };
+  for (auto& [host, value, answered, refused, atOnce, asked] : rows) {
+    SCOPED_TRACE(host + " " + value + " " + std::to_string(answered) + std::to_string(refused));
+    share("tok");
+    test::FakeCookieStore early;
+    early.deferred = !answered, early.refuse = refused;
+    EarlySignIn plants(early, clock, {kLocalHost, "mac.local"});
+    ASSERT_EQ(early.setCalls.size(), 2u);
+    EXPECT_EQ(std::tie(early.setCalls[1].domain, early.setCalls[1].value),
+              std::tuple("mac.local", "tok"));
+    session = nullptr, session = std::make_unique<SuiteSession>(store, clock, &plants);
+    store.cookies.clear(), store.queued.clear(), store.deferred = true;
+    share(value), session->setHost(host);
+    bool done = false;
+    session->adopt([&](bool) { done = true; });
+    EXPECT_EQ(done, atOnce);
+    EXPECT_EQ(!store.queued.empty(), asked);
+    early.flush();
+    EXPECT_EQ(done, !asked);
+    if (asked) continue;
+    // Ready: the store's changes are shared; the next adoption asks the store.
+    store.deferred = false;
+    engineSets({suite("z", host)});
+    EXPECT_EQ(files::read(file), "z");
+    store.deferred = true;
+    session->adopt([](bool) {});
+    EXPECT_EQ(store.queued.size(), 1u);
+  }
 }
 
 }  // namespace

@@ -34,6 +34,9 @@ TEST(Web, NewWindowsLaunchInstalledSiblingsOrOpenOutside) {
   const std::string studio = "app.quillmarsh.studio.desktop";
   std::tuple<Url, std::string, Kind, std::string> rows[] = {
       {"http://e.test:8790/", studio, Kind::LaunchApp, studio},
+      {"ftp://e.test:8790/", studio, Kind::LaunchApp, studio},
+      {"x-custom://e.test:8787/", console, Kind::LaunchApp, console},
+      {"ftp://e.test:8790/", console, Kind::Nothing, ""},
       {"http://127.0.0.1:8787/x", console, Kind::LaunchApp, console},
       {"http://127.0.0.1:8787/", studio, Kind::OpenUri, "http://127.0.0.1:8787/"},
       {"http://127.0.0.1:8787/", "", Kind::OpenUri, "http://127.0.0.1:8787/"},

@@ -107,12 +107,8 @@ GtkMainWindow::GtkMainWindow(GtkUi& ui, WebStart& web, MainViewEvents events)
         window, g_signal_connect_swapped(
                     window, property,
                     G_CALLBACK(+[](GtkMainWindow* self) { self->saveStateSoon(); }), this));
+  // The menu's keys came with the application (GtkUi): the page sees each key first.
   gtk_application_window_set_show_menubar(GTK_APPLICATION_WINDOW(window), TRUE);
-  // The menu's shortcuts in the bubble phase: a key reaches them only when the web view, which
-  // sees it first, passes it on unhandled.
-  GtkEventController* keys = gtk_shortcut_controller_new_for_model(G_LIST_MODEL(ui.shortcuts()));
-  gtk_event_controller_set_propagation_phase(keys, GTK_PHASE_BUBBLE);
-  gtk_widget_add_controller(GTK_WIDGET(window), keys);
   pageKeys_.emplace(window, overlay_, view, [this] { return ui_.menuKeys(); });
 }
 

@@ -39,9 +39,24 @@ GtkUi::GtkUi(GtkApplication* app, WebStart& web)
   gtk_style_context_add_provider_for_display(gdk_display_get_default(),
                                              GTK_STYLE_PROVIDER(css_.get()),
                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+  // The menu's keys in every window of the app: the main window, the About dialog and alerts
+  // (each added to the application), and whatever window is added later. They are not
+  // application accelerators, which GTK runs before the focused widget sees the key: here a key
+  // reaches them only when the focused widget (in the main window, the web view) passes it on
+  // unhandled. Other shortcuts of a window belong in a controller of its own.
+  windowAdded_ = SignalConnection(
+      app_, g_signal_connect(app_, "window-added",
+                             G_CALLBACK(+[](GtkApplication*, GtkWindow* window, GtkUi* self) {
+                               GtkEventController* keys = gtk_shortcut_controller_new_for_model(
+                                   G_LIST_MODEL(self->shortcuts_.get()));
+                               gtk_event_controller_set_propagation_phase(keys, GTK_PHASE_BUBBLE);
+                               gtk_widget_add_controller(GTK_WIDGET(window), keys);
+                             }),
+                             this));
 }
 
 GtkUi::~GtkUi() {
+  windowAdded_.reset();
   removeMenu();
   gtk_style_context_remove_provider_for_display(gdk_display_get_default(),
                                                 GTK_STYLE_PROVIDER(css_.get()));
@@ -57,23 +72,48 @@ void GtkUi::windowGone(GtkMainWindow* window) {
   if (main_ == window) main_ = nullptr;
 }
 
+GtkWindow* GtkUi::frontWindow() const {
+  // The application keeps its windows in the order they last had the focus.
+  if (GtkWindow* w = gtk_application_get_active_window(app_)) return w;
+  return main_ ? main_->window() : nullptr;
+}
+
 void GtkUi::runBuiltIn(const std::string& action) {
-  if (!main_) return;
-  WebKitWebView* view = main_->webView();
-  static const std::map<std::string, const char*> editing = {
-      {"undo", WEBKIT_EDITING_COMMAND_UNDO},   {"redo", WEBKIT_EDITING_COMMAND_REDO},
-      {"cut", WEBKIT_EDITING_COMMAND_CUT},     {"copy", WEBKIT_EDITING_COMMAND_COPY},
-      {"paste", WEBKIT_EDITING_COMMAND_PASTE}, {"selectAll", WEBKIT_EDITING_COMMAND_SELECT_ALL},
-  };
-  if (auto it = editing.find(action); it != editing.end()) {
-    webkit_web_view_execute_editing_command(view, it->second);
-  } else if (action == "hide" || action == "minimize") {
-    main_->minimize();
-  } else if (action == "close") {
-    gtk_window_close(main_->window());
-  } else if (action == "terminate") {
-    quit();
+  if (action == "terminate") return quit();
+  // Hiding is the whole app's; the rest go to the window in front and its focused view.
+  if (action == "hide") {
+    if (main_) main_->minimize();
+    return;
   }
+  GtkWindow* front = frontWindow();
+  if (!front) return;
+  if (action == "minimize") return gtk_window_minimize(front);
+  if (action == "close") return gtk_window_close(front);
+  struct Edit {
+    const char* web;     // the engine's command
+    const char* widget;  // the action of GTK's text and label widgets
+  };
+  static const std::map<std::string, Edit> editing = {
+      {"undo", {WEBKIT_EDITING_COMMAND_UNDO, "text.undo"}},
+      {"redo", {WEBKIT_EDITING_COMMAND_REDO, "text.redo"}},
+      {"cut", {WEBKIT_EDITING_COMMAND_CUT, "clipboard.cut"}},
+      {"copy", {WEBKIT_EDITING_COMMAND_COPY, "clipboard.copy"}},
+      {"paste", {WEBKIT_EDITING_COMMAND_PASTE, "clipboard.paste"}},
+      {"selectAll", {WEBKIT_EDITING_COMMAND_SELECT_ALL, "selection.select-all"}},
+  };
+  auto it = editing.find(action);
+  if (it == editing.end()) return;
+  GtkWidget* focus = gtk_window_get_focus(front);
+  WebKitWebView* view = nullptr;
+  for (GtkWidget* w = focus; w && !view; w = gtk_widget_get_parent(w))
+    if (WEBKIT_IS_WEB_VIEW(w)) view = WEBKIT_WEB_VIEW(w);
+  // In the main window the page is the one to edit whatever else holds the focus (the menu bar
+  // just used, or nothing).
+  if (!view && main_ && front == main_->window()) view = main_->webView();
+  if (view)
+    webkit_web_view_execute_editing_command(view, it->second.web);
+  else if (focus)
+    gtk_widget_activate_action(focus, it->second.widget, nullptr);
 }
 
 void GtkUi::removeMenu() {
@@ -122,8 +162,6 @@ void GtkUi::installMenu(const std::vector<Menu>& menus,
                                          }),
                                          a));
       g_action_map_add_action(G_ACTION_MAP(app_), G_ACTION(action.get()));
-      // Not application accelerators, which GTK runs before the focused web view sees the key:
-      // the window's shortcuts act only on keys the page leaves unhandled.
       if (!item.accel.empty()) {
         std::string shown = item.accel.substr(0, item.accel.find('|'));
         g_menu_item_set_attribute(entry.get(), "accel", "s", shown.c_str());
@@ -169,6 +207,7 @@ void GtkUi::alert(const AlertSpec& spec, std::function<void(int)> done) {
     gtk_dialog_add_button(GTK_DIALOG(dialog), buttons[i].c_str(), static_cast<int>(i));
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), 0);
   G_GNUC_END_IGNORE_DEPRECATIONS
+  gtk_window_set_application(GTK_WINDOW(dialog), app_);
   struct Pending {
     std::function<void(int)> done;
     int count;
@@ -197,6 +236,7 @@ void GtkUi::showAbout(const std::string& name, const std::string& credits) {
   gtk_about_dialog_set_license_type(a, GTK_LICENSE_MIT_X11);
   if (main_) gtk_window_set_transient_for(GTK_WINDOW(about), main_->window());
   gtk_window_set_hide_on_close(GTK_WINDOW(about), FALSE);
+  gtk_window_set_application(GTK_WINDOW(about), app_);
   gtk_window_present(GTK_WINDOW(about));
 }
 

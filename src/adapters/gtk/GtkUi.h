@@ -32,21 +32,22 @@ class GtkUi : public Ui {
 
   GtkMainWindow* mainWindow() const { return main_; }
   GtkApplication* application() const { return app_; }
-  // The menu's key shortcuts, for the main window's shortcut controller.
-  GListStore* shortcuts() const { return shortcuts_.get(); }
-  // The same, named, for the shortcuts window.
+  // The menu's keys, named, for the shortcuts window.
   const std::vector<KeyHelp>& menuKeys() const { return menuKeys_; }
   void windowGone(GtkMainWindow* window);
 
  private:
   struct Action;
+  // The app's window that had the focus last, else the main window.
+  GtkWindow* frontWindow() const;
   void runBuiltIn(const std::string& action);
   void removeMenu();
 
   GtkApplication* app_;
   WebStart& web_;
   GPtr<GtkCssProvider> css_;
-  GPtr<GListStore> shortcuts_;
+  GPtr<GListStore> shortcuts_;  // the menu's keys, shared by every window's controller
+  SignalConnection windowAdded_;
   std::vector<KeyHelp> menuKeys_;
   GtkMainWindow* main_ = nullptr;  // owned by whoever created it
   std::function<void(const std::string&)> onAction_;

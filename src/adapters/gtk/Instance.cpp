@@ -1,6 +1,9 @@
 #include "adapters/gtk/Instance.h"
 
+#include "adapters/gtk/Factories.h"
+#include "core/Constants.h"
 #include "core/Guard.h"
+#include "server/SuiteServer.h"
 #include "window/MainWindowController.h"
 
 namespace qm::gtk {
@@ -11,13 +14,21 @@ Instance::Instance(std::vector<std::string> args, std::string bundleDir)
       early_(headless_.http(), headless_.bundle(), headless_.loop()) {}
 
 void Instance::prepareWeb() {
+  // The sign-in goes into the store while the view and the window are still to be made, for
+  // this computer's server and the remembered one (those a launch nearly always uses, and
+  // whose cookie an earlier launch already planted): the UI's load then need not wait for it.
+  std::vector<std::string> hosts{kLocalHost};
+  if (auto remembered = SuiteServer::saved(); remembered && *remembered != kLocalHost)
+    hosts.push_back(*remembered);
+  earlyCookies_ = makeCookieStore(web_.session());
+  earlySignIn_ = std::make_unique<EarlySignIn>(*earlyCookies_, SystemClock(), hosts);
   web_.prepare(MainWindowController::placeholderPage());
 }
 
 void Instance::launch(GtkApplication* app) {
   if (launched()) return;
   platform_ = std::make_unique<GtkPlatform>(app, args_, headless_, web_);
-  delegate_ = std::make_unique<AppDelegate>(platform_->ports(), &early_);
+  delegate_ = std::make_unique<AppDelegate>(platform_->ports(), &early_, earlySignIn_.get());
   delegate_->applicationDidFinishLaunching();
   GtkMainWindow* main = platform_->mainWindow();
   if (!main) return;

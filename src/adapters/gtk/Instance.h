@@ -12,6 +12,7 @@
 #include "adapters/gtk/GtkUi.h"
 #include "app/AppDelegate.h"
 #include "server/EarlyResolution.h"
+#include "session/EarlySignIn.h"
 
 namespace qm::gtk {
 
@@ -23,8 +24,8 @@ class Instance {
   Instance(const Instance&) = delete;
   Instance& operator=(const Instance&) = delete;
 
-  // Starts the main window's web view on the placeholder page. GTK must be up; the launch then
-  // builds the window around that view.
+  // Plants the shared sign-in and starts the main window's web view on the placeholder page.
+  // GTK must be up; the launch then builds the window around that view.
   void prepareWeb();
   // Builds everything else and runs the launch sequence; once.
   void launch(GtkApplication* app);
@@ -39,6 +40,8 @@ class Instance {
   HeadlessPorts headless_;
   EarlyResolution early_;
   WebStart web_;
+  std::unique_ptr<CookieStore> earlyCookies_;
+  std::unique_ptr<EarlySignIn> earlySignIn_;
   std::unique_ptr<GtkPlatform> platform_;
   std::unique_ptr<AppDelegate> delegate_;
   SignalConnection activeChanged_;

@@ -1,0 +1,42 @@
+#pragma once
+// The shared sign-in planted as soon as the web engine's cookie store exists, before the window
+// and before the server is chosen, for the hosts a launch most likely uses: the UI's load need
+// then not wait for the store.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/MainLoop.h"
+#include "platform/Scoped.h"
+#include "platform/Web.h"
+
+namespace qm {
+
+class EarlySignIn {
+ public:
+  // Plants the shared sign-in, when there is one, for each host at once. The store must outlive
+  // this object.
+  EarlySignIn(CookieStore& store, const Clock& clock, const std::vector<std::string>& hosts);
+  EarlySignIn(const EarlySignIn&) = delete;
+  EarlySignIn& operator=(const EarlySignIn&) = delete;
+
+  // When `value` was planted here for `host`: hands over that plant, which no later call gets,
+  // and calls done(stored) once the store has answered (at once when it already has). False
+  // otherwise, and done is not called.
+  bool take(const std::string& host, const std::string& value, std::function<void(bool)> done);
+
+ private:
+  struct Plant {
+    std::string host;
+    std::string value;
+    std::optional<bool> stored;  // none while the store has not answered
+    bool taken;
+    std::function<void(bool)> waiting;
+  };
+  std::vector<Plant> plants_;
+  Lifetime life_;
+};
+
+}  // namespace qm
