@@ -136,7 +136,6 @@ TEST_F(AppTest, ContextMenuKeepsTheAppsRulesCopiesLinksAndGuessesSpellingInTheLo
     auto& field = menus.open(view(), "qt");
     EXPECT_TRUE(field.contains(WEBKIT_CONTEXT_MENU_ACTION_SPELLING_GUESS));
     EXPECT_TRUE(field.contains(WEBKIT_CONTEXT_MENU_ACTION_PASTE));
-    g_spawn_command_line_sync("xdotool key Escape", {}, {}, {}, {});
   }
 }
 
