@@ -66,12 +66,13 @@ class AppTest : public testing::Test {
   }
 
   // Starts the app as main() does, on the GtkApplication the tests share (registered, never
-  // run). The intro shows only when asked for.
-  void launch(bool intro = false) {
+  // run), with the command-line options given. The intro shows only when asked for.
+  void launch(bool intro = false, std::vector<std::string> options = {}) {
     static GtkApplication* shared = gtk_application_new(kAppId, G_APPLICATION_NON_UNIQUE);
     g_application_register(G_APPLICATION(shared), nullptr, nullptr);
     prepare(intro);
-    app = std::make_unique<gtk::Instance>(std::vector<std::string>{"quillmarsh-quarn"}, bundle);
+    options.insert(options.begin(), "quillmarsh-quarn");
+    app = std::make_unique<gtk::Instance>(options, bundle);
     app->prepareWeb();
     app->launch(shared);
   }

@@ -25,6 +25,11 @@ std::vector<SignalConnection> connectWebContent(WebKitWebView* view, ContentEven
 // The session's downloads, delivered while the returned handle lives.
 std::shared_ptr<void> watchDownloads(WebKitNetworkSession* session, DownloadEvents& events);
 
+// PageFeaturesGtk.cpp: a web view's context menu and permission requests, held to the app's
+// rules while the connections live. Inspect Element shows where the view's settings enable
+// developer extras.
+std::vector<SignalConnection> connectPageFeatures(WebKitWebView* view);
+
 // DesktopGtk.cpp
 std::unique_ptr<Desktop> makeDesktop();
 

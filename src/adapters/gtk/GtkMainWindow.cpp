@@ -88,6 +88,7 @@ GtkMainWindow::GtkMainWindow(GtkUi& ui, WebStart& web, MainViewEvents events)
   gtk_window_set_default_size(window, size.width, size.height);
   if (maximized) gtk_window_maximize(window);
 
+  describeMainView(GTK_WIDGET(view));
   gtk_widget_set_hexpand(GTK_WIDGET(view), TRUE);
   gtk_widget_set_vexpand(GTK_WIDGET(view), TRUE);
   gtk_overlay_set_child(overlay_, GTK_WIDGET(view));

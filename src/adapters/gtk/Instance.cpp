@@ -1,5 +1,7 @@
 #include "adapters/gtk/Instance.h"
 
+#include <algorithm>
+
 #include "adapters/gtk/Factories.h"
 #include "core/Constants.h"
 #include "core/Guard.h"
@@ -11,7 +13,9 @@ namespace qm::gtk {
 Instance::Instance(std::vector<std::string> args, std::string bundleDir)
     : args_(std::move(args)),
       headless_(std::move(bundleDir)),
-      early_(headless_.http(), headless_.bundle(), headless_.loop()) {}
+      early_(headless_.http(), headless_.bundle(), headless_.loop()) {
+  web_.setDeveloper(std::find(args_.begin(), args_.end(), "--developer") != args_.end());
+}
 
 void Instance::prepareWeb() {
   // The sign-in goes into the store while the view and the window are still to be made, for

@@ -176,6 +176,7 @@ std::vector<SignalConnection> connectWebContent(WebKitWebView* view, ContentEven
                          [](gpointer p) { delete static_cast<ViewContext*>(p); });
   std::vector<SignalConnection> out;
   out.emplace_back(view, g_signal_connect(view, "decide-policy", G_CALLBACK(onDecidePolicy), ctx));
+  for (auto& c : connectPageFeatures(view)) out.push_back(std::move(c));
   if (!mainView) return out;
   out.emplace_back(view, g_signal_connect(view, "create", G_CALLBACK(onCreate), ctx));
   out.emplace_back(view, g_signal_connect(view, "script-dialog", G_CALLBACK(onScriptDialog), ctx));

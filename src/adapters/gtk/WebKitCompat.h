@@ -6,6 +6,21 @@
 
 namespace qm::gtk {
 
+// GTK 4.14 brought the socket through which the web engine hands the page's accessibility tree,
+// kept in its web process, to the view; with an older toolkit screen readers find the view but
+// nothing of the page.
+inline constexpr bool kPagesReachScreenReaders = GTK_CHECK_VERSION(4, 14, 0);
+
+// Names the main view for screen readers and, where the page cannot reach them, says why.
+inline void describeMainView(GtkWidget* view) {
+  gtk_accessible_update_property(GTK_ACCESSIBLE(view), GTK_ACCESSIBLE_PROPERTY_LABEL, "Page", -1);
+  if constexpr (!kPagesReachScreenReaders)
+    gtk_accessible_update_property(GTK_ACCESSIBLE(view), GTK_ACCESSIBLE_PROPERTY_DESCRIPTION,
+                                   "Its text is not available to screen readers with this "
+                                   "system's GTK, which is older than 4.14.",
+                                   -1);
+}
+
 // A string posted to a script message channel, or null when the body is not a string.
 // (JSCValue is the message body type in WebKitGTK 6.0.)
 inline char* scriptMessageString(JSCValue* value) {

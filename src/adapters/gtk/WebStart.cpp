@@ -6,6 +6,7 @@
 #include "core/Constants.h"
 #include "core/Files.h"
 #include "core/Paths.h"
+#include "web/PagePolicy.h"
 
 namespace qm::gtk {
 
@@ -20,16 +21,29 @@ WebKitNetworkSession* WebStart::session() {
   WebKitCookieManager* cookies = webkit_network_session_get_cookie_manager(session_.get());
   webkit_cookie_manager_set_persistent_storage(cookies, (data + "/cookies.sqlite").c_str(),
                                                WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+  // Text fields are checked in the languages of the user's locale; those without a dictionary
+  // on this computer are left out by the engine.
+  std::vector<std::string> names;
+  for (const char* const* n = g_get_language_names(); *n; ++n) names.emplace_back(*n);
+  std::vector<const char*> languages;
+  auto spell = web::spellLanguages(names);
+  for (const auto& l : spell) languages.push_back(l.c_str());
+  languages.push_back(nullptr);
+  WebKitWebContext* context = webkit_web_context_get_default();
+  webkit_web_context_set_spell_checking_languages(context, languages.data());
+  webkit_web_context_set_spell_checking_enabled(context, !spell.empty());
   return session_.get();
 }
 
 namespace {
 
-GPtr<WebKitWebView> makeMainView(WebKitNetworkSession* session) {
+GPtr<WebKitWebView> makeMainView(WebKitNetworkSession* session, bool developer) {
   auto content = GPtr<WebKitUserContentManager>::adopt(webkit_user_content_manager_new());
   registerScriptChannel(content.get(), "qmserver");
   auto* view = g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session,
                             "user-content-manager", content.get(), nullptr);
+  webkit_settings_set_enable_developer_extras(webkit_web_view_get_settings(WEBKIT_WEB_VIEW(view)),
+                                              developer);
   return GPtr<WebKitWebView>::adopt(WEBKIT_WEB_VIEW(g_object_ref_sink(view)));
 }
 
@@ -37,13 +51,13 @@ GPtr<WebKitWebView> makeMainView(WebKitNetworkSession* session) {
 
 void WebStart::prepare(const std::string& html) {
   if (prepared_.view) return;
-  prepared_ = {makeMainView(session()), html};
+  prepared_ = {makeMainView(session(), developer_), html};
   webkit_web_view_load_html(prepared_.view.get(), html.c_str(), nullptr);
 }
 
 WebStart::View WebStart::takeView() {
   if (prepared_.view) return std::exchange(prepared_, {});
-  return {makeMainView(session()), {}};
+  return {makeMainView(session(), developer_), {}};
 }
 
 }  // namespace qm::gtk

@@ -20,6 +20,8 @@ class WebStart {
   // Data and cache in the app's own folders, cookies kept on disk so a sign-in survives a
   // restart. Made on first use.
   WebKitNetworkSession* session();
+  // Whether the main view offers the engine's developer tools (Inspect Element).
+  void setDeveloper(bool on) { developer_ = on; }
   // Makes the main view and starts loading `html` in it; once, before the window is built.
   void prepare(const std::string& html);
 
@@ -33,6 +35,7 @@ class WebStart {
  private:
   GPtr<WebKitNetworkSession> session_;
   View prepared_;
+  bool developer_ = false;
 };
 
 }  // namespace qm::gtk

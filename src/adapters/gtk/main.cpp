@@ -98,6 +98,8 @@ const GOptionEntry kOptions[] = {
      "Log the app's decisions to standard error or the journal", nullptr},
     {"qm-ensemble", 0, 0, G_OPTION_ARG_NONE, nullptr,
      "Started together with the suite's other apps: the first intro stays silent", nullptr},
+    {"developer", 0, 0, G_OPTION_ARG_NONE, nullptr,
+     "Offer Inspect Element in the page's context menu", nullptr},
     {G_OPTION_REMAINING, 0, G_OPTION_FLAG_HIDDEN, G_OPTION_ARG_FILENAME_ARRAY, nullptr, nullptr,
      nullptr},
     {}};
