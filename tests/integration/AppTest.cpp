@@ -128,11 +128,26 @@ TEST_F(AppTest, TypedHostIsConnectedToAndItsPageHandsLinksAttachmentsAndConfirms
   // The desktop's Downloads folder is the home folder itself, as after the folder was deleted.
   write(home.path() + "/.config/user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"$HOME/\"\n");
   launch();
-  // A setting is not saved into a file that does not parse, which would lose the rest of it.
+  // A setting is not saved into a file that does not parse, which would lose the rest of it;
+  // the switch still acts for this run, and the log says why it is not kept.
   const std::string broken = "[Defaults]\nshowIntro=false\nnot a key\n";
   write(gtk::KeyFileSettings::path(), broken);
+  std::string warned;
+  GLogFunc before = g_log_set_default_handler(
+      [](const char*, GLogLevelFlags, const char* text, gpointer out) {
+        *static_cast<std::string*>(out) += std::string(text) + "\n";
+      },
+      &warned);
   app->delegate().toggleIntroSound();
+  app->delegate().toggleIntro();
+  g_log_set_default_handler(before, nullptr);
   EXPECT_EQ(files::read(gtk::KeyFileSettings::path()), broken);
+  EXPECT_FALSE(app->delegate().introOn());
+  for (std::string key : {"introSound", "showIntro"})
+    EXPECT_NE(warned.find(" cannot be read as a key file; left as it is, " + key +
+                          "=false holds until Quillmarsh Quarn quits but is not saved\n"),
+              std::string::npos)
+        << warned;
   // A key goes to the page first: the edit shortcuts typed (XTest) in the page's field are the
   // page's; a key it leaves unhandled reaches the menu (F5 loads the page anew, without the log).
   ASSERT_TRUE(spinUntil([&] {
