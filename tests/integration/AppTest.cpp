@@ -202,7 +202,7 @@ TEST_F(AppTest, TypedHostIsConnectedToAndItsPageHandsLinksAttachmentsAndConfirms
   EXPECT_TRUE(std::filesystem::is_fifo(state));
 }
 
-TEST_F(AppTest, ProgramRefusesUnknownOptionsAndLoadsTheUiAtEachLaunchUnderLoadTellingWhy) {
+TEST_F(AppTest, ProgramRefusesUnknownOptionsLoadsTheUiAtEachLaunchUnderLoadAndEndsAtASecondSignal) {
   startSampleServer();
   prepare();
   g_setenv("QUARN_BUNDLE_DIR", bundle.c_str(), TRUE);
@@ -241,6 +241,27 @@ TEST_F(AppTest, ProgramRefusesUnknownOptionsAndLoadsTheUiAtEachLaunchUnderLoadTe
                                                        "at 127\\.0\\.0\\.1\n")));
   }
   g_subprocess_send_signal(load.get(), SIGTERM);
+
+  // A main loop stuck in a tool run (the service manager's, never ending here) does not keep the
+  // app: the first signal asks for the clean quit, a second ends the process at once.
+  g_subprocess_force_exit(server.get());
+  g_subprocess_wait(server.get(), {}, {});
+  const std::string tool = home.path() + "/tool", started = home.path() + "/tool-started";
+  write(tool, "#!/bin/sh\necho $$ > '" + started + "'\nexec sleep 600\n", 0755);
+  files::makeDirs(home.path() + "/service");
+  write(bundle + "/Info.json",
+        "{\"QMQuarnDir\": \"" + home.path() + "/service\", \"QMPython\": \"/bin/sh\"}");
+  g_setenv("QUARN_SERVICE_TOOL", tool.c_str(), TRUE);
+  auto stuck = GPtr<GSubprocess>::adopt(g_subprocess_new(
+      G_SUBPROCESS_FLAGS_NONE, nullptr, QUARN_BINARY_DIR "/quillmarsh-quarn", nullptr));
+  g_unsetenv("QUARN_SERVICE_TOOL");
+  ASSERT_TRUE(spinUntil([&] { return files::exists(started); }, 60));
+  g_subprocess_send_signal(stuck.get(), SIGTERM);
+  g_subprocess_send_signal(stuck.get(), SIGINT);
+  g_subprocess_wait(stuck.get(), {}, {});
+  EXPECT_TRUE(g_subprocess_get_if_signaled(stuck.get()));
+  if (int tool = std::atoi(files::read(started).value_or("").c_str()); tool > 0)
+    kill(tool, SIGKILL);
 }
 
 }  // namespace
