@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets (fuzz/*.cpp) with clang and libFuzzer, then runs each in turn for
-# SECONDS (default 60) on one core. Corpora grow in build-fuzz/corpus/<target>; an input that
-# breaks a target is saved in build-fuzz/found/. Not part of the test run.
+# Builds the fuzz targets (fuzz/*.cpp), and only those, with clang and libFuzzer, then runs each
+# in turn for SECONDS (default 60) on one core, starting from its seeds. Corpora grow in
+# build-fuzz/corpus/<target>; an input that breaks a target is saved in build-fuzz/found/.
+# scripts/test.sh runs it for a few seconds a target.
 #   scripts/fuzz.sh [SECONDS] [TARGET...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-command -v clang++ >/dev/null || { echo "needs clang and libFuzzer: apt-get install clang libclang-rt-dev"; exit 1; }
+command -v clang++ >/dev/null || { echo "needs clang and libFuzzer: run scripts/setup.sh"; exit 1; }
 seconds=${1:-60}
 shift || true
 build=${BUILD_DIR:-build-fuzz}
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S . -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DQUARN_FUZZ=ON -DQUARN_APP=OFF -DQUARN_TESTS=OFF >/dev/null
+  "${launcher[@]}" -DQUARN_FUZZ=ON -DQUARN_APP=OFF -DQUARN_TESTS=OFF >/dev/null
 ninja -C "$build" -j2
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=($(cd fuzz && ls *.cpp | sed 's/\.cpp$//'))

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <utility>
 #include <vector>
 
 namespace qm::files {
@@ -64,19 +65,29 @@ bool isPrivate(mode_t mode) {
   return (mode & 077) == 0;
 }
 
+// Temporaries are hidden and carry a marker no other program uses, so that only what this app
+// made is ever removed: ".<name>.quarn-tmp.XXXXXX" beside <name>.
+constexpr const char* kTempMarker = ".quarn-tmp.";
+
+std::string tempPrefix(const std::string& base) {
+  return "." + base + kTempMarker;
+}
+
 bool isTempOf(const std::string& name, const std::string& base) {
-  if (name.size() != base.size() + 1 + kTempSuffix || name.compare(0, base.size(), base) != 0 ||
-      name[base.size()] != '.')
-    return false;
-  return name.find_first_not_of(kTempChars, base.size() + 1) == std::string::npos;
+  const std::string prefix = tempPrefix(base);
+  return name.size() == prefix.size() + kTempSuffix && name.starts_with(prefix) &&
+         name.find_first_not_of(kTempChars, prefix.size()) == std::string::npos;
+}
+
+std::pair<std::string, std::string> splitPath(const std::string& path) {
+  auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return {".", path};
+  return {parent(path), path.substr(slash + 1)};
 }
 
 // A crash between creating a temporary and renaming it leaves it beside the file, for the
 // sign-in a second copy of the token.
-void removeStaleTemps(const std::string& path) {
-  auto slash = path.find_last_of('/');
-  std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-  std::string dir = slash == std::string::npos ? std::string(".") : parent(path);
+void removeStaleTemps(const std::string& dir, const std::string& base) {
   DIR* d = ::opendir(dir.c_str());
   if (!d) return;
   time_t now = ::time(nullptr);
@@ -90,11 +101,20 @@ void removeStaleTemps(const std::string& path) {
   ::closedir(d);
 }
 
+// The rename is an entry of the folder: until the folder reaches the disk, a power cut can
+// bring the old file back.
+void syncFolder(const std::string& dir) {
+  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
 // Opened like mkstemp's, but with `mode`, so that the kernel applies the umask to it.
-int createTemp(const std::string& path, mode_t mode, std::string& name) {
+int createTemp(const std::string& dir, const std::string& base, mode_t mode, std::string& name) {
   unsigned seed = static_cast<unsigned>(::getpid()) ^ static_cast<unsigned>(::time(nullptr));
   for (int attempt = 0; attempt < 100; ++attempt) {
-    name = path + ".";
+    name = dir + "/" + tempPrefix(base);
     for (std::size_t i = 0; i < kTempSuffix; ++i) name += kTempChars[::rand_r(&seed) % 62];
     int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
     if (fd >= 0 || errno != EEXIST) return fd;
@@ -105,14 +125,18 @@ int createTemp(const std::string& path, mode_t mode, std::string& name) {
 }  // namespace
 
 bool writeAtomic(const std::string& path, const std::string& content, mode_t mode) {
-  removeStaleTemps(path);
+  auto [dir, base] = splitPath(path);
+  removeStaleTemps(dir, base);
   std::string name;
-  int fd = createTemp(path, isPrivate(mode) ? 0600 : mode, name);
+  int fd = createTemp(dir, base, isPrivate(mode) ? 0600 : mode, name);
   if (fd < 0) return false;
   bool ok = (!isPrivate(mode) || ::fchmod(fd, mode) == 0) &&
             writeAll(fd, content.data(), content.size()) && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
-  if (ok && ::rename(name.c_str(), path.c_str()) == 0) return true;
+  if (ok && ::rename(name.c_str(), path.c_str()) == 0) {
+    syncFolder(dir);
+    return true;
+  }
   ::unlink(name.c_str());
   return false;
 }

@@ -15,9 +15,10 @@ std::optional<std::string> read(const std::string& path, std::size_t maxBytes = 
 // Modes: one with no group or other bits is a private item's and is set exactly; any other is
 // narrowed by the user's umask, as any program's new files are.
 
-// Writes content to a temporary file "<path>.XXXXXX" in the same folder, created with `mode`
-// before anything is written, then renames it over `path`. Readers see the old or the new
-// content, never a part. Temporaries of `path` left by an earlier write that died are removed.
+// Writes content to a temporary file ".<name>.quarn-tmp.XXXXXX" beside `path` (named <name>),
+// created with `mode` before anything is written, then renames it over `path` and syncs the
+// folder. Readers see the old or the new content, never a part. Temporaries of `path` left by
+// an earlier write that died are removed; no other file is.
 bool writeAtomic(const std::string& path, const std::string& content, mode_t mode = 0666);
 
 // Creates the folder and its missing parents with `mode`. True when it exists after.

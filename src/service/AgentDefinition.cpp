@@ -116,12 +116,11 @@ std::optional<std::string> systemdUnit(const Agent& a, std::string& problem) {
   if (problem.empty() && (!dir || !log))
     problem = "a unit file cannot hold the service folder " + a.quarnDir;
   if (!problem.empty()) return std::nullopt;
-  // A server that keeps crashing is given up after five starts within a minute, so its log
-  // stops growing and the failure page stays true.
+  // A server that keeps failing is tried again for ever, a few seconds apart: no start limit
+  // gives it up until the app next starts it.
   return "[Unit]\n"
          "Description=Quillmarsh Quarn suite server\n"
-         "StartLimitIntervalSec=60\n"
-         "StartLimitBurst=5\n"
+         "StartLimitIntervalSec=0\n"
          "\n"
          "[Service]\n"
          "Type=simple\n"

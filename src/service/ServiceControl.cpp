@@ -58,7 +58,7 @@ static std::unique_ptr<service::ServiceManager> managerOf(ServiceControl& s, Bun
 }
 
 void ServiceControl::runSequence(const std::function<void(const service::ToolRun&)>& sequence) {
-  deadline_ = clock_.now() + kSequenceTimeout;
+  deadline_ = clock_.monotonic() + kSequenceTimeout;
   sequence([this](const std::vector<std::string>& args) { return launchctl(args); });
   deadline_.reset();
 }
@@ -70,7 +70,7 @@ void ServiceControl::installAgent() {
 
 int ServiceControl::launchctl(const std::vector<std::string>& args) {
   double limit = kToolTimeout;
-  if (deadline_) limit = std::min(limit, *deadline_ - clock_.now());
+  if (deadline_) limit = std::min(limit, *deadline_ - clock_.monotonic());
   if (limit <= 0) return -1;
   std::string tool = managerOf(*this, bundle_)->tool();
   int status = tools_.run(tool, args, limit);

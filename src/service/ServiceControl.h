@@ -59,7 +59,7 @@ class ServiceControl {
   ScopedHttp http_;
   ScopedLoop loop_;
   Lifetime life_;
-  // When the running tool sequence must end, in Clock seconds.
+  // When the running tool sequence must end, in Clock::monotonic() seconds.
   std::optional<double> deadline_;
 };
 

@@ -35,8 +35,9 @@ inline void runAll(std::deque<std::function<void()>>& queue) {
 
 class FakeClock : public Clock {
  public:
-  double t = 1700000000.0;
+  double t = 1700000000.0, steady = 1000.0;  // the wall clock, and the one that never steps
   double now() const override { return t; }
+  double monotonic() const override { return steady; }
 };
 
 class FakeLoop : public MainLoop {
@@ -72,14 +73,14 @@ class FakeLoop : public MainLoop {
       auto it = std::min_element(timers.begin(), timers.end(),
                                  [](const Timer& a, const Timer& b) { return a.due < b.due; });
       if (it == timers.end() || it->due > end) break;
-      clock.t += it->due - now;
+      clock.t += it->due - now, clock.steady += it->due - now;
       now = it->due;
       Timer t = *it;
       t.interval > 0 ? void(it->due += t.interval) : void(timers.erase(it));
       t.fn();
       drain();
     }
-    clock.t += end - now;
+    clock.t += end - now, clock.steady += end - now;
     now = end;
   }
 

@@ -145,11 +145,26 @@ TEST_F(AppTest, TypedHostIsConnectedToAndItsPageHandsLinksAttachmentsAndConfirms
   // The desktop's Downloads folder is the home folder itself, as after the folder was deleted.
   write(home.path() + "/.config/user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"$HOME/\"\n");
   launch();
-  // A setting is not saved into a file that does not parse, which would lose the rest of it.
+  // A setting is not saved into a file that does not parse, which would lose the rest of it;
+  // the switch still acts for this run, and the log says why it is not kept.
   const std::string broken = "[Defaults]\nshowIntro=false\nnot a key\n";
   write(gtk::KeyFileSettings::path(), broken);
+  std::string warned;
+  GLogFunc before = g_log_set_default_handler(
+      [](const char*, GLogLevelFlags, const char* text, gpointer out) {
+        *static_cast<std::string*>(out) += std::string(text) + "\n";
+      },
+      &warned);
   app->delegate().toggleIntroSound();
+  app->delegate().toggleIntro();
+  g_log_set_default_handler(before, nullptr);
   EXPECT_EQ(files::read(gtk::KeyFileSettings::path()), broken);
+  EXPECT_FALSE(app->delegate().introOn());
+  for (std::string key : {"introSound", "showIntro"})
+    EXPECT_NE(warned.find(" cannot be read as a key file; left as it is, " + key +
+                          "=false holds until Quillmarsh Quarn quits but is not saved\n"),
+              std::string::npos)
+        << warned;
   // A key goes to the page first: the edit shortcuts typed (XTest) in the page's field are the
   // page's; a key it leaves unhandled reaches the menu (F5 loads the page anew, without the log).
   ASSERT_TRUE(spinUntil([&] {
@@ -456,7 +471,7 @@ TEST_F(AppTest, MenuKeysAndCommandsActOnTheDialogInFront) {
   EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(window())));
 }
 
-TEST_F(AppTest, ProgramRefusesUnknownOptionsAndLoadsTheUiAtEachLaunchUnderLoadTellingWhy) {
+TEST_F(AppTest, ProgramRefusesUnknownOptionsLoadsTheUiAtEachLaunchUnderLoadAndEndsAtASecondSignal) {
   startSampleServer();
   prepare();
   g_setenv("QUARN_BUNDLE_DIR", bundle.c_str(), TRUE);
@@ -532,6 +547,27 @@ TEST_F(AppTest, ProgramRefusesUnknownOptionsAndLoadsTheUiAtEachLaunchUnderLoadTe
         << said.substr(0, 2000);
   }
   g_subprocess_send_signal(load.get(), SIGTERM);
+
+  // A main loop stuck in a tool run (the service manager's, never ending here) does not keep the
+  // app: the first signal asks for the clean quit, a second ends the process at once.
+  g_subprocess_force_exit(server.get());
+  g_subprocess_wait(server.get(), {}, {});
+  const std::string tool = home.path() + "/tool", started = home.path() + "/tool-started";
+  write(tool, "#!/bin/sh\necho $$ > '" + started + "'\nexec sleep 600\n", 0755);
+  files::makeDirs(home.path() + "/service");
+  write(bundle + "/Info.json",
+        "{\"QMQuarnDir\": \"" + home.path() + "/service\", \"QMPython\": \"/bin/sh\"}");
+  g_setenv("QUARN_SERVICE_TOOL", tool.c_str(), TRUE);
+  auto stuck = GPtr<GSubprocess>::adopt(g_subprocess_new(
+      G_SUBPROCESS_FLAGS_NONE, nullptr, QUARN_BINARY_DIR "/quillmarsh-quarn", nullptr));
+  g_unsetenv("QUARN_SERVICE_TOOL");
+  ASSERT_TRUE(spinUntil([&] { return files::exists(started); }, 60));
+  g_subprocess_send_signal(stuck.get(), SIGTERM);
+  g_subprocess_send_signal(stuck.get(), SIGINT);
+  g_subprocess_wait(stuck.get(), {}, {});
+  EXPECT_TRUE(g_subprocess_get_if_signaled(stuck.get()));
+  if (int tool = std::atoi(files::read(started).value_or("").c_str()); tool > 0)
+    kill(tool, SIGKILL);
 }
 
 }  // namespace

@@ -33,8 +33,8 @@ std::optional<std::string> unit(std::string dir, std::string python) {
 
 TEST(AgentDefinition, UnitEscapesWhatItMustAndRefusesPathsALineWouldMisread) {
   EXPECT_EQ(unit("/h/a\tb/50%$x\"y\\z", "/opt/py $HOME%"),
-            "[Unit]\nDescription=Quillmarsh Quarn suite server\nStartLimitIntervalSec=60\n"
-            "StartLimitBurst=5\n\n[Service]\nType=simple\n"
+            "[Unit]\nDescription=Quillmarsh Quarn suite server\nStartLimitIntervalSec=0\n"
+            "\n[Service]\nType=simple\n"
             "ExecStart=\"/opt/py $HOME%%\" \"/h/a\\x09b/50%%$$x\\\"y\\\\z/server.py\"\n"
             "WorkingDirectory=/h/a\tb/50%%$x\"y\\z\nRestart=always\nRestartSec=3\n"
             "StandardOutput=append:/h/a\tb/50%%$x\"y\\z/data/quarn.log\n"

@@ -1,5 +1,6 @@
 #include "core/Files.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,13 +27,25 @@ TEST(Files, ReadIsBoundedToRegularFilesAndWriteAtomicReplaces) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(home.path()), {}), 3);
 }
 
-TEST(Files, ModesFollowTheUmaskButPrivateOnesAndOldTemporariesAreCleared) {
+TEST(Files, ModesFollowTheUmaskButPrivateOnesAndOnlyOldTemporariesOfOursAreCleared) {
   test::TempHome home;
-  const std::string h = home.path(), stale = h + "/f.Ab3xYz";
-  for (auto& t : {stale, h + "/f.Zz9zZz", h + "/g.Ab3xYz", h + "/f.Ab3xY"}) {
-    files::writeAtomic(t, "token");  // the new one is kept, and so are other files' and names
-    std::filesystem::last_write_time(t, std::filesystem::file_time_type::clock::now() -
-                                            std::chrono::minutes(t == h + "/f.Zz9zZz" ? 0 : 2));
+  const std::string h = home.path();
+  // A name, its age in minutes, and whether the next write of "f" removes it: only an old
+  // temporary of this app's for "f", never a file that merely looks like one.
+  std::tuple<std::string, int, bool> names[] = {{".f.quarn-tmp.Ab3xYz", 2, true},
+                                                {".f.quarn-tmp.Zz9zZz", 0, false},
+                                                {".g.quarn-tmp.Ab3xYz", 2, false},
+                                                {".f.quarn-tmp.Ab3xY", 2, false},
+                                                {".f.quarn-tmp.Ab-xYz", 2, false},
+                                                {"f.Ab3xYz", 2, false},
+                                                {"f.backup", 2, false},
+                                                {"f.bak001", 2, false},
+                                                {"f.quarn-tmp.Ab3xYz", 2, false},
+                                                {"..f.quarn-tmp.Ab3xYz", 2, false}};
+  for (auto& [name, age, removed] : names) {
+    files::writeAtomic(h + "/" + name, "token");
+    std::filesystem::last_write_time(
+        h + "/" + name, std::filesystem::file_time_type::clock::now() - std::chrono::minutes(age));
   }
   mode_t before = umask(0277);
   EXPECT_TRUE(files::writeAtomic(h + "/f", "x") && files::makeDirs(h + "/d/e") &&
@@ -44,8 +57,28 @@ TEST(Files, ModesFollowTheUmaskButPrivateOnesAndOldTemporariesAreCleared) {
                             {h + "/q/r", 0700},
                             {h + "/q", 0700}})
     EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(mode)) << path;
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(h), {}), 7);  // less the stale one
-  EXPECT_FALSE(files::exists(stale));
+  for (auto& [name, age, removed] : names)
+    EXPECT_EQ(files::exists(h + "/" + name), !removed) << name;
+}
+
+// Every fsync of the process, as the path of what it synced, while `synced` is set.
+std::vector<std::string>* synced = nullptr;
+extern "C" int fsync(int fd) {
+  static auto real = reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fsync"));
+  if (synced)
+    synced->push_back(std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd)));
+  return real(fd);
+}
+
+TEST(Files, WriteAtomicSyncsTheContentThenTheFolderItWasRenamedIn) {
+  test::TempHome home;
+  std::vector<std::string> paths;
+  synced = &paths;
+  EXPECT_TRUE(files::writeAtomic(home.path() + "/f", "x"));
+  synced = nullptr;
+  ASSERT_EQ(paths.size(), 2u);
+  EXPECT_TRUE(paths[0].starts_with(home.path() + "/.f.quarn-tmp.")) << paths[0];
+  EXPECT_EQ(paths[1], home.path());
 }
 
 TEST(Files, Utf8IsShortestFormsOfScalarValuesAndTrimTakesOnlyAsciiBlanks) {

@@ -84,11 +84,18 @@ TEST(ServiceControl, ToolLinesWaitsAndTheStopAlertOfEachOperation) {
             "Quillmarsh Quarn did not install the service: systemd cannot run the interpreter "
             "/p'y (it must be an absolute path without control characters, backslashes or "
             "quotes)\n");
-  // Each run takes 12 s: the sequence ends within 30 s in all.
+  // The sequence ends within 30 s in all, as the clock that never steps counts them: a wall
+  // clock set forward or back (a time sync, a resume) neither skips tools nor stretches the wait.
   fp.bundle.info.erase("QMPython");
-  fp.tools.timeouts.clear(), fp.tools.onRun = [&](auto&, auto&) { fp.clock.t += 12; };
-  service.installAgent();
-  EXPECT_EQ(fp.tools.timeouts, (std::vector<double>{30, 18, 6}));
+  // The seconds each run takes on either clock; the bound each was given.
+  std::tuple<double, double, std::vector<double>> steps[] = {
+      {12, 12, {30, 18, 6}}, {3600, 1, {30, 29, 28, 27}}, {-3600, 12, {30, 18, 6}}};
+  for (auto& [wall, steady, bounds] : steps) {
+    fp.tools.timeouts.clear(),
+        fp.tools.onRun = [&](auto&, auto&) { fp.clock.t += wall, fp.clock.steady += steady; };
+    service.installAgent();
+    EXPECT_EQ(fp.tools.timeouts, bounds) << wall;
+  }
   for (auto& p : fp.http.sent)
     EXPECT_EQ(
         p.url + " " + testing::PrintToString(p.timeoutSeconds) + (p.wantBody ? "" : " no body"),

@@ -101,4 +101,8 @@ double SystemClock::now() const {
   return static_cast<double>(g_get_real_time()) / 1e6;
 }
 
+double SystemClock::monotonic() const {
+  return static_cast<double>(g_get_monotonic_time()) / 1e6;
+}
+
 }  // namespace qm

@@ -29,6 +29,7 @@ class GlibLoop : public MainLoop {
 class SystemClock : public Clock {
  public:
   double now() const override;
+  double monotonic() const override;
 };
 
 }  // namespace qm

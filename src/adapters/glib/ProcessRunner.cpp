@@ -102,6 +102,8 @@ int ProcessRunner::run(const std::string& program, const std::vector<std::string
   SpawnSetup s;
   for (int fd : {0, 1, 2})
     posix_spawn_file_actions_addopen(&s.actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
+  // A library may have opened a descriptor without close-on-exec: none reaches the tool.
+  posix_spawn_file_actions_addclosefrom_np(&s.actions, 3);
   // Its own process group, so a timed-out tool is killed together with what it started; and
   // a clean signal state, whatever the app blocks or ignores.
   sigset_t none, all;

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "adapters/gtk/Factories.h"
 #include "adapters/gtk/GtkUi.h"
 #include "core/Constants.h"
@@ -28,19 +30,21 @@ Owned<GKeyFile> readKeyFile(const std::string& path) {
   return kf;
 }
 
-bool updateKeyFile(const std::string& path, const std::function<void(GKeyFile*)>& change) {
+bool updateKeyFile(const std::string& path, const std::function<void(GKeyFile*)>& change,
+                   const std::string& instead) {
   Owned<GKeyFile> kf(g_key_file_new());
   auto text = files::read(path, kMaxKeyFileBytes);
   if (text ? !parse(kf.get(), *text) : files::exists(path)) {
-    g_warning("%s cannot be read as a key file; left as it is, the change is not saved",
-              path.c_str());
+    g_warning("%s cannot be read as a key file; left as it is, %s", path.c_str(), instead.c_str());
     return false;
   }
   change(kf.get());
   gsize len = 0;
   GCharPtr data(g_key_file_to_data(kf.get(), &len, nullptr));
   files::makeDirs(files::parent(path));
-  return files::writeAtomic(path, std::string(data.get(), len));
+  if (files::writeAtomic(path, std::string(data.get(), len))) return true;
+  g_warning("%s cannot be written (%s); %s", path.c_str(), g_strerror(errno), instead.c_str());
+  return false;
 }
 
 // --- Settings
@@ -52,6 +56,7 @@ std::string KeyFileSettings::path() {
 static constexpr const char* kGroup = "Defaults";
 
 std::optional<bool> KeyFileSettings::getBool(const std::string& key) {
+  if (auto it = unsaved_.find(key); it != unsaved_.end()) return it->second;
   auto kf = readKeyFile(path());
   GCharPtr value(g_key_file_get_value(kf.get(), kGroup, key.c_str(), nullptr));
   if (!value) return std::nullopt;
@@ -62,9 +67,18 @@ std::optional<bool> KeyFileSettings::getBool(const std::string& key) {
 }
 
 void KeyFileSettings::setBool(const std::string& key, bool value) {
-  updateKeyFile(path(), [&](GKeyFile* kf) {
-    g_key_file_set_value(kf, kGroup, key.c_str(), value ? "true" : "false");
-  });
+  const std::string setting = key + "=" + (value ? "true" : "false");
+  bool saved = updateKeyFile(
+      path(),
+      [&](GKeyFile* kf) {
+        g_key_file_set_value(kf, kGroup, key.c_str(), value ? "true" : "false");
+      },
+      setting + " holds until Quillmarsh Quarn quits but is not saved");
+  // The menu's switch still acts for this run.
+  if (saved)
+    unsaved_.erase(key);
+  else
+    unsaved_[key] = value;
 }
 
 // --- Bundle

@@ -5,6 +5,7 @@
 #include <webkit/webkit.h>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,15 +23,20 @@ namespace qm::gtk {
 Owned<GKeyFile> readKeyFile(const std::string& path);
 // Changes keys of the key file at `path` and writes it back atomically. A file that is there
 // but cannot be read or does not parse is left as it is and false returned: writing would
-// drop what else it holds.
-bool updateKeyFile(const std::string& path, const std::function<void(GKeyFile*)>& change);
+// drop what else it holds. A change not saved is logged with why, followed by `instead`.
+bool updateKeyFile(const std::string& path, const std::function<void(GKeyFile*)>& change,
+                   const std::string& instead = "the change is not saved");
 
-// "defaults.ini" in $XDG_CONFIG_HOME/app.quillmarsh.quarn, group [Defaults].
+// "defaults.ini" in $XDG_CONFIG_HOME/app.quillmarsh.quarn, group [Defaults]. A value that
+// cannot be saved still holds until the app ends.
 class KeyFileSettings : public Settings {
  public:
   std::optional<bool> getBool(const std::string& key) override;
   void setBool(const std::string& key, bool value) override;
   static std::string path();
+
+ private:
+  std::map<std::string, bool> unsaved_;
 };
 
 // Info.json and the resources in the bundle folder.
