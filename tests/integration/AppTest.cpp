@@ -400,6 +400,7 @@ TEST_F(AppTest, PageZoomsFindsPrintsGoesBackAndFullscreenByKeysAndMouse) {
     return !gtk_window_is_fullscreen(window()) &&
            evaluate(view(), "!!document.fullscreenElement") == "false";
   }));
+}
 
 GtkWidget* labelStarting(GtkWidget* widget, const char* prefix) {
   if (GTK_IS_LABEL(widget) && g_str_has_prefix(gtk_label_get_text(GTK_LABEL(widget)), prefix))
