@@ -9,6 +9,11 @@
 
 namespace qm::gtk {
 
+WebStart::WebStart(bool hardwareAcceleration) : hardwareAcceleration_(hardwareAcceleration) {
+  // The renderer that hands GPU buffers to the window is what such drivers fail at.
+  if (!hardwareAcceleration) g_setenv("WEBKIT_DISABLE_DMABUF_RENDERER", "1", FALSE);
+}
+
 WebKitNetworkSession* WebStart::session() {
   if (session_) return session_.get();
   std::string data = paths::xdgDataHome() + "/" + kAppId;
@@ -25,11 +30,15 @@ WebKitNetworkSession* WebStart::session() {
 
 namespace {
 
-GPtr<WebKitWebView> makeMainView(WebKitNetworkSession* session) {
+GPtr<WebKitWebView> makeMainView(WebKitNetworkSession* session, bool hardwareAcceleration) {
   auto content = GPtr<WebKitUserContentManager>::adopt(webkit_user_content_manager_new());
   registerScriptChannel(content.get(), "qmserver");
   auto* view = g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session,
                             "user-content-manager", content.get(), nullptr);
+  if (!hardwareAcceleration)
+    webkit_settings_set_hardware_acceleration_policy(
+        webkit_web_view_get_settings(WEBKIT_WEB_VIEW(view)),
+        WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
   return GPtr<WebKitWebView>::adopt(WEBKIT_WEB_VIEW(g_object_ref_sink(view)));
 }
 
@@ -37,13 +46,13 @@ GPtr<WebKitWebView> makeMainView(WebKitNetworkSession* session) {
 
 void WebStart::prepare(const std::string& html) {
   if (prepared_.view) return;
-  prepared_ = {makeMainView(session()), html};
+  prepared_ = {makeMainView(session(), hardwareAcceleration_), html};
   webkit_web_view_load_html(prepared_.view.get(), html.c_str(), nullptr);
 }
 
 WebStart::View WebStart::takeView() {
   if (prepared_.view) return std::exchange(prepared_, {});
-  return {makeMainView(session()), {}};
+  return {makeMainView(session(), hardwareAcceleration_), {}};
 }
 
 }  // namespace qm::gtk

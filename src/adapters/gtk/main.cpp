@@ -66,6 +66,10 @@ const GOptionEntry kOptions[] = {
      "Log the app's decisions to standard error or the journal", nullptr},
     {"qm-ensemble", 0, 0, G_OPTION_ARG_NONE, nullptr,
      "Started together with the suite's other apps: the first intro stays silent", nullptr},
+    {"no-hardware-acceleration", 0, 0, G_OPTION_ARG_NONE, nullptr,
+     "Draw pages in software, for a window that stays blank (also the setting "
+     "hardwareAcceleration=false)",
+     nullptr},
     {}};
 
 int onLocalOptions(GApplication* gApp, GVariantDict* options, App* app) {
