@@ -21,8 +21,10 @@ void AppDelegate::applicationDidFinishLaunching() {
 }
 
 void AppDelegate::buildWindow() {
-  window_.build({content_, content_,
-                 [this](const ScriptMessage& body) { onScriptMessage("qmserver", body); }});
+  window_.build({content_,
+                 content_,
+                 [this](const ScriptMessage& body) { onScriptMessage("qmserver", body); },
+                 {}});
   if (intro_.introOn()) intro_.startIntro();
   window_.showPlaceholder();
   window_.present();

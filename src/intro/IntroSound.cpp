@@ -85,7 +85,7 @@ void IntroSound::play() {
     return;
   }
   cancelFade();
-  if (sound_) sound_->stop();
+  if (sound_) stopSound(*sound_);
   sound_ = player_.open(*path);
   std::string played = "play " + lastComponent(*path) + ": ";
   if (!sound_) {
@@ -95,12 +95,16 @@ void IntroSound::play() {
   sound_->setVolume(1.0f);
   // Decided once the player has started or failed: a missing audio device or a broken file
   // may only show after the switch to playing.
-  sound_->play(
-      life_.guard([this, played](bool ok) { note(played + (ok ? "playing" : "FAILED")); }));
+  unreported_ = played;
+  sound_->play(life_.guard([this, played](bool ok) {
+    unreported_.reset();
+    note(played + (ok ? "playing" : "FAILED"));
+  }));
 }
 
 void IntroSound::fadeOut(double seconds) {
-  if (!sound_ || !sound_->isPlaying()) return;
+  // A sound still starting is faded too: its player may say "playing" after the page is done.
+  if (!sound_ || !(sound_->isPlaying() || unreported_)) return;
   note("fading out after " + oneDecimal(sound_->currentTime()) + "s");
   cancelFade();
   if (!std::isfinite(seconds) || seconds < 0) seconds = 0.5;
@@ -109,14 +113,13 @@ void IntroSound::fadeOut(double seconds) {
   auto sound = sound_;
   auto step = std::make_shared<int>(0);
   auto self = std::make_shared<TimerId>(0);
-  MainLoop& loop = loop_;
-  *self = loop_.every(interval, [sound, step, self, &loop] {
+  *self = loop_.every(interval, [this, sound, step, self] {
     ++*step;
     double v = std::max(0.0, 1.0 - static_cast<double>(*step) / kFadeSteps);
     sound->setVolume(static_cast<float>(v));
     if (*step >= kFadeSteps) {
-      sound->stop();
-      loop.cancel(*self);
+      stopSound(*sound);
+      loop_.cancel(*self);
     }
   });
   fader_ = *self;
@@ -124,6 +127,12 @@ void IntroSound::fadeOut(double seconds) {
 
 void IntroSound::cancelFade() {
   if (fader_) loop_.cancel(*fader_);
+}
+
+void IntroSound::stopSound(Sound& sound) {
+  sound.stop();
+  // Stopped by the app itself before its player answered: it was started, as the line says.
+  if (&sound == sound_.get() && unreported_) note(*std::exchange(unreported_, {}) + "playing");
 }
 
 void IntroSound::note(const std::string& message) {

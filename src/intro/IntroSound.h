@@ -34,6 +34,8 @@ class IntroSound {
 
  private:
   void cancelFade();
+  // Stops the sound; a start that its player had not reported yet still gets its log line.
+  void stopSound(Sound& sound);
 
   SoundPlayer& player_;
   Settings& settings_;
@@ -42,6 +44,8 @@ class IntroSound {
   Clock& clock_;
   bool ensemble_ = false;
   std::shared_ptr<Sound> sound_;
+  // The log line of sound_ while its player has not said whether it plays.
+  std::optional<std::string> unreported_;
   std::optional<TimerId> fader_;
   Lifetime life_;
 };

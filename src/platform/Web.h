@@ -112,6 +112,9 @@ struct MainViewEvents {
   DownloadEvents& downloads;
   // Messages posted to the "qmserver" channel.
   std::function<void(const ScriptMessage&)> onServerMessage;
+  // The view's web process ended abnormally (crashed, or ran out of memory): the view shows
+  // nothing live until something is loaded again.
+  std::function<void()> onWebProcessEnded;
 };
 
 }  // namespace qm

@@ -25,11 +25,12 @@ void StatusPoller::poll() {
   if (!cookies) return;
   // Address and host are taken together now: the cookie must belong to the server the request
   // goes to, even if another server is put in use while the store answers.
-  std::string url = server_.BASE() + "/api/overview";
-  std::optional<std::string> host = urlHost(server_.BASE());
-  cookies->getAll(life_.guard([this, url, host](std::vector<Cookie> all) {
+  std::string base = server_.BASE(), url = base + "/api/overview";
+  std::optional<std::string> host = urlHost(base);
+  cookies->getAll(life_.guard([this, base, url, host, seq = ++polls_](std::vector<Cookie> all) {
     auto signIn = host ? SuiteSession::current(all, *host) : std::nullopt;
     if (!signIn) {
+      if (!current(seq, base)) return;
       notifier_.setBadge(std::nullopt);
       log("poll dropped: no sign-in for the server in use");
       return;
@@ -39,7 +40,7 @@ void StatusPoller::poll() {
     request.timeoutSeconds = 60;
     request.headers = {{"Cookie", std::string(SuiteSession::cookieName) + "=" + *signIn}};
     request.maxBodyBytes = overview::kMaxBytes;
-    http_.get(request, [this](HttpResponse response) {
+    http_.get(request, [this, base, seq](HttpResponse response) {
       if (!response.received || response.status != 200 || !response.body)
         return log("poll dropped: no overview (HTTP status " + std::to_string(response.status) +
                    ")");
@@ -47,12 +48,22 @@ void StatusPoller::poll() {
       using Bad = std::optional<std::vector<overview::BadCheck>>;
       inBackground<Bad>(
           loop_, [body = std::move(*response.body)] { return overview::badChecks(body); },
-          [this](Bad bad) {
+          [this, base, seq](Bad bad) {
             if (!bad) return log("poll dropped: the overview is not understood");
+            // A slower answer of an earlier poll, or of a server switched away from, would
+            // put back an old count and notify of another server's checks.
+            if (!current(seq, base))
+              return log("poll dropped: a newer poll or another server came first");
             apply(*bad);
           });
     });
   }));
+}
+
+bool StatusPoller::current(std::uint64_t seq, const std::string& base) {
+  if (seq <= applied_ || base != server_.BASE()) return false;
+  applied_ = seq;
+  return true;
 }
 
 void StatusPoller::apply(const std::vector<overview::BadCheck>& bad) {

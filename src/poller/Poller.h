@@ -29,6 +29,9 @@ class StatusPoller {
   std::int64_t lastBad() const { return lastBad_; }
 
  private:
+  // Whether the result of poll `seq`, made against `base`, may still be applied: it is the
+  // newest so far and its server is still the one in use. Taken, it makes older ones stale.
+  bool current(std::uint64_t seq, const std::string& base);
   // Badge and notification for the bad checks of a usable overview.
   void apply(const std::vector<overview::BadCheck>& bad);
 
@@ -39,6 +42,8 @@ class StatusPoller {
   ScopedLoop loop_;
   Lifetime life_;
   std::int64_t lastBad_ = -1;
+  // Polls are numbered as they start; answers may come back in any order.
+  std::uint64_t polls_ = 0, applied_ = 0;
 };
 
 }  // namespace qm

@@ -1,8 +1,15 @@
 #include "window/MainWindowController.h"
 
+#include "core/Log.h"
 #include "core/Url.h"
 
 namespace qm {
+
+namespace {
+constexpr std::size_t kProcessEndsBeforeGivingUp = 3;
+constexpr double kProcessEndsWindowSeconds = 60;
+constexpr const char* kReloadMessage = "reload-after-process-end";
+}  // namespace
 
 MainWindowController::MainWindowController(Ui& ui, const Clock& clock, EarlySignIn* early)
     : ui_(ui), clock_(clock), early_(early) {}
@@ -13,8 +20,26 @@ const char* MainWindowController::placeholderPage() {
          "style='font-size:12px'>&nbsp;Starting\u2026</span></body>";
 }
 
+std::string MainWindowController::webProcessPage() {
+  return std::string(
+             "<body style='font:15px -apple-system,sans-serif;background:Canvas;color:CanvasText;"
+             "display:flex;align-items:center;justify-content:center;height:90vh'><div "
+             "style='max-width:440px;line-height:1.5'><b>The page stopped working</b><p>The "
+             "part of Quillmarsh Quarn that shows the page ended unexpectedly three times within a "
+             "minute, for instance for lack of memory.</p><button onclick=\"window.webkit."
+             "messageHandlers.qmserver.postMessage('") +
+         kReloadMessage + "')\" style='font:inherit;padding:8px 18px'>Reload</button></div></body>";
+}
+
 void MainWindowController::build(MainViewEvents events) {
   if (window_) return;
+  // The Reload button of the page shown after repeated ends is the window's, not the server's.
+  events.onServerMessage = [this,
+                            server = std::move(events.onServerMessage)](const ScriptMessage& body) {
+    if (onProcessPage_ && body == kReloadMessage) return showAgain();
+    if (server) server(body);
+  };
+  events.onWebProcessEnded = [this] { webProcessEnded(); };
   window_ = ui_.createMainWindow(std::move(events));
   web_ = &window_->web();
   suiteSession_ = std::make_unique<SuiteSession>(window_->cookies(), clock_, early_);
@@ -45,6 +70,7 @@ void MainWindowController::loadUi(const std::string& host, const std::string& ba
   suiteSession_->adopt(
       life_.guard([this, base, load = ++uiLoads_, adopted = std::move(adopted)](bool) {
         if (load != uiLoads_) return;
+        showsUi_ = true, shown_ = base, onProcessPage_ = false;
         web_->loadUrl(base);
         if (adopted) adopted();
       }));
@@ -56,14 +82,42 @@ void MainWindowController::loadHtml(const std::string& html) {
   // before the page's field and buttons.
   std::string page = html;
   std::erase(page, '\0');
+  showsUi_ = false, shown_ = page, onProcessPage_ = false;
   web_->loadHtml(page);
 }
 
+void MainWindowController::webProcessEnded() {
+  double now = clock_.now();
+  std::erase_if(processEnds_,
+                [&](double t) { return t > now || now - t >= kProcessEndsWindowSeconds; });
+  processEnds_.push_back(now);
+  // Where the user had gone in the UI, as long as it is still the UI's server.
+  auto at = web_->uri();
+  if (showsUi_ && !onProcessPage_ && at && sameHost(urlHost(at), urlHost(shown_))) shown_ = *at;
+  if (processEnds_.size() >= kProcessEndsBeforeGivingUp) {
+    log("the web process keeps ending: showing what happened instead of reloading");
+    onProcessPage_ = true;
+    web_->loadHtml(webProcessPage());
+    return;
+  }
+  log("the web process ended: showing the page again");
+  showAgain();
+}
+
+void MainWindowController::showAgain() {
+  onProcessPage_ = false;
+  if (!showsUi_) return web_->loadHtml(shown_.empty() ? placeholderPage() : shown_);
+  web_->loadUrl(shown_);
+}
+
+// On the page saying that the web process keeps ending, a reload means what the button does.
 void MainWindowController::reload() {
+  if (onProcessPage_) return showAgain();
   if (web_) web_->reload();
 }
 
 void MainWindowController::reloadFromOrigin() {
+  if (onProcessPage_) return showAgain();
   if (web_) web_->reloadFromOrigin();
 }
 

@@ -3,6 +3,7 @@
 // store and the placeholder page shown until the server's UI loads.
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -23,6 +24,8 @@ class MainWindowController : public MainPages, public IntroHost, public CookieSo
   MainWindowController& operator=(const MainWindowController&) = delete;
 
   static const char* placeholderPage();
+  // Shown instead of reloading once the web process has ended three times within a minute.
+  static std::string webProcessPage();
 
   // Makes the window, its web view and the sign-in mirror; nothing is shown yet.
   void build(MainViewEvents events);
@@ -52,8 +55,17 @@ class MainWindowController : public MainPages, public IntroHost, public CookieSo
   EarlySignIn* early_;
   std::unique_ptr<MainWindow> window_;
   WebView* web_ = nullptr;
+  // The web process ended: what was shown is loaded again, unless it keeps ending.
+  void webProcessEnded();
+  void showAgain();
+
   std::unique_ptr<SuiteSession> suiteSession_;
   std::uint64_t uiLoads_ = 0;
+  // What the view was last asked to show: the UI at an address, or a generated page.
+  bool showsUi_ = false;
+  std::string shown_;
+  std::deque<double> processEnds_;  // within the last minute
+  bool onProcessPage_ = false;
   Lifetime life_;
 };
 

@@ -283,7 +283,7 @@ class FakeSound : public Sound {
  public:
   struct State {
     bool playing = false, playFails = false;
-    bool failsLater = false;  // started, then an error: `outcome` waits
+    bool late = false;  // the player says whether it plays only when `outcome` is called
     std::function<void(bool)> outcome;
     int stops = 0;
     double position = 0;
@@ -292,12 +292,17 @@ class FakeSound : public Sound {
   explicit FakeSound(std::shared_ptr<State> s) : s_(std::move(s)) {}
   void play(std::function<void(bool)> started) override {
     s_->position = 0;
-    s_->playing = !s_->playFails;
-    s_->failsLater ? void(s_->outcome = std::move(started)) : started(s_->playing);
+    s_->playing = !s_->late && !s_->playFails;
+    if (!s_->late) return started(s_->playing);
+    s_->outcome = [s = s_.get(), started = std::move(started)](bool ok) {
+      s->playing = ok;
+      started(ok);
+    };
   }
   void stop() override {
     ++s_->stops;
     s_->playing = false;
+    s_->outcome = nullptr;  // a stopped sound never reports
   }
   void setVolume(float v) override { s_->volumes.push_back(v); }
   bool isPlaying() const override { return s_->playing; }

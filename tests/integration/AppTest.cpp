@@ -94,6 +94,17 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
   EXPECT_TRUE(
       spinUntil([&] { return !WEBKIT_IS_WEB_VIEW(gtk_widget_get_last_child(overlay)); }, 10));
 
+  // The page's process is killed, as by a crash: the UI is asked for again.
+  auto uiRequests = [&] {
+    auto all = nlohmann::json::parse(fetch(local + "/api/requests").value_or("{}"))["requests"];
+    return std::count_if(all.begin(), all.end(), [](auto& r) { return r["path"] == "/"; });
+  };
+  auto requested = uiRequests();
+  EXPECT_GE(killWebProcesses(), 1);
+  EXPECT_TRUE(spinUntil([&] { return uiRequests() > requested; }));
+  ASSERT_TRUE(shows(local + "/"));
+  EXPECT_TRUE(app->hardwareAcceleration());
+
   // The poll made on connecting already carried the adopted sign-in; each poll reports once.
   ASSERT_TRUE(spinUntil([&] { return desktop.badges.size() == 1; }));
   for (int bad : {0, 2}) {
@@ -129,9 +140,11 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
   gtk_window_close(window());
   EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(window())));
   app.reset();
+  settings = "hardwareAcceleration=false\n";  // for a window that would stay blank
   launch();
   gtk_window_get_default_size(window(), &width, &height);
   EXPECT_EQ(std::pair(width, height), std::pair(1000, 700));
+  EXPECT_FALSE(app->hardwareAcceleration());
 }
 
 TEST_F(AppTest, TypedHostIsConnectedToAndItsPageHandsLinksAttachmentsAndConfirmsToTheDesktop) {
@@ -144,7 +157,9 @@ TEST_F(AppTest, TypedHostIsConnectedToAndItsPageHandsLinksAttachmentsAndConfirms
   ASSERT_EQ(mkfifo(state.c_str(), 0600), 0);
   // The desktop's Downloads folder is the home folder itself, as after the folder was deleted.
   write(home.path() + "/.config/user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"$HOME/\"\n");
+  args.push_back("--no-hardware-acceleration");
   launch();
+  EXPECT_FALSE(app->hardwareAcceleration());
   // A setting is not saved into a file that does not parse, which would lose the rest of it;
   // the switch still acts for this run, and the log says why it is not kept.
   const std::string broken = "[Defaults]\nshowIntro=false\nnot a key\n";
@@ -517,7 +532,10 @@ TEST_F(AppTest, ProgramRefusesUnknownOptionsLoadsTheUiAtEachLaunchUnderLoadAndEn
     if (round == 1) g_subprocess_launcher_setenv(launcher.get(), "G_MESSAGES_DEBUG", "all", TRUE);
     auto program = GPtr<GSubprocess>::adopt(
         g_subprocess_launcher_spawn(launcher.get(), nullptr, QUARN_BINARY_DIR "/quillmarsh-quarn",
-                                    round == 1 ? "--verbose" : nullptr, nullptr));
+                                    round == 1   ? "--verbose"
+                                    : round == 3 ? "--no-hardware-acceleration"
+                                                 : nullptr,
+                                    nullptr));
     EXPECT_TRUE(spinUntil([&] { return uiLoads() > before; }, 20)) << "launch " << round;
     if (round == 1) {
       refuses("with an instance running");

@@ -6,7 +6,11 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -59,6 +63,33 @@ inline std::string evaluate(WebKitWebView* view, const std::string& script) {
   return got.value_or("");
 }
 
+// Kills the web engine's page processes that this process (the app) started, as a crash ends
+// them. Returns how many.
+inline int killWebProcesses() {
+  // The name and the parent of a process, from /proc/PID/stat: "PID (NAME) STATE PPID ...".
+  auto stat = [](const std::string& pid) {
+    std::ifstream in("/proc/" + pid + "/stat");
+    std::string text((std::istreambuf_iterator<char>(in)), {});
+    auto open = text.find('('), close = text.rfind(')');
+    if (open == std::string::npos || close == std::string::npos || close + 4 > text.size())
+      return std::pair<std::string, long>{"", 0};
+    return std::pair(text.substr(open + 1, close - open - 1), std::atol(&text[close + 4]));
+  };
+  int killed = 0;
+  std::error_code ec;
+  for (auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
+    std::string pid = entry.path().filename();
+    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    if (!stat(pid).first.starts_with("WebKitWebProces")) continue;
+    for (long up = stat(pid).second; up > 1; up = stat(std::to_string(up)).second)
+      if (up == getpid()) {
+        killed += kill(std::stoi(pid), SIGKILL) == 0;
+        break;
+      }
+  }
+  return killed;
+}
+
 class AppTest : public testing::Test {
  protected:
   ~AppTest() override {
@@ -71,7 +102,7 @@ class AppTest : public testing::Test {
     static GtkApplication* shared = gtk_application_new(kAppId, G_APPLICATION_NON_UNIQUE);
     g_application_register(G_APPLICATION(shared), nullptr, nullptr);
     prepare(intro);
-    options.insert(options.begin(), "quillmarsh-quarn");
+    options.insert(options.begin(), args.begin(), args.end());
     app = std::make_unique<gtk::Instance>(options, bundle);
     app->prepareWeb();
     app->launch(shared);
@@ -84,7 +115,7 @@ class AppTest : public testing::Test {
     for (std::string name : {"intro.html", "intro-sound.m4a"})
       if (intro)
         std::filesystem::copy_file(QUARN_BINARY_DIR "/bundle/" + name, bundle + "/" + name);
-    if (!intro) write(gtk::KeyFileSettings::path(), "[Defaults]\nshowIntro=false\n");
+    if (!intro) write(gtk::KeyFileSettings::path(), "[Defaults]\nshowIntro=false\n" + settings);
   }
 
   // The sample suite server on the suite's port, as a child process.
@@ -117,6 +148,8 @@ class AppTest : public testing::Test {
   const std::string suite = home.path() + "/Library/Application Support/Quillmarsh";
   const std::string local = "http://127.0.0.1:8795";
   GPtr<GSubprocess> server;
+  std::vector<std::string> args{"quillmarsh-quarn"};
+  std::string settings;  // more lines for [Defaults], without the intro
   std::unique_ptr<gtk::Instance> app;
 };
 

@@ -2,6 +2,8 @@
 #include "adapters/glib/HelperSound.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
 
 #include "core/Files.h"
 #include "fakes/LoopbackServer.h"
@@ -36,6 +38,55 @@ TEST(HelperSound, PlaysToTheEndOrFails) {
     EXPECT_TRUE(test::spinUntil([&] { return !sound->isPlaying(); }));  // ends by itself
     EXPECT_EQ(said, std::vector<bool>{ok});
   }
+}
+
+// A player that says "playing", then hears neither "stop" nor the closed pipe nor SIGTERM.
+struct StuckHelper {
+  test::TempHome home;
+  std::string helper = home.path() + "/stuck", pidFile = home.path() + "/pid";
+  StuckHelper() {
+    files::writeAtomic(helper,
+                       "#!/bin/sh\ntrap '' TERM HUP PIPE\necho $$ > " + pidFile + ".new && mv " +
+                           pidFile + ".new " + pidFile +
+                           "\necho playing\nexec sleep 600 </dev/null\n",
+                       0755);
+  }
+  pid_t pid() { return std::stoi(files::read(pidFile).value_or("0")); }
+  // Ended and reaped, or left for its new parent to reap.
+  bool ended() {
+    auto stat = files::read("/proc/" + std::to_string(pid()) + "/stat");
+    return !stat || stat->find(") Z ") != std::string::npos;
+  }
+  ~StuckHelper() {
+    if (pid() > 0) kill(pid(), SIGKILL);
+  }
+};
+
+TEST(HelperSound, APlayerThatDoesNotStopIsKilledSoonAfter) {
+  StuckHelper stuck;
+  auto sound = makeHelperSoundPlayer(stuck.helper)->open(stuck.helper);
+  ASSERT_TRUE(sound);
+  bool started = false;
+  sound->play([&](bool ok) { started = ok; });
+  ASSERT_TRUE(test::spinUntil([&] { return started && stuck.pid() > 0; }));
+  sound->stop();
+  EXPECT_TRUE(test::spinUntil([&] { return stuck.ended(); }));
+}
+
+TEST(HelperSound, ThePlayerEndsWithTheApp) {
+  StuckHelper stuck;
+  // The app, in a process of its own that dies without stopping its sound.
+  pid_t app = fork();
+  if (app == 0) {
+    auto sound = makeHelperSoundPlayer(stuck.helper)->open(stuck.helper);
+    sound->play([](bool) {});
+    test::spinUntil([&] { return stuck.pid() > 0; });
+    _exit(0);
+  }
+  ASSERT_GT(app, 0);
+  ASSERT_EQ(waitpid(app, nullptr, 0), app);
+  ASSERT_GT(stuck.pid(), 0);
+  EXPECT_TRUE(test::spinUntil([&] { return stuck.ended(); }));
 }
 
 }  // namespace

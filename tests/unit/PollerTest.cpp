@@ -53,3 +53,37 @@ TEST(StatusPoller, EveryMinuteBadgesTheBadChecksAndARiseNotifiesTheFirst) {
             std::tuple("http://Mac.Local:8795/api/overview",
                        decltype(q.headers){{"Cookie", "qmsuite=c=d"}}, 60, 1 << 20));
 }
+
+TEST(StatusPoller, OnlyTheNewestAnswerForTheServerInUseIsApplied) {
+  // The servers polled in turn ('a' or 'b', each put in use first unless already), the order in
+  // which their answers come back (poll i answers with i + 1 bad checks), and the badges shown.
+  struct Row {
+    std::string servers;
+    std::vector<int> answers;
+    std::string badges;
+  };
+  const Row rows[] = {{"aa", {0, 1}, "1; 2; "},
+                      {"aa", {1, 0}, "2; "},  // an earlier poll that answers late
+                      {"ab", {0, 1}, "2; "},  // the server switched away from
+                      {"ab", {1, 0}, "2; "}};
+  for (auto& [servers, answers, badges] : rows) {
+    SCOPED_TRACE(servers + badges);
+    test::TempHome home;
+    test::FakePlatform fp;
+    AppDelegate app{fp.platform};
+    app.applicationDidFinishLaunching();
+    fp.ui.window->cookieStore.cookies = {{"qmsuite", "x", "a.local", "/", {}, {}, {}, {}},
+                                         {"qmsuite", "y", "b.local", "/", {}, {}, {}, {}}};
+    for (std::size_t i = 0; i < servers.size(); ++i)
+      i&& servers[i] == servers[i - 1] ? app.poll() : app.use(servers[i] + std::string(".local"));
+    std::vector<test::FakeHttp::Pending> polls;
+    for (auto& p : std::exchange(fp.http.pending, {}))
+      if (p.request.url.ends_with("/api/overview")) polls.push_back(std::move(p));
+    ASSERT_EQ(polls.size(), servers.size());
+    for (int i : answers) polls.at(i).done(overviewOf(std::string(i + 1, 'b')));
+    fp.loop.drain();
+    std::string got;
+    for (auto& b : fp.notifier.badges) got += (b ? std::to_string(*b) : "none") + "; ";
+    EXPECT_EQ(got, badges);
+  }
+}

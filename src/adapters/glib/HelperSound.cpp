@@ -2,6 +2,7 @@
 
 #include <gio/gio.h>
 #include <glib/gstdio.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +18,29 @@ namespace qm {
 
 namespace {
 
+// How long a player asked to stop may take before it is killed: one stuck in its audio sink
+// would otherwise outlive the app.
+constexpr guint kStopGraceSeconds = 3;
+
+// In the child before exec: the player is killed when the app dies without stopping it. The
+// signal comes when the thread that started it ends, and sounds start on the main thread.
+void endWithApp(gpointer app) {
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  // The app may have died before the line above.
+  if (getppid() != static_cast<pid_t>(GPOINTER_TO_INT(app))) _exit(1);
+}
+
+// Holds the child until then; killing one that has ended already does nothing.
+void killLater(GSubprocess* child) {
+  g_timeout_add_seconds_full(
+      G_PRIORITY_DEFAULT, kStopGraceSeconds,
+      +[](gpointer c) -> gboolean {
+        g_subprocess_force_exit(G_SUBPROCESS(c));
+        return G_SOURCE_REMOVE;
+      },
+      g_object_ref(child), g_object_unref);
+}
+
 class HelperSound : public Sound {
  public:
   HelperSound(std::string helper, std::string path)
@@ -28,12 +52,13 @@ class HelperSound : public Sound {
     started_ = std::move(started);
     const char* argv[] = {helper_.c_str(), path_.c_str(), nullptr};
     GError* error = nullptr;
-    child_ = GPtr<GSubprocess>::adopt(
-        g_subprocess_newv(argv,
-                          static_cast<GSubprocessFlags>(G_SUBPROCESS_FLAGS_STDIN_PIPE |
-                                                        G_SUBPROCESS_FLAGS_STDOUT_PIPE |
-                                                        G_SUBPROCESS_FLAGS_STDERR_SILENCE),
-                          &error));
+    auto launcher =
+        GPtr<GSubprocessLauncher>::adopt(g_subprocess_launcher_new(static_cast<GSubprocessFlags>(
+            G_SUBPROCESS_FLAGS_STDIN_PIPE | G_SUBPROCESS_FLAGS_STDOUT_PIPE |
+            G_SUBPROCESS_FLAGS_STDERR_SILENCE)));
+    g_subprocess_launcher_set_child_setup(launcher.get(), endWithApp, GINT_TO_POINTER(getpid()),
+                                          nullptr);
+    child_ = GPtr<GSubprocess>::adopt(g_subprocess_launcher_spawnv(launcher.get(), argv, &error));
     GErrorPtr owned(error);
     if (!child_) return fail();
     cancel_ = GPtr<GCancellable>::adopt(g_cancellable_new());
@@ -51,6 +76,7 @@ class HelperSound : public Sound {
       // GSubprocess reaps it in the background.
       send("stop");
       g_output_stream_close(g_subprocess_get_stdin_pipe(child_.get()), nullptr, nullptr);
+      killLater(child_.get());
     }
     child_ = {};
     lines_ = {};

@@ -60,6 +60,16 @@ GtkMainWindow::GtkMainWindow(GtkUi& ui, WebStart& web, MainViewEvents events)
                                        }
                                      }),
                                      this));
+  // Ended by the app itself is no fault; a crash or the memory limit is.
+  signals_.emplace_back(
+      view,
+      g_signal_connect_swapped(
+          view, "web-process-terminated",
+          G_CALLBACK(+[](GtkMainWindow* self, WebKitWebProcessTerminationReason reason) {
+            if (reason != WEBKIT_WEB_PROCESS_TERMINATED_BY_API && self->events_.onWebProcessEnded)
+              guarded([&] { self->events_.onWebProcessEnded(); });
+          }),
+          this));
   downloads_ = watchDownloads(session_, events_.downloads);
   cookies_ = makeCookieStore(session_);
 

@@ -10,10 +10,23 @@
 
 namespace qm::gtk {
 
+namespace {
+
+bool accelerationWanted(const std::vector<std::string>& args) {
+  for (const auto& a : args)
+    if (a == "--no-hardware-acceleration") return false;
+  KeyFileSettings settings;
+  return settings.getBool("hardwareAcceleration").value_or(true);
+}
+
+}  // namespace
+
 Instance::Instance(std::vector<std::string> args, std::string bundleDir)
     : args_(std::move(args)),
+      hardwareAcceleration_(accelerationWanted(args_)),
       headless_(std::move(bundleDir)),
-      early_(headless_.http(), headless_.bundle(), headless_.loop()) {
+      early_(headless_.http(), headless_.bundle(), headless_.loop()),
+      web_(hardwareAcceleration_) {
   web_.setDeveloper(std::find(args_.begin(), args_.end(), "--developer") != args_.end());
 }
 

@@ -32,11 +32,15 @@ class Instance {
   bool launched() const { return delegate_ != nullptr; }
   GtkPlatform& platform() { return *platform_; }
   AppDelegate& delegate() { return *delegate_; }
+  bool hardwareAcceleration() const { return hardwareAcceleration_; }
   // Saves what the window keeps for the next launch.
   void shutdown();
 
  private:
   std::vector<std::string> args_;
+  // Off by the option --no-hardware-acceleration or the setting hardwareAcceleration=false.
+  // Decided first, before any thread that could read the environment it changes.
+  bool hardwareAcceleration_;
   HeadlessPorts headless_;
   EarlyResolution early_;
   WebStart web_;

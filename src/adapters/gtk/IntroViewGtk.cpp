@@ -30,6 +30,12 @@ class GtkIntroView : public IntroView {
                             : g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session,
                                            "user-content-manager", ucm_.get(), nullptr));
     view_ = GPtr<WebKitWebView>::adopt(WEBKIT_WEB_VIEW(g_object_ref_sink(view)));
+    // Drawn as the main view is, hardware acceleration switched off included.
+    if (main && WEBKIT_IS_WEB_VIEW(main))
+      webkit_settings_set_hardware_acceleration_policy(
+          webkit_web_view_get_settings(view_.get()),
+          webkit_settings_get_hardware_acceleration_policy(
+              webkit_web_view_get_settings(WEBKIT_WEB_VIEW(main))));
 
     signals_.emplace_back(ucm_.get(), g_signal_connect(ucm_.get(), "script-message-received::qm",
                                                        G_CALLBACK(onMessage), this));

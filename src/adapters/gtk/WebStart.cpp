@@ -10,6 +10,11 @@
 
 namespace qm::gtk {
 
+WebStart::WebStart(bool hardwareAcceleration) : hardwareAcceleration_(hardwareAcceleration) {
+  // The renderer that hands GPU buffers to the window is what such drivers fail at.
+  if (!hardwareAcceleration) g_setenv("WEBKIT_DISABLE_DMABUF_RENDERER", "1", FALSE);
+}
+
 WebKitNetworkSession* WebStart::session() {
   if (session_) return session_.get();
   std::string data = paths::xdgDataHome() + "/" + kAppId;
@@ -37,13 +42,18 @@ WebKitNetworkSession* WebStart::session() {
 
 namespace {
 
-GPtr<WebKitWebView> makeMainView(WebKitNetworkSession* session, bool developer) {
+GPtr<WebKitWebView> makeMainView(WebKitNetworkSession* session, bool developer,
+                                 bool hardwareAcceleration) {
   auto content = GPtr<WebKitUserContentManager>::adopt(webkit_user_content_manager_new());
   registerScriptChannel(content.get(), "qmserver");
   auto* view = g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session,
                             "user-content-manager", content.get(), nullptr);
   webkit_settings_set_enable_developer_extras(webkit_web_view_get_settings(WEBKIT_WEB_VIEW(view)),
                                               developer);
+  if (!hardwareAcceleration)
+    webkit_settings_set_hardware_acceleration_policy(
+        webkit_web_view_get_settings(WEBKIT_WEB_VIEW(view)),
+        WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
   return GPtr<WebKitWebView>::adopt(WEBKIT_WEB_VIEW(g_object_ref_sink(view)));
 }
 
@@ -51,13 +61,13 @@ GPtr<WebKitWebView> makeMainView(WebKitNetworkSession* session, bool developer) 
 
 void WebStart::prepare(const std::string& html) {
   if (prepared_.view) return;
-  prepared_ = {makeMainView(session(), developer_), html};
+  prepared_ = {makeMainView(session(), developer_, hardwareAcceleration_), html};
   webkit_web_view_load_html(prepared_.view.get(), html.c_str(), nullptr);
 }
 
 WebStart::View WebStart::takeView() {
   if (prepared_.view) return std::exchange(prepared_, {});
-  return {makeMainView(session(), developer_), {}};
+  return {makeMainView(session(), developer_, hardwareAcceleration_), {}};
 }
 
 }  // namespace qm::gtk

@@ -13,7 +13,11 @@ namespace qm::gtk {
 // builds its window, not after.
 class WebStart {
  public:
-  WebStart() = default;
+  // Without hardware acceleration the engine draws in software: slower, but seen on desktops
+  // whose GPU driver cannot show its accelerated output (the window stays blank). Decided before
+  // the first web process starts, for every view.
+  explicit WebStart(bool hardwareAcceleration = true);
+  bool hardwareAcceleration() const { return hardwareAcceleration_; }
   WebStart(const WebStart&) = delete;
   WebStart& operator=(const WebStart&) = delete;
 
@@ -36,6 +40,7 @@ class WebStart {
   GPtr<WebKitNetworkSession> session_;
   View prepared_;
   bool developer_ = false;
+  bool hardwareAcceleration_;
 };
 
 }  // namespace qm::gtk

@@ -101,6 +101,10 @@ const GOptionEntry kOptions[] = {
      "Started together with the suite's other apps: the first intro stays silent", nullptr},
     {"developer", 0, 0, G_OPTION_ARG_NONE, nullptr,
      "Offer Inspect Element in the page's context menu", nullptr},
+    {"no-hardware-acceleration", 0, 0, G_OPTION_ARG_NONE, nullptr,
+     "Draw pages in software, for a window that stays blank (also the setting "
+     "hardwareAcceleration=false)",
+     nullptr},
     {G_OPTION_REMAINING, 0, G_OPTION_FLAG_HIDDEN, G_OPTION_ARG_FILENAME_ARRAY, nullptr, nullptr,
      nullptr},
     {}};
