@@ -156,10 +156,22 @@ int onLocalOptions(GApplication* gApp, GVariantDict* options, App* app) {
 constexpr int kQuitSignals[] = {SIGTERM, SIGINT};
 struct sigaction loopWakers[std::size(kQuitSignals)];
 
+std::atomic<bool> quitSignalled{false};
+
 void onQuitSignal(int sig, siginfo_t* info, void* context) {
   struct sigaction byDefault {};
   byDefault.sa_handler = SIG_DFL;
   for (int s : kQuitSignals) ::sigaction(s, &byDefault, nullptr);
+  // Two signals close together may be handled at once on two threads, each before the other
+  // has put the default back: the later one ends the process here.
+  if (quitSignalled.exchange(true)) {
+    sigset_t self;
+    sigemptyset(&self);
+    sigaddset(&self, sig);
+    pthread_sigmask(SIG_UNBLOCK, &self, nullptr);
+    raise(sig);
+    return;
+  }
   const struct sigaction& waker = loopWakers[sig == SIGTERM ? 0 : 1];
   if (waker.sa_flags & SA_SIGINFO)
     waker.sa_sigaction(sig, info, context);
