@@ -128,10 +128,8 @@ TEST_F(AppTest, ContextMenuKeepsTheAppsRulesCopiesLinksGuessesSpellingAndPermiss
           "s.state))]).then(a => answers = a.join(), e => answers = "
           "String(e))");
       std::string answers;
-      EXPECT_TRUE(spinUntil([&] {
-        answers = evaluate(view(), "window.answers || ''");
-        return !answers.empty();
-      }));
+      EXPECT_TRUE(
+          spinUntil([&] { return !(answers = evaluate(view(), "window.answers || ''")).empty(); }));
       EXPECT_EQ(answers, "granted,denied,denied,granted");
     }
     g_unsetenv("G_MESSAGES_DEBUG");
