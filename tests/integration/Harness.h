@@ -156,22 +156,19 @@ struct CapturedOutput {
 // Kills the web engine's page processes that this process (the app) started, as a crash ends
 // them. Returns how many.
 inline int killWebProcesses() {
-  // The name and the parent of a process, from /proc/PID/stat: "PID (NAME) STATE PPID ...".
-  auto stat = [](const std::string& pid) {
+  // The parent of a process, from /proc/PID/stat: "PID (NAME) STATE PPID ...".
+  auto parent = [](const std::string& pid) {
     std::ifstream in("/proc/" + pid + "/stat");
     std::string text((std::istreambuf_iterator<char>(in)), {});
-    auto open = text.find('('), close = text.rfind(')');
-    if (open == std::string::npos || close == std::string::npos || close + 4 > text.size())
-      return std::pair<std::string, long>{"", 0};
-    return std::pair(text.substr(open + 1, close - open - 1), std::atol(&text[close + 4]));
+    auto close = text.rfind(')');
+    return close == std::string::npos || close + 4 > text.size() ? 0 : std::atol(&text[close + 4]);
   };
   int killed = 0;
   std::error_code ec;
   for (auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
-    std::string pid = entry.path().filename();
-    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
-    if (!stat(pid).first.starts_with("WebKitWebProces")) continue;
-    for (long up = stat(pid).second; up > 1; up = stat(std::to_string(up)).second)
+    std::string pid = entry.path().filename(), name;
+    if (!(std::ifstream(entry.path() / "comm") >> name) || name != "WebKitWebProces") continue;
+    for (long up = parent(pid); up > 1; up = parent(std::to_string(up)))
       if (up == getpid()) {
         killed += kill(std::stoi(pid), SIGKILL) == 0;
         break;
