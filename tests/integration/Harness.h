@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -26,6 +28,8 @@
 namespace qm::itest {
 
 using test::spinUntil;
+
+inline const char* const kProgram = QUARN_BINARY_DIR "/quillmarsh-quarn";
 
 inline void write(const std::string& path, const std::string& text, mode_t mode = 0644) {
   files::makeDirs(files::parent(path));
@@ -63,25 +67,108 @@ inline std::string evaluate(WebKitWebView* view, const std::string& script) {
   return got.value_or("");
 }
 
+// Keys typed (XTest) into the focused window, and the pointer's moves and buttons.
+inline void xdotool(const std::string& args) {
+  g_spawn_command_line_sync(("xdotool " + args).c_str(), {}, {}, {}, {});
+}
+
+// The widgets under `w`, itself included, that `match` accepts, in order; with `mapped`, only
+// those shown.
+inline std::vector<GtkWidget*> widgets(GtkWidget* w, const std::function<bool(GtkWidget*)>& match,
+                                       bool mapped = false) {
+  std::vector<GtkWidget*> out;
+  if (mapped && !gtk_widget_get_mapped(w)) return out;
+  if (match(w)) out.push_back(w);
+  for (GtkWidget* c = gtk_widget_get_first_child(w); c; c = gtk_widget_get_next_sibling(c))
+    for (GtkWidget* found : widgets(c, match, mapped)) out.push_back(found);
+  return out;
+}
+inline std::vector<GtkWidget*> widgets(GtkWidget* w, GType type) {
+  return widgets(w, [type](GtkWidget* c) { return G_TYPE_CHECK_INSTANCE_TYPE(c, type); });
+}
+
+// The top-level windows that `match` accepts; the last of them once there is one.
+inline std::vector<GtkWindow*> toplevels(const std::function<bool(GtkWindow*)>& match) {
+  std::vector<GtkWindow*> out;
+  GList* all = gtk_window_list_toplevels();
+  for (GList* l = all; l; l = l->next)
+    if (match(GTK_WINDOW(l->data))) out.push_back(GTK_WINDOW(l->data));
+  g_list_free(all);
+  return out;
+}
+inline GtkWindow* toplevel(const std::function<bool(GtkWindow*)>& match) {
+  std::vector<GtkWindow*> found;
+  spinUntil([&] { return !(found = toplevels(match)).empty(); });
+  return found.empty() ? nullptr : found.back();
+}
+
+// The text on the desktop's clipboard, once read ("" when there is none).
+inline std::string clipboardText() {
+  static std::optional<std::string> got;
+  got.reset();
+  gdk_clipboard_read_text_async(
+      gdk_display_get_clipboard(gdk_display_get_default()), nullptr,
+      [](GObject* c, GAsyncResult* r, gpointer) {
+        GCharPtr text(gdk_clipboard_read_text_finish(GDK_CLIPBOARD(c), r, nullptr));
+        got = text ? text.get() : "";
+      },
+      nullptr);
+  spinUntil([] { return got.has_value(); });
+  return got.value_or("");
+}
+
+// A child process with `env` changed (a null value unsets) and its standard error into `errors`.
+inline GPtr<GSubprocess> spawn(std::vector<const char*> argv,
+                               const std::vector<std::pair<const char*, const char*>>& env = {},
+                               const std::string& errors = "") {
+  auto launcher =
+      GPtr<GSubprocessLauncher>::adopt(g_subprocess_launcher_new(G_SUBPROCESS_FLAGS_NONE));
+  for (auto [name, value] : env)
+    if (value)
+      g_subprocess_launcher_setenv(launcher.get(), name, value, TRUE);
+    else
+      g_subprocess_launcher_unsetenv(launcher.get(), name);
+  if (!errors.empty()) g_subprocess_launcher_set_stderr_file_path(launcher.get(), errors.c_str());
+  argv.push_back(nullptr);
+  return GPtr<GSubprocess>::adopt(g_subprocess_launcher_spawnv(launcher.get(), argv.data(), {}));
+}
+
+// Standard output and error into a file while it lives: the default log writer puts the app's
+// messages on either.
+struct CapturedOutput {
+  explicit CapturedOutput(const std::string& path) {
+    std::fflush(stdout);
+    int fd = ::open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
+    ::dup2(fd, 1);
+    ::dup2(fd, 2);
+    ::close(fd);
+  }
+  ~CapturedOutput() {
+    std::fflush(stdout);
+    ::dup2(out, 1);
+    ::dup2(err, 2);
+    ::close(out);
+    ::close(err);
+  }
+  int out = ::dup(1), err = ::dup(2);
+};
+
 // Kills the web engine's page processes that this process (the app) started, as a crash ends
 // them. Returns how many.
 inline int killWebProcesses() {
-  // The name and the parent of a process, from /proc/PID/stat: "PID (NAME) STATE PPID ...".
-  auto stat = [](const std::string& pid) {
+  // The parent of a process, from /proc/PID/stat: "PID (NAME) STATE PPID ...".
+  auto parent = [](const std::string& pid) {
     std::ifstream in("/proc/" + pid + "/stat");
     std::string text((std::istreambuf_iterator<char>(in)), {});
-    auto open = text.find('('), close = text.rfind(')');
-    if (open == std::string::npos || close == std::string::npos || close + 4 > text.size())
-      return std::pair<std::string, long>{"", 0};
-    return std::pair(text.substr(open + 1, close - open - 1), std::atol(&text[close + 4]));
+    auto close = text.rfind(')');
+    return close == std::string::npos || close + 4 > text.size() ? 0 : std::atol(&text[close + 4]);
   };
   int killed = 0;
   std::error_code ec;
   for (auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
-    std::string pid = entry.path().filename();
-    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
-    if (!stat(pid).first.starts_with("WebKitWebProces")) continue;
-    for (long up = stat(pid).second; up > 1; up = stat(std::to_string(up)).second)
+    std::string pid = entry.path().filename(), name;
+    if (!(std::ifstream(entry.path() / "comm") >> name) || name != "WebKitWebProces") continue;
+    for (long up = parent(pid); up > 1; up = parent(std::to_string(up)))
       if (up == getpid()) {
         killed += kill(std::stoi(pid), SIGKILL) == 0;
         break;
@@ -120,10 +207,24 @@ class AppTest : public testing::Test {
 
   // The sample suite server on the suite's port, as a child process.
   void startSampleServer(const std::string& host = "127.0.0.1") {
-    server = GPtr<GSubprocess>::adopt(g_subprocess_new(
-        G_SUBPROCESS_FLAGS_NONE, nullptr, "python3", QUARN_SOURCE_DIR "/examples/quarn/server.py",
-        "--host", host.c_str(), "--data", (home.path() + "/server").c_str(), nullptr));
+    server = spawn({"python3", QUARN_SOURCE_DIR "/examples/quarn/server.py", "--host", host.c_str(),
+                    "--data", (home.path() + "/server").c_str()});
     ASSERT_TRUE(spinUntil([&] { return !!fetch("http://" + host + ":8795/static/icon.png"); }));
+  }
+
+  // The sample server's log of the UI's requests, oldest first.
+  std::vector<nlohmann::json> uiRequests() {
+    std::vector<nlohmann::json> out;
+    auto log = nlohmann::json::parse(fetch(local + "/api/requests").value_or("{}"));
+    for (auto& r : log["requests"])
+      if (r["path"] == "/") out.push_back(r);
+    return out;
+  }
+
+  // The page's view focused, in the window in front.
+  void focusPage() {
+    gtk_widget_grab_focus(GTK_WIDGET(view()));
+    EXPECT_TRUE(spinUntil([&] { return gtk_window_is_active(window()); }));
   }
 
   GtkWindow* window() { return app->platform().mainWindow()->window(); }
@@ -147,6 +248,7 @@ class AppTest : public testing::Test {
   const std::string bundle = home.path() + "/bundle";
   const std::string suite = home.path() + "/Library/Application Support/Quillmarsh";
   const std::string local = "http://127.0.0.1:8795";
+  const std::string state = home.path() + "/.local/state/app.quillmarsh.quarn/window-state.ini";
   GPtr<GSubprocess> server;
   std::vector<std::string> args{"quillmarsh-quarn"};
   std::string settings;  // more lines for [Defaults], without the intro

@@ -1,8 +1,5 @@
 // The page's own offers, as a user meets them: its context menu, spelling in its fields, its
 // permission requests, and what a screen reader finds of the window.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <set>
 
 #include "adapters/gtk/WebKitCompat.h"
@@ -22,9 +19,8 @@ void click(GtkWidget* widget, double x, double y, int button = 1) {
   double dx = 0, dy = 0;
   gtk_native_get_surface_transform(native, &dx, &dy);
   auto xid = gdk_x11_surface_get_xid(gtk_native_get_surface(native));
-  std::string move = "xdotool mousemove --window " + std::to_string(xid) + " " +
-                     std::to_string(int(in.x + dx)) + " " + std::to_string(int(in.y + dy));
-  g_spawn_command_line_sync((move + " click " + std::to_string(button)).c_str(), {}, {}, {}, {});
+  xdotool("mousemove --window " + std::to_string(xid) + " " + std::to_string(int(in.x + dx)) + " " +
+          std::to_string(int(in.y + dy)) + " click " + std::to_string(button));
 }
 
 // The centre of a page element, in the view's coordinates.
@@ -38,22 +34,16 @@ std::pair<double, double> centre(WebKitWebView* view, const std::string& id) {
 
 // The item of the open context menu with this label, once the menu shows.
 GtkWidget* menuItem(WebKitWebView* view, const std::string& label) {
-  GtkWidget* found = nullptr;
   std::vector<std::string> seen;
-  std::function<void(GtkWidget*)> search = [&](GtkWidget* w) {
-    if (GTK_IS_LABEL(w) && gtk_widget_get_mapped(w)) {
-      seen.push_back(gtk_label_get_text(GTK_LABEL(w)));
-      if (seen.back() == label) found = w;
-    }
-    for (GtkWidget* c = gtk_widget_get_first_child(w); c; c = gtk_widget_get_next_sibling(c))
-      search(c);
+  auto labelled = [&](GtkWidget* w) {
+    return GTK_IS_LABEL(w) && gtk_widget_get_ancestor(w, GTK_TYPE_POPOVER) &&
+           seen.emplace_back(gtk_label_get_text(GTK_LABEL(w))) == label;
   };
+  GtkWidget* found = nullptr;
   spinUntil([&] {
     seen.clear();
-    for (GtkWidget* c = gtk_widget_get_first_child(GTK_WIDGET(view)); c;
-         c = gtk_widget_get_next_sibling(c))
-      if (GTK_IS_POPOVER(c)) search(c);
-    return found != nullptr;
+    auto all = widgets(GTK_WIDGET(view), labelled, true);
+    return found = all.empty() ? nullptr : all[0];
   });
   EXPECT_TRUE(found) << label << " not in " << testing::PrintToString(seen);
   while (found && !g_str_equal(G_OBJECT_TYPE_NAME(found), "GtkModelButton"))
@@ -87,7 +77,7 @@ const std::string kLinkAndField =
     "z-index:99999;background:white;font-size:30px\"><a id=qa href=\"http://127.0.0.2:8790/x\">"
     "studio</a><br><textarea id=qt>speling</textarea></div>'); 'ok'";
 
-TEST_F(AppTest, ContextMenuKeepsTheAppsRulesCopiesLinksAndGuessesSpellingInTheLocalesLanguage) {
+TEST_F(AppTest, ContextMenuKeepsTheAppsRulesCopiesLinksGuessesSpellingAndPermissionsAreLogged) {
   startSampleServer();
   g_setenv("LANGUAGE", "en_US", TRUE);
   for (bool developer : {false, true}) {
@@ -97,8 +87,7 @@ TEST_F(AppTest, ContextMenuKeepsTheAppsRulesCopiesLinksAndGuessesSpellingInTheLo
     ASSERT_EQ(evaluate(view(), kLinkAndField), "ok");
     Menus menus;
     g_signal_connect(view(), "context-menu", G_CALLBACK(Menus::note), &menus);
-    gtk_widget_grab_focus(GTK_WIDGET(view()));
-    ASSERT_TRUE(spinUntil([&] { return gtk_window_is_active(window()); }));
+    focusPage();
 
     auto& link = menus.open(view(), "qa");
     EXPECT_TRUE(link.contains(WEBKIT_CONTEXT_MENU_ACTION_OPEN_LINK_IN_NEW_WINDOW));
@@ -111,19 +100,9 @@ TEST_F(AppTest, ContextMenuKeepsTheAppsRulesCopiesLinksAndGuessesSpellingInTheLo
     // Chosen as the keyboard chooses it (a pointer click on the menu's popup is not delivered
     // reliably under Xvfb).
     gtk_widget_activate(copy);
-    static std::optional<std::string> copied;
-    EXPECT_TRUE(spinUntil([&] {
-      copied.reset();
-      gdk_clipboard_read_text_async(
-          gdk_display_get_clipboard(gdk_display_get_default()), nullptr,
-          [](GObject* c, GAsyncResult* r, gpointer) {
-            GCharPtr text(gdk_clipboard_read_text_finish(GDK_CLIPBOARD(c), r, nullptr));
-            copied = text ? text.get() : "";
-          },
-          nullptr);
-      spinUntil([&] { return copied.has_value(); });
-      return copied == "http://127.0.0.2:8790/x";
-    })) << copied.value_or("(nothing)");
+    std::string copied;
+    EXPECT_TRUE(spinUntil([&] { return (copied = clipboardText()) == "http://127.0.0.2:8790/x"; }))
+        << copied;
     // In a new window, it goes where any new window of a sibling app not installed goes.
     menus.open(view(), "qa");
     GtkWidget* open = menuItem(view(), "Open Link in New Window");
@@ -136,14 +115,32 @@ TEST_F(AppTest, ContextMenuKeepsTheAppsRulesCopiesLinksAndGuessesSpellingInTheLo
     auto& field = menus.open(view(), "qt");
     EXPECT_TRUE(field.contains(WEBKIT_CONTEXT_MENU_ACTION_SPELLING_GUESS));
     EXPECT_TRUE(field.contains(WEBKIT_CONTEXT_MENU_ACTION_PASTE));
+    // Permission requests get the one policy's answer at once, and it is logged.
+    const std::string logged = home.path() + "/output";
+    g_setenv("G_MESSAGES_DEBUG", "quarn", TRUE);
+    {
+      CapturedOutput capture(logged);
+      run(view(),
+          "Promise.all([Notification.requestPermission(), new Promise(done => "
+          "navigator.geolocation.getCurrentPosition(() => done('granted'), e => done(e.code == "
+          "e.PERMISSION_DENIED ? 'denied' : 'failed'))), ...['geolocation', "
+          "'notifications'].map(name => navigator.permissions.query({name}).then(s => "
+          "s.state))]).then(a => answers = a.join(), e => answers = "
+          "String(e))");
+      std::string answers;
+      EXPECT_TRUE(
+          spinUntil([&] { return !(answers = evaluate(view(), "window.answers || ''")).empty(); }));
+      EXPECT_EQ(answers, "granted,denied,denied,granted");
+    }
+    g_unsetenv("G_MESSAGES_DEBUG");
+    // What the test itself said meanwhile is in there too.
+    std::string log = files::read(logged).value_or("");
+    for (const char* line :
+         {"a page asked for notifications: allowed", "a page asked for location: denied",
+          "a page queried location: denied", "a page queried notifications: allowed"})
+      EXPECT_NE(log.find(line), std::string::npos) << line << " not in " << log;
   }
 }
-
-}  // namespace
-}  // namespace qm::itest
-
-namespace qm::itest {
-namespace {
 
 // An AT-SPI node as a screen reader reads it: its role's name and its accessible name.
 using Node = std::pair<std::string, std::string>;
@@ -164,12 +161,11 @@ void readTree(GDBusConnection* bus, const std::string& dest, const std::string& 
                         g_variant_new("(ss)", "org.a11y.atspi.Accessible", "Name"));
   auto children = callAtSpi(bus, dest, path, "org.a11y.atspi.Accessible", "GetChildren", nullptr);
   if (!role || !name || !children) return;
-  const char *r = nullptr, *n = nullptr;
+  const char* r = nullptr;
+  GVariant* inner = nullptr;
   g_variant_get(role.get(), "(&s)", &r);
-  auto value = Owned<GVariant>(g_variant_get_child_value(name.get(), 0));
-  auto inner = Owned<GVariant>(g_variant_get_variant(value.get()));
-  n = g_variant_get_string(inner.get(), nullptr);
-  out.emplace_back(r, n);
+  g_variant_get(name.get(), "(v)", &inner);
+  out.emplace_back(r, g_variant_get_string(Owned<GVariant>(inner).get(), nullptr));
   GVariantIter* iter = nullptr;
   const char *childDest = nullptr, *childPath = nullptr;
   g_variant_get(children.get(), "(a(so))", &iter);
@@ -178,96 +174,18 @@ void readTree(GDBusConnection* bus, const std::string& dest, const std::string& 
   g_variant_iter_free(iter);
 }
 
-// What the accessibility bus shows of the application named `app`.
-std::vector<Node> accessibleTree(GDBusConnection* a11y, const std::string& app) {
-  std::vector<Node> apps, tree;
-  auto children = callAtSpi(a11y, "org.a11y.atspi.Registry", "/org/a11y/atspi/accessible/root",
-                            "org.a11y.atspi.Accessible", "GetChildren", nullptr);
-  if (!children) return tree;
-  GVariantIter* iter = nullptr;
-  const char *dest = nullptr, *path = nullptr;
-  g_variant_get(children.get(), "(a(so))", &iter);
-  while (g_variant_iter_loop(iter, "(&s&o)", &dest, &path)) {
-    std::vector<Node> one;
-    readTree(a11y, dest, path, one);
-    if (!one.empty() && one.front().second == app) tree.insert(tree.end(), one.begin(), one.end());
-  }
-  g_variant_iter_free(iter);
+// What the accessibility bus shows: its root and each application on it, the one tested alone.
+std::vector<Node> accessibleTree(GDBusConnection* a11y) {
+  std::vector<Node> tree;
+  readTree(a11y, "org.a11y.atspi.Registry", "/org/a11y/atspi/accessible/root", tree);
   return tree;
 }
 
-// Standard output and error into a file while it lives: the default log writer puts the app's
-// information on either.
-struct CapturedOutput {
-  explicit CapturedOutput(const std::string& path) {
-    std::fflush(stdout);
-    int fd = ::open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
-    ::dup2(fd, 1);
-    ::dup2(fd, 2);
-    ::close(fd);
-  }
-  ~CapturedOutput() {
-    std::fflush(stdout);
-    ::dup2(out, 1);
-    ::dup2(err, 2);
-    ::close(out);
-    ::close(err);
-  }
-  int out = ::dup(1), err = ::dup(2);
-};
-
-TEST_F(AppTest, PagePermissionRequestsGetTheOnePolicysAnswerAtOnceAndItIsLogged) {
-  startSampleServer();
-  const std::string logged = home.path() + "/output";
-  g_setenv("G_MESSAGES_DEBUG", "quarn", TRUE);
-  {
-    CapturedOutput capture(logged);
-    launch();
-    EXPECT_TRUE(shows(local + "/"));
-    run(view(),
-        "Promise.all([Notification.requestPermission(), new Promise(done => "
-        "navigator.geolocation.getCurrentPosition(() => done('granted'), e => done(e.code == "
-        "e.PERMISSION_DENIED ? 'denied' : 'failed'))), ...['geolocation', "
-        "'notifications'].map(name => navigator.permissions.query({name}).then(s => "
-        "s.state))]).then(a => answers = a.join(), e => answers = "
-        "String(e))");
-    std::string answers;
-    EXPECT_TRUE(spinUntil([&] {
-      answers = evaluate(view(), "window.answers || ''");
-      return !answers.empty();
-    }));
-    EXPECT_EQ(answers, "granted,denied,denied,granted");
-  }
-  g_unsetenv("G_MESSAGES_DEBUG");
-  // What the test itself said meanwhile is in there too.
-  std::string log = files::read(logged).value_or("");
-  for (const char* line :
-       {"a page asked for notifications: allowed", "a page asked for location: denied",
-        "a page queried location: denied", "a page queried notifications: allowed"})
-    EXPECT_NE(log.find(line), std::string::npos) << line << " not in " << log;
-}
-
 TEST_F(AppTest, ScreenReadersFindTheWindowAndWhatTheAppAddsOverAtSpi) {
-  // What a screen reader must find, each after the keys that bring it up, in this order: the
-  // window, its menus and the page's view.
-  struct Sought {
-    const char* keys;  // typed into the window first, if any
-    Node node;
-  };
-  const Sought sought[] = {
-      {nullptr, {"window", "Quillmarsh Quarn"}},
-      {nullptr, {"menu item", "Edit"}},
-      {nullptr, {"widget", "Page"}},
-  };
   prepare();
   g_setenv("QUARN_BUNDLE_DIR", bundle.c_str(), TRUE);
   // The program, with the desktop's accessibility on, as a screen reader's user runs it.
-  auto launcher =
-      GPtr<GSubprocessLauncher>::adopt(g_subprocess_launcher_new(G_SUBPROCESS_FLAGS_NONE));
-  g_subprocess_launcher_unsetenv(launcher.get(), "GTK_A11Y");
-  g_subprocess_launcher_unsetenv(launcher.get(), "NO_AT_BRIDGE");
-  auto program = GPtr<GSubprocess>::adopt(g_subprocess_launcher_spawn(
-      launcher.get(), nullptr, QUARN_BINARY_DIR "/quillmarsh-quarn", nullptr));
+  auto program = spawn({kProgram}, {{"GTK_A11Y", nullptr}, {"NO_AT_BRIDGE", nullptr}});
   ASSERT_TRUE(program);
   auto session = GPtr<GDBusConnection>::adopt(g_bus_get_sync(G_BUS_TYPE_SESSION, {}, {}));
   auto address = callAtSpi(session.get(), "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus",
@@ -281,23 +199,20 @@ TEST_F(AppTest, ScreenReadersFindTheWindowAndWhatTheAppAddsOverAtSpi) {
                            G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
       nullptr, nullptr, nullptr));
   ASSERT_TRUE(a11y);
-  for (auto& [keys, node] : sought) {
-    if (keys) {
-      std::string type = std::string("xdotool search --sync --onlyvisible --name \"^") + kAppName +
-                         "$\" windowfocus --sync key " + keys;
-      g_spawn_command_line_sync(type.c_str(), {}, {}, {}, {});
-    }
+  // What a screen reader must find: the window, its menus and the page's view.
+  for (Node node :
+       {Node{"window", "Quillmarsh Quarn"}, {"menu item", "Edit"}, {"widget", "Page"}}) {
     std::vector<Node> tree;
     EXPECT_TRUE(spinUntil(
         [&] {
-          tree = accessibleTree(a11y.get(), "quillmarsh-quarn");
+          tree = accessibleTree(a11y.get());
           return std::find(tree.begin(), tree.end(), node) != tree.end();
         },
         60))
         << node.first << " \"" << node.second << "\" not in " << testing::PrintToString(tree);
   }
   // The page's own content is there only where the toolkit can take it from the web engine.
-  auto tree = accessibleTree(a11y.get(), "quillmarsh-quarn");
+  auto tree = accessibleTree(a11y.get());
   EXPECT_EQ(
       std::any_of(tree.begin(), tree.end(), [](auto& n) { return n.first == "document web"; }),
       gtk::kPagesReachScreenReaders);

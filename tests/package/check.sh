@@ -15,16 +15,10 @@ if [ "$1" = --run ]; then
   unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_STATE_HOME XDG_CACHE_HOME QUARN_BUNDLE_DIR
   # Generous bounds: the machine may be busy with other builds.
   until_true() {
-    i=0
-    until eval "$1"; do
-      i=$((i + 1))
-      [ $i -lt 600 ] || { echo "timed out: $2" >&2; return 1; }
-      sleep 0.2
-    done
+    timeout 120 sh -c "until $1; do sleep 0.2; done" || { echo "timed out: $2" >&2; return 1; }
   }
   python3 "$src/examples/quarn/server.py" --data "$HOME/server" >"$HOME/server.log" 2>&1 &
-  server=$!
-  trap 'kill $server 2>/dev/null || true' EXIT
+  trap "kill $! 2>/dev/null || true" EXIT
   until_true 'curl -sf http://127.0.0.1:8795/static/icon.png >/dev/null' "the sample server"
   "$root/usr/bin/quillmarsh-quarn" 2>"$HOME/app.log" &
   app=$!
@@ -35,10 +29,8 @@ if [ "$1" = --run ]; then
     { cat "$HOME/app.log" >&2; exit 1; }
   grep -q 'play intro-sound.m4a: playing$' "$log" || { cat "$log" "$HOME/app.log" >&2; exit 1; }
   kill -TERM $app
-  status=0
-  wait $app || status=$?
-  [ $status -eq 0 ] || { echo "exit status $status on SIGTERM" >&2; cat "$HOME/app.log" >&2; }
-  exit $status
+  wait $app || { echo "exit status $? on SIGTERM" >&2; cat "$HOME/app.log" >&2; exit 1; }
+  exit 0
 fi
 
 scratch=$(mktemp -d /tmp/quarn-package.XXXXXX)
