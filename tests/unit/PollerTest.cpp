@@ -16,17 +16,29 @@ static HttpResponse overviewOf(const std::string& statuses, int status = 200) {
   return test::FakeHttp::status(status, R"({"checks":[)" + checks + "]}");
 }
 
-TEST(StatusPoller, EveryMinuteBadgesTheBadChecksAndARiseNotifiesTheFirst) {
+// The app launched with no server found yet.
+struct Launched {
   test::TempHome home;
   test::FakePlatform fp;
   AppDelegate app{fp.platform};
-  app.applicationDidFinishLaunching();
-  auto& cookies = fp.ui.window->cookieStore.cookies;
+  Launched() { app.applicationDidFinishLaunching(); }
+  // Each badge shown, then each notification posted.
+  std::string shown() {
+    std::string got;
+    for (auto& b : fp.notifier.badges) got += (b ? std::to_string(*b) : "none") + "; ";
+    for (auto& n : fp.notifier.posted) got += n.first + "|" + n.second + "; ";
+    return got;
+  }
+};
+
+TEST(StatusPoller, EveryMinuteBadgesTheBadChecksAndARiseNotifiesTheFirst) {
+  Launched t;
+  auto& cookies = t.fp.ui.window->cookieStore.cookies;
   // Only another server's sign-in: the badge goes and nothing is asked.
-  cookies = {{"qmsuite", "a", "127.0.0.1", "/", {}, {}, {}, {}}};
-  app.use("Mac.Local");
-  EXPECT_EQ(fp.notifier.badges, std::vector<std::optional<std::int64_t>>{std::nullopt});
-  cookies.push_back({"qmsuite", "c=d", "mac.local", "/", {}, {}, {}, {}});
+  cookies = {test::suiteCookie("a", "127.0.0.1")};
+  t.app.use("Mac.Local");
+  EXPECT_EQ(t.shown(), "none; ");
+  cookies.push_back(test::suiteCookie("c=d", "mac.local"));
   std::pair<HttpResponse, std::string> steps[] = {
       {overviewOf("bobb"), "3; "},  // the first overview never notifies
       {overviewOf("obbbb"), "4; Quillmarsh security|c1: d1; "},
@@ -39,16 +51,13 @@ TEST(StatusPoller, EveryMinuteBadgesTheBadChecksAndARiseNotifiesTheFirst) {
   };
   for (auto& [answer, seen] : steps) {
     SCOPED_TRACE(answer.body.value_or("") + " " + seen);
-    fp.notifier = {};
-    fp.loop.advance(60);
-    ASSERT_TRUE(fp.http.respond("/api/overview", answer));
-    fp.loop.drain();  // the overview is read off the main thread
-    std::string got;
-    for (auto& b : fp.notifier.badges) got += (b ? std::to_string(*b) : "none") + "; ";
-    for (auto& n : fp.notifier.posted) got += n.first + "|" + n.second + "; ";
-    EXPECT_EQ(got, seen);
+    t.fp.notifier = {};
+    t.fp.loop.advance(60);
+    ASSERT_TRUE(t.fp.http.respond("/api/overview", answer));
+    t.fp.loop.drain();  // the overview is read off the main thread
+    EXPECT_EQ(t.shown(), seen);
   }
-  auto& q = fp.http.sent.back();
+  auto& q = t.fp.http.sent.back();
   EXPECT_EQ(std::tuple(q.url, q.headers, q.timeoutSeconds, q.maxBodyBytes),
             std::tuple("http://Mac.Local:8795/api/overview",
                        decltype(q.headers){{"Cookie", "qmsuite=c=d"}}, 60, 1 << 20));
@@ -56,34 +65,30 @@ TEST(StatusPoller, EveryMinuteBadgesTheBadChecksAndARiseNotifiesTheFirst) {
 
 TEST(StatusPoller, OnlyTheNewestAnswerForTheServerInUseIsApplied) {
   // The servers polled in turn ('a' or 'b', each put in use first unless already), the order in
-  // which their answers come back (poll i answers with i + 1 bad checks), and the badges shown.
+  // which their answers come back (poll i answers with i + 1 bad checks), and what is shown.
   struct Row {
     std::string servers;
     std::vector<int> answers;
     std::string badges;
   };
-  const Row rows[] = {{"aa", {0, 1}, "1; 2; "},
+  const Row rows[] = {{"aa", {0, 1}, "1; 2; Quillmarsh security|c0: d0; "},
                       {"aa", {1, 0}, "2; "},  // an earlier poll that answers late
                       {"ab", {0, 1}, "2; "},  // the server switched away from
                       {"ab", {1, 0}, "2; "}};
   for (auto& [servers, answers, badges] : rows) {
     SCOPED_TRACE(servers + badges);
-    test::TempHome home;
-    test::FakePlatform fp;
-    AppDelegate app{fp.platform};
-    app.applicationDidFinishLaunching();
-    fp.ui.window->cookieStore.cookies = {{"qmsuite", "x", "a.local", "/", {}, {}, {}, {}},
-                                         {"qmsuite", "y", "b.local", "/", {}, {}, {}, {}}};
+    Launched t;
+    t.fp.ui.window->cookieStore.cookies = {test::suiteCookie("x", "a.local"),
+                                           test::suiteCookie("y", "b.local")};
     for (std::size_t i = 0; i < servers.size(); ++i)
-      i&& servers[i] == servers[i - 1] ? app.poll() : app.use(servers[i] + std::string(".local"));
+      i&& servers[i] == servers[i - 1] ? t.app.poll()
+                                       : t.app.use(servers[i] + std::string(".local"));
     std::vector<test::FakeHttp::Pending> polls;
-    for (auto& p : std::exchange(fp.http.pending, {}))
+    for (auto& p : std::exchange(t.fp.http.pending, {}))
       if (p.request.url.ends_with("/api/overview")) polls.push_back(std::move(p));
     ASSERT_EQ(polls.size(), servers.size());
     for (int i : answers) polls.at(i).done(overviewOf(std::string(i + 1, 'b')));
-    fp.loop.drain();
-    std::string got;
-    for (auto& b : fp.notifier.badges) got += (b ? std::to_string(*b) : "none") + "; ";
-    EXPECT_EQ(got, badges);
+    t.fp.loop.drain();
+    EXPECT_EQ(t.shown(), badges);
   }
 }
