@@ -16,28 +16,24 @@ static HttpResponse overviewOf(const std::string& statuses, int status = 200) {
   return test::FakeHttp::status(status, R"({"checks":[)" + checks + "]}");
 }
 
-// The app launched with no server found yet.
-struct Launched {
+// Each badge shown, then each notification posted.
+static std::string shown(const test::FakeNotifier& n) {
+  std::string got;
+  for (auto& b : n.badges) got += (b ? std::to_string(*b) : "none") + "; ";
+  for (auto& p : n.posted) got += p.first + "|" + p.second + "; ";
+  return got;
+}
+
+TEST(StatusPoller, EveryMinuteBadgesTheBadChecksAndARiseNotifiesTheFirst) {
   test::TempHome home;
   test::FakePlatform fp;
   AppDelegate app{fp.platform};
-  Launched() { app.applicationDidFinishLaunching(); }
-  // Each badge shown, then each notification posted.
-  std::string shown() {
-    std::string got;
-    for (auto& b : fp.notifier.badges) got += (b ? std::to_string(*b) : "none") + "; ";
-    for (auto& n : fp.notifier.posted) got += n.first + "|" + n.second + "; ";
-    return got;
-  }
-};
-
-TEST(StatusPoller, EveryMinuteBadgesTheBadChecksAndARiseNotifiesTheFirst) {
-  Launched t;
-  auto& cookies = t.fp.ui.window->cookieStore.cookies;
+  app.applicationDidFinishLaunching();
+  auto& cookies = fp.ui.window->cookieStore.cookies;
   // Only another server's sign-in: the badge goes and nothing is asked.
   cookies = {test::suiteCookie("a", "127.0.0.1")};
-  t.app.use("Mac.Local");
-  EXPECT_EQ(t.shown(), "none; ");
+  app.use("Mac.Local");
+  EXPECT_EQ(shown(fp.notifier), "none; ");
   cookies.push_back(test::suiteCookie("c=d", "mac.local"));
   std::pair<HttpResponse, std::string> steps[] = {
       {overviewOf("bobb"), "3; "},  // the first overview never notifies
@@ -51,13 +47,13 @@ TEST(StatusPoller, EveryMinuteBadgesTheBadChecksAndARiseNotifiesTheFirst) {
   };
   for (auto& [answer, seen] : steps) {
     SCOPED_TRACE(answer.body.value_or("") + " " + seen);
-    t.fp.notifier = {};
-    t.fp.loop.advance(60);
-    ASSERT_TRUE(t.fp.http.respond("/api/overview", answer));
-    t.fp.loop.drain();  // the overview is read off the main thread
-    EXPECT_EQ(t.shown(), seen);
+    fp.notifier = {};
+    fp.loop.advance(60);
+    ASSERT_TRUE(fp.http.respond("/api/overview", answer));
+    fp.loop.drain();  // the overview is read off the main thread
+    EXPECT_EQ(shown(fp.notifier), seen);
   }
-  auto& q = t.fp.http.sent.back();
+  auto& q = fp.http.sent.back();
   EXPECT_EQ(std::tuple(q.url, q.headers, q.timeoutSeconds, q.maxBodyBytes),
             std::tuple("http://Mac.Local:8795/api/overview",
                        decltype(q.headers){{"Cookie", "qmsuite=c=d"}}, 60, 1 << 20));
@@ -77,18 +73,20 @@ TEST(StatusPoller, OnlyTheNewestAnswerForTheServerInUseIsApplied) {
                       {"ab", {1, 0}, "2; "}};
   for (auto& [servers, answers, badges] : rows) {
     SCOPED_TRACE(servers + badges);
-    Launched t;
-    t.fp.ui.window->cookieStore.cookies = {test::suiteCookie("x", "a.local"),
-                                           test::suiteCookie("y", "b.local")};
+    test::TempHome home;
+    test::FakePlatform fp;
+    AppDelegate app{fp.platform};
+    app.applicationDidFinishLaunching();
+    fp.ui.window->cookieStore.cookies = {test::suiteCookie("x", "a.local"),
+                                         test::suiteCookie("y", "b.local")};
     for (std::size_t i = 0; i < servers.size(); ++i)
-      i&& servers[i] == servers[i - 1] ? t.app.poll()
-                                       : t.app.use(servers[i] + std::string(".local"));
+      i&& servers[i] == servers[i - 1] ? app.poll() : app.use(servers[i] + std::string(".local"));
     std::vector<test::FakeHttp::Pending> polls;
-    for (auto& p : std::exchange(t.fp.http.pending, {}))
+    for (auto& p : std::exchange(fp.http.pending, {}))
       if (p.request.url.ends_with("/api/overview")) polls.push_back(std::move(p));
     ASSERT_EQ(polls.size(), servers.size());
     for (int i : answers) polls.at(i).done(overviewOf(std::string(i + 1, 'b')));
-    t.fp.loop.drain();
-    EXPECT_EQ(t.shown(), badges);
+    fp.loop.drain();
+    EXPECT_EQ(shown(fp.notifier), badges);
   }
 }
