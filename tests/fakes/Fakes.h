@@ -24,6 +24,11 @@ std::optional<typename M::mapped_type> lookup(const M& m, const std::string& k) 
   return it == m.end() ? std::nullopt : std::optional(it->second);
 }
 
+// The shared sign-in's cookie for `host`.
+inline Cookie suiteCookie(std::string value, std::string host) {
+  return {"qmsuite", std::move(value), std::move(host), "/", {}};
+}
+
 // Runs the queue in order, including what running it adds.
 inline void runAll(std::deque<std::function<void()>>& queue) {
   while (!queue.empty()) {
@@ -33,15 +38,13 @@ inline void runAll(std::deque<std::function<void()>>& queue) {
   }
 }
 
-class FakeClock : public Clock {
- public:
+struct FakeClock : Clock {
   double t = 1700000000.0, steady = 1000.0;  // the wall clock, and the one that never steps
   double now() const override { return t; }
   double monotonic() const override { return steady; }
 };
 
-class FakeLoop : public MainLoop {
- public:
+struct FakeLoop : MainLoop {
   struct Timer {
     TimerId id;
     double due, interval;  // interval 0 for one-shot
@@ -73,18 +76,17 @@ class FakeLoop : public MainLoop {
       auto it = std::min_element(timers.begin(), timers.end(),
                                  [](const Timer& a, const Timer& b) { return a.due < b.due; });
       if (it == timers.end() || it->due > end) break;
-      clock.t += it->due - now, clock.steady += it->due - now;
-      now = it->due;
+      moveTo(it->due);
       Timer t = *it;
       t.interval > 0 ? void(it->due += t.interval) : void(timers.erase(it));
       t.fn();
       drain();
     }
-    clock.t += end - now, clock.steady += end - now;
-    now = end;
+    moveTo(end);
   }
 
  private:
+  void moveTo(double at) { clock.t += at - now, clock.steady += at - now, now = at; }
   TimerId add(double s, double interval, std::function<void()>& fn) {
     timers.push_back({next, now + s, interval, std::move(fn)});
     return next++;
@@ -92,8 +94,7 @@ class FakeLoop : public MainLoop {
 };
 
 // Records requests; a test answers them with respond().
-class FakeHttp : public Http {
- public:
+struct FakeHttp : Http {
   struct Pending {
     HttpId id;
     HttpRequest request;
@@ -128,8 +129,7 @@ class FakeHttp : public Http {
   static HttpResponse failure() { return HttpResponse{}; }
 };
 
-class FakeWebView : public WebView {
- public:
+struct FakeWebView : WebView {
   std::vector<std::string> log;  // "html:<...>", "url:<...>", "reload", "reloadFromOrigin"
   std::optional<std::string> currentUri;
 
@@ -146,8 +146,7 @@ class FakeWebView : public WebView {
   std::optional<std::string> uri() const override { return currentUri; }
 };
 
-class FakeIntroView : public IntroView {
- public:
+struct FakeIntroView : IntroView {
   std::vector<std::string> scripts;
   bool removed = false;
   std::vector<std::pair<double, std::function<void()>>> fades;
@@ -159,8 +158,7 @@ class FakeIntroView : public IntroView {
   void remove() override { removed = true; }
 };
 
-class FakeCookieStore : public CookieStore {
- public:
+struct FakeCookieStore : CookieStore {
   std::vector<Cookie> cookies;
   std::function<void()> observer;
   bool refuse = false;
@@ -197,8 +195,7 @@ class FakeCookieStore : public CookieStore {
   }
 };
 
-class FakeMainWindow : public MainWindow {
- public:
+struct FakeMainWindow : MainWindow {
   FakeWebView webView;
   FakeCookieStore cookieStore;
   int presented = 0;
@@ -215,8 +212,7 @@ class FakeMainWindow : public MainWindow {
   }
 };
 
-class FakeUi : public Ui {
- public:
+struct FakeUi : Ui {
   FakeMainWindow* window = nullptr;  // the window handed out by createMainWindow
   std::optional<MainViewEvents> events;
   std::vector<Menu> menus;
@@ -254,8 +250,7 @@ class FakeUi : public Ui {
   void quit() override { ++quits; }
 };
 
-class FakeDesktop : public Desktop {
- public:
+struct FakeDesktop : Desktop {
   std::vector<std::string> opened;
   std::vector<std::string> launched;
   std::vector<std::string> shown;
@@ -268,8 +263,7 @@ class FakeDesktop : public Desktop {
   std::optional<std::string> downloadsDir() override { return downloads; }
 };
 
-class FakeNotifier : public Notifier {
- public:
+struct FakeNotifier : Notifier {
   int permissionRequests = 0;
   std::vector<std::pair<std::string, std::string>> posted;  // title, body
   std::vector<std::optional<std::int64_t>> badges;          // every setBadge call
@@ -279,8 +273,7 @@ class FakeNotifier : public Notifier {
   void setBadge(std::optional<std::int64_t> c) override { badges.push_back(c); }
 };
 
-class FakeSound : public Sound {
- public:
+struct FakeSound : Sound {
   struct State {
     bool playing = false, playFails = false;
     bool late = false;  // the player says whether it plays only when `outcome` is called
@@ -312,8 +305,7 @@ class FakeSound : public Sound {
   std::shared_ptr<State> s_;
 };
 
-class FakeSoundPlayer : public SoundPlayer {
- public:
+struct FakeSoundPlayer : SoundPlayer {
   bool openFails = false;
   FakeSound::State startAs;                               // what each opened sound starts as
   std::vector<std::shared_ptr<FakeSound::State>> sounds;  // one per open, in order
@@ -326,15 +318,13 @@ class FakeSoundPlayer : public SoundPlayer {
   }
 };
 
-class FakeSettings : public Settings {
- public:
+struct FakeSettings : Settings {
   std::map<std::string, bool> values;
   std::optional<bool> getBool(const std::string& k) override { return lookup(values, k); }
   void setBool(const std::string& k, bool v) override { values[k] = v; }
 };
 
-class FakeBundle : public Bundle {
- public:
+struct FakeBundle : Bundle {
   std::map<std::string, std::string> info;
   std::map<std::string, std::string> resources;  // name -> path
 
@@ -345,8 +335,7 @@ class FakeBundle : public Bundle {
   }
 };
 
-class FakeTools : public ToolRunner {
- public:
+struct FakeTools : ToolRunner {
   std::function<void(const std::string&, const std::vector<std::string>&)> onRun;
   std::vector<double> timeouts;  // each run's bound
 

@@ -6,7 +6,6 @@
 #include "core/Files.h"
 #include "fakes/Fakes.h"
 #include "fakes/TempHome.h"
-#include "session/EarlySignIn.h"
 
 using namespace qm;
 using Strings = std::vector<std::string>;
@@ -84,21 +83,4 @@ TEST(AppDelegate, MenuActionsRunTheirOperationsAndDestructionLeavesNothingThatRe
   fp.loop.advance(100);
   fp.ui.alerts.at(0).done(kAlertFirstButton);
   EXPECT_EQ(std::tuple(fp.ui.alerts.size(), fp.ui.quits), std::tuple(1u, 0));
-}
-
-// With the sign-in planted before the window, the UI loads as soon as the server is found, the
-// window's cookie store still silent.
-TEST(AppDelegate, UiLoadsWithoutWaitingForTheStoreWhenTheSignInWasPlantedEarly) {
-  test::TempHome home;
-  test::FakePlatform fp;
-  files::makeDirs(files::parent(SuiteSession::file()));
-  files::writeAtomic(SuiteSession::file(), "tok");
-  test::FakeCookieStore early;
-  EarlySignIn signIn(early, fp.clock, {"127.0.0.1"});
-  AppDelegate app(fp.platform, nullptr, &signIn);
-  app.applicationDidFinishLaunching();
-  fp.ui.window->cookieStore.deferred = true;
-  fp.http.respond(kProbePath, test::FakeHttp::status(200));
-  EXPECT_EQ(fp.ui.window->webView.log.back(), "url:http://127.0.0.1:8795");
-  EXPECT_EQ(early.setCalls.at(0).value, "tok");
 }

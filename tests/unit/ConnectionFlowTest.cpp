@@ -7,6 +7,7 @@
 #include "fakes/Fakes.h"
 #include "fakes/TempHome.h"
 #include "server/SuiteServer.h"
+#include "session/EarlySignIn.h"
 
 using namespace qm;
 
@@ -99,25 +100,32 @@ TEST(ConnectionFlow, FromLaunchThroughEachWayAConnectionEnds) {
 }
 
 // The probes sent as the process starts serve the first connect, answered before or after the
-// window asks; a later connect probes anew. Without a shared sign-in the UI goes out at once.
-TEST(ConnectionFlow, FirstConnectTakesTheResolutionStartedWithTheProcess) {
-  for (bool answeredFirst : {true, false}) {
-    SCOPED_TRACE(answeredFirst);
+// window asks; a later connect probes anew. The UI goes out at once, the window's cookie store
+// still silent, without a shared sign-in or with one planted before the window.
+TEST(ConnectionFlow, FirstConnectTakesTheResolutionAndTheSignInStartedWithTheProcess) {
+  for (auto [answeredFirst, signedIn] : {std::pair{true, false}, {false, false}, {false, true}}) {
+    SCOPED_TRACE(testing::Message() << answeredFirst << signedIn);
     test::TempHome home;
     test::FakePlatform fp;
     auto probes = [&] {
       return std::ranges::count_if(fp.http.pending,
                                    [](auto& p) { return p.request.url.ends_with(kProbePath); });
     };
-    EarlyResolution early(fp.http, fp.bundle, fp.loop);
+    if (signedIn)
+      files::makeDirs(files::parent(SuiteSession::file())),
+          files::writeAtomic(SuiteSession::file(), "tok");
+    test::FakeCookieStore store;
+    EarlySignIn early(store, fp.clock, {kLocalHost});
+    EarlyResolution resolution(fp.http, fp.bundle, fp.loop);
     if (answeredFirst) fp.http.respond(kProbePath, test::FakeHttp::status(200));
-    AppDelegate app{fp.platform, &early};
+    AppDelegate app{fp.platform, &resolution, signedIn ? &early : nullptr};
     app.applicationDidFinishLaunching();
-    fp.ui.window->cookieStore.deferred = true;  // no sign-in to plant: nothing to wait for
+    fp.ui.window->cookieStore.deferred = true;
     EXPECT_EQ(probes(), answeredFirst ? 0 : 1);
     if (!answeredFirst) fp.http.respond(kProbePath, test::FakeHttp::status(200));
     fp.loop.drain();
     EXPECT_EQ(fp.ui.window->webView.log.back(), "url:http://127.0.0.1:8795");
+    EXPECT_EQ(store.setCalls.size(), signedIn ? 1u : 0u);
     fp.ui.events->onServerMessage(std::string(""));
     EXPECT_EQ(probes(), 1);
   }

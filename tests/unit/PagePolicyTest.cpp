@@ -9,12 +9,6 @@ TEST(PagePolicy, ContextMenuKeepsWhatStaysWithinTheAppAndInspectOnlyForDeveloper
   const MenuContext suite{}, own{false, true}, developer{true, false};
   // entry, kept on the suite's pages, on the app's own, with the developer option
   std::tuple<E, bool, bool, bool> rows[] = {
-      {E::OpenLink, true, true, true},
-      {E::OpenLinkInNewWindow, true, true, true},
-      {E::CopyAddress, true, true, true},
-      {E::Download, true, true, true},
-      {E::Editing, true, true, true},
-      {E::Spelling, true, true, true},
       {E::Reload, true, false, true},
       {E::InspectElement, false, false, true},
       {E::OpenMediaInNewWindow, false, false, false},
@@ -25,6 +19,10 @@ TEST(PagePolicy, ContextMenuKeepsWhatStaysWithinTheAppAndInspectOnlyForDeveloper
     EXPECT_EQ(keepMenuEntry(entry, own), onOwn) << int(entry);
     EXPECT_EQ(keepMenuEntry(entry, developer), forDeveloper) << int(entry);
   }
+  for (E entry : {E::OpenLink, E::OpenLinkInNewWindow, E::CopyAddress, E::Download, E::Editing,
+                  E::Spelling})  // kept everywhere
+    for (auto& context : {suite, own, developer})
+      EXPECT_TRUE(keepMenuEntry(entry, context)) << int(entry);
 }
 
 TEST(PagePolicy, SeparatorsLeftOnlyBetweenEntries) {

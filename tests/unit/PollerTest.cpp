@@ -16,6 +16,14 @@ static HttpResponse overviewOf(const std::string& statuses, int status = 200) {
   return test::FakeHttp::status(status, R"({"checks":[)" + checks + "]}");
 }
 
+// Each badge shown, then each notification posted.
+static std::string shown(const test::FakeNotifier& n) {
+  std::string got;
+  for (auto& b : n.badges) got += (b ? std::to_string(*b) : "none") + "; ";
+  for (auto& p : n.posted) got += p.first + "|" + p.second + "; ";
+  return got;
+}
+
 TEST(StatusPoller, EveryMinuteBadgesTheBadChecksAndARiseNotifiesTheFirst) {
   test::TempHome home;
   test::FakePlatform fp;
@@ -23,10 +31,10 @@ TEST(StatusPoller, EveryMinuteBadgesTheBadChecksAndARiseNotifiesTheFirst) {
   app.applicationDidFinishLaunching();
   auto& cookies = fp.ui.window->cookieStore.cookies;
   // Only another server's sign-in: the badge goes and nothing is asked.
-  cookies = {{"qmsuite", "a", "127.0.0.1", "/", {}, {}, {}, {}}};
+  cookies = {test::suiteCookie("a", "127.0.0.1")};
   app.use("Mac.Local");
-  EXPECT_EQ(fp.notifier.badges, std::vector<std::optional<std::int64_t>>{std::nullopt});
-  cookies.push_back({"qmsuite", "c=d", "mac.local", "/", {}, {}, {}, {}});
+  EXPECT_EQ(shown(fp.notifier), "none; ");
+  cookies.push_back(test::suiteCookie("c=d", "mac.local"));
   std::pair<HttpResponse, std::string> steps[] = {
       {overviewOf("bobb"), "3; "},  // the first overview never notifies
       {overviewOf("obbbb"), "4; Quillmarsh security|c1: d1; "},
@@ -43,10 +51,7 @@ TEST(StatusPoller, EveryMinuteBadgesTheBadChecksAndARiseNotifiesTheFirst) {
     fp.loop.advance(60);
     ASSERT_TRUE(fp.http.respond("/api/overview", answer));
     fp.loop.drain();  // the overview is read off the main thread
-    std::string got;
-    for (auto& b : fp.notifier.badges) got += (b ? std::to_string(*b) : "none") + "; ";
-    for (auto& n : fp.notifier.posted) got += n.first + "|" + n.second + "; ";
-    EXPECT_EQ(got, seen);
+    EXPECT_EQ(shown(fp.notifier), seen);
   }
   auto& q = fp.http.sent.back();
   EXPECT_EQ(std::tuple(q.url, q.headers, q.timeoutSeconds, q.maxBodyBytes),
@@ -56,13 +61,13 @@ TEST(StatusPoller, EveryMinuteBadgesTheBadChecksAndARiseNotifiesTheFirst) {
 
 TEST(StatusPoller, OnlyTheNewestAnswerForTheServerInUseIsApplied) {
   // The servers polled in turn ('a' or 'b', each put in use first unless already), the order in
-  // which their answers come back (poll i answers with i + 1 bad checks), and the badges shown.
+  // which their answers come back (poll i answers with i + 1 bad checks), and what is shown.
   struct Row {
     std::string servers;
     std::vector<int> answers;
     std::string badges;
   };
-  const Row rows[] = {{"aa", {0, 1}, "1; 2; "},
+  const Row rows[] = {{"aa", {0, 1}, "1; 2; Quillmarsh security|c0: d0; "},
                       {"aa", {1, 0}, "2; "},  // an earlier poll that answers late
                       {"ab", {0, 1}, "2; "},  // the server switched away from
                       {"ab", {1, 0}, "2; "}};
@@ -72,8 +77,8 @@ TEST(StatusPoller, OnlyTheNewestAnswerForTheServerInUseIsApplied) {
     test::FakePlatform fp;
     AppDelegate app{fp.platform};
     app.applicationDidFinishLaunching();
-    fp.ui.window->cookieStore.cookies = {{"qmsuite", "x", "a.local", "/", {}, {}, {}, {}},
-                                         {"qmsuite", "y", "b.local", "/", {}, {}, {}, {}}};
+    fp.ui.window->cookieStore.cookies = {test::suiteCookie("x", "a.local"),
+                                         test::suiteCookie("y", "b.local")};
     for (std::size_t i = 0; i < servers.size(); ++i)
       i&& servers[i] == servers[i - 1] ? app.poll() : app.use(servers[i] + std::string(".local"));
     std::vector<test::FakeHttp::Pending> polls;
@@ -82,8 +87,6 @@ TEST(StatusPoller, OnlyTheNewestAnswerForTheServerInUseIsApplied) {
     ASSERT_EQ(polls.size(), servers.size());
     for (int i : answers) polls.at(i).done(overviewOf(std::string(i + 1, 'b')));
     fp.loop.drain();
-    std::string got;
-    for (auto& b : fp.notifier.badges) got += (b ? std::to_string(*b) : "none") + "; ";
-    EXPECT_EQ(got, badges);
+    EXPECT_EQ(shown(fp.notifier), badges);
   }
 }
