@@ -43,18 +43,25 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
+# Waits (up to 20 s) until `test FLAG PATH` holds; gives up at once if the display server died.
+await_display() {
+  local name=$1 log=$2 flag=$3 path=$4
+  for _ in $(seq 1 400); do
+    [ "$flag" "$path" ] && return 0
+    kill -0 "$display_pid" 2>/dev/null || { cat "$log" >&2; exit 1; }
+    sleep 0.05
+  done
+  echo "$name did not start" >&2
+  exit 1
+}
+
 start_xvfb() {
   # Xvfb picks a free display number itself and writes it to the fd we give it.
   exec 3>"$tmp/display"
   Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp >"$tmp/xvfb.log" 2>&1 &
   display_pid=$!
   exec 3>&-
-  for _ in $(seq 1 200); do
-    [ -s "$tmp/display" ] && break
-    kill -0 "$display_pid" 2>/dev/null || { cat "$tmp/xvfb.log" >&2; exit 1; }
-    sleep 0.05
-  done
-  [ -s "$tmp/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
+  await_display Xvfb "$tmp/xvfb.log" -s "$tmp/display"
   display=$(head -n1 "$tmp/display")
   # The web engine's sandboxed processes reach the display through its socket file.
   for _ in $(seq 1 200); do
@@ -73,12 +80,7 @@ start_weston() {
   weston --backend=headless-backend.so --use-pixman --width=1280 --height=800 --idle-time=0 \
     --no-config --socket=wayland-quarn >"$tmp/weston.log" 2>&1 &
   display_pid=$!
-  for _ in $(seq 1 400); do
-    [ -S "$XDG_RUNTIME_DIR/wayland-quarn" ] && break
-    kill -0 "$display_pid" 2>/dev/null || { cat "$tmp/weston.log" >&2; exit 1; }
-    sleep 0.05
-  done
-  [ -S "$XDG_RUNTIME_DIR/wayland-quarn" ] || { echo "weston did not start" >&2; exit 1; }
+  await_display weston "$tmp/weston.log" -S "$XDG_RUNTIME_DIR/wayland-quarn"
   export WAYLAND_DISPLAY=wayland-quarn
   unset DISPLAY
   export GDK_BACKEND=wayland
