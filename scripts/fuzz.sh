@@ -20,9 +20,17 @@ targets=("$@")
 status=0
 for t in "${targets[@]}"; do
   mkdir -p "$build/corpus/$t" "$build/found"
-  echo "== $t for ${seconds}s"
-  "$build/fuzz_$t" -max_total_time="$seconds" -workers=1 -timeout=10 -rss_limit_mb=2048 \
+  # libFuzzer's progress lines would bury everything else in a CI log: they go to a file, and
+  # only a failure's last lines are shown.
+  log="$build/found/$t.log"
+  if "$build/fuzz_$t" -max_total_time="$seconds" -workers=1 -timeout=10 -rss_limit_mb=2048 \
     -artifact_prefix="$build/found/$t-" -print_final_stats=1 "$build/corpus/$t" "fuzz/seeds/$t" \
-    || { echo "!! $t found a problem: see $build/found/"; status=1; }
+    >"$log" 2>&1; then
+    echo "== $t: $(grep -m1 -o 'Done [0-9]* runs in [0-9]* second(s)' "$log" || echo done)"
+  else
+    tail -n 40 "$log"
+    echo "!! $t found a problem: see $build/found/ and $log"
+    status=1
+  fi
 done
 exit $status
