@@ -1,5 +1,8 @@
 #include "session/SuiteSession.h"
 
+#include <memory>
+#include <utility>
+
 #include "core/Files.h"
 #include "core/Paths.h"
 #include "core/Url.h"
@@ -76,19 +79,29 @@ void SuiteSession::adopt(std::function<void(bool)> done) {
     done(false);
     return;
   }
-  // Planted before the window was built: what the store holds is known without asking it.
-  auto planted = [this, query, host = host_, value = *value, done](bool stored) {
-    if (host != host_) return done(false);
-    if (!stored) return adoptFromStore(query, done);
+  // Planted before the window was built: the engine took the plant before anything of the view,
+  // so the UI goes out at once unless the store has already refused it; the store's answer then
+  // only says what it holds. A refusal that comes later starts the mirror over from the store;
+  // the UI went out without the sign-in, as it would after any refusal.
+  auto waiting = std::make_shared<std::function<void(bool)>>(std::move(done));
+  auto planted = [this, query, host = host_, value = *value, waiting](bool stored) {
+    auto then = std::exchange(*waiting, nullptr);  // none once the UI went out
+    if (host != host_) return then ? then(false) : void();
+    if (!stored)
+      return adoptFromStore(
+          query, then ? then : [](bool) {});
     if (query > applied_) {
       known_ = value;
       applied_ = query;
     }
     ready_ = true;
-    done(false);
+    if (then) then(false);
   };
-  if (early_ && early_->take(host_, *value, life_.guard(planted))) return;
-  adoptFromStore(query, std::move(done));
+  if (early_ && early_->take(host_, *value, life_.guard(planted))) {
+    if (auto then = std::exchange(*waiting, nullptr)) then(false);
+    return;
+  }
+  adoptFromStore(query, std::move(*waiting));
 }
 
 void SuiteSession::adoptFromStore(std::uint64_t query, std::function<void(bool)> done) {

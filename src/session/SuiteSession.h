@@ -38,7 +38,7 @@ class SuiteSession {
   void setHost(const std::string& host);
 
   // Plants the shared sign-in into the store; done(true) when the store's cookie was replaced.
-  // When it was planted early for this host, done runs as soon as that plant is in the store.
+  // When it was planted early for this host, done runs at once, unless the store refused that.
   void adopt(std::function<void(bool)> done);
   // The store's observer.
   void cookiesDidChange(CookieStore& store);

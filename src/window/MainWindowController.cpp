@@ -66,7 +66,7 @@ void MainWindowController::loadUi(const std::string& host, const std::string& ba
   if (!suiteSession_) return;
   suiteSession_->setHost(host);
   // The UI goes out only once the shared sign-in is in the store, so its first request
-  // already carries it: at once when it was planted early.
+  // already carries it; at once when it was planted early, before the view existed.
   suiteSession_->adopt(
       life_.guard([this, base, load = ++uiLoads_, adopted = std::move(adopted)](bool) {
         if (load != uiLoads_) return;

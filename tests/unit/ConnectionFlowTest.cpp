@@ -100,8 +100,8 @@ TEST(ConnectionFlow, FromLaunchThroughEachWayAConnectionEnds) {
 }
 
 // The probes sent as the process starts serve the first connect, answered before or after the
-// window asks; a later connect probes anew. The UI goes out at once, the window's cookie store
-// still silent, without a shared sign-in or with one planted before the window.
+// window asks; a later connect probes anew. The UI goes out at once, without a shared sign-in or
+// with one planted before the window, while the cookie stores have not answered.
 TEST(ConnectionFlow, FirstConnectTakesTheResolutionAndTheSignInStartedWithTheProcess) {
   for (auto [answeredFirst, signedIn] : {std::pair{true, false}, {false, false}, {false, true}}) {
     SCOPED_TRACE(testing::Message() << answeredFirst << signedIn);
@@ -115,6 +115,7 @@ TEST(ConnectionFlow, FirstConnectTakesTheResolutionAndTheSignInStartedWithThePro
       files::makeDirs(files::parent(SuiteSession::file())),
           files::writeAtomic(SuiteSession::file(), "tok");
     test::FakeCookieStore store;
+    store.deferred = true;  // neither store answers
     EarlySignIn early(store, fp.clock, {kLocalHost});
     EarlyResolution resolution(fp.http, fp.bundle, fp.loop);
     if (answeredFirst) fp.http.respond(kProbePath, test::FakeHttp::status(200));
