@@ -133,25 +133,18 @@ inline GPtr<GSubprocess> spawn(std::vector<const char*> argv,
   return GPtr<GSubprocess>::adopt(g_subprocess_launcher_spawnv(launcher.get(), argv.data(), {}));
 }
 
-// Standard output and error into a file while it lives: the default log writer puts the app's
-// messages on either.
-struct CapturedOutput {
-  explicit CapturedOutput(const std::string& path) {
-    std::fflush(stdout);
-    int fd = ::open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
-    ::dup2(fd, 1);
-    ::dup2(fd, 2);
-    ::close(fd);
-  }
-  ~CapturedOutput() {
-    std::fflush(stdout);
-    ::dup2(out, 1);
-    ::dup2(err, 2);
-    ::close(out);
-    ::close(err);
-  }
-  int out = ::dup(1), err = ::dup(2);
-};
+// Every message logged in this process so far, whatever its level and domain (main() installs
+// noteLog); cleared by a test before what it looks for.
+inline std::vector<std::string> logged;
+inline GLogWriterOutput noteLog(GLogLevelFlags level, const GLogField* fields, gsize n, gpointer) {
+  for (gsize i = 0; i < n; ++i)
+    if (g_str_equal(fields[i].key, "MESSAGE"))
+      logged.emplace_back(static_cast<const char*>(fields[i].value));
+  return g_log_writer_default(level, fields, n, nullptr);
+}
+inline bool wasLogged(const std::string& text) {
+  return std::ranges::any_of(logged, [&](auto& l) { return l.find(text) != std::string::npos; });
+}
 
 // Kills the web engine's page processes that this process (the app) started, as a crash ends
 // them. Returns how many.
