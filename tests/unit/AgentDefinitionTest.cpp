@@ -9,22 +9,6 @@
 
 namespace qm::service {
 
-TEST(AgentDefinition, PlistIsElevenLinesWithMarkupEscaped) {
-  std::string want =
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST "
-      "1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-      "<plist version=\"1.0\"><dict>\n  <key>Label</key><string>a&lt;b</string>\n"
-      "  <key>ProgramArguments</key><array><string>@/py</string><string>@/server.py</string>"
-      "</array>\n  <key>WorkingDirectory</key><string>@</string>\n"
-      "  <key>RunAtLoad</key><true/>\n  <key>KeepAlive</key><true/>\n"
-      "  <key>StandardOutPath</key><string>@/data/quarn.log</string>\n"
-      "  <key>StandardErrorPath</key><string>@/data/quarn.log</string>\n</dict></plist>";
-  for (auto at = want.find('@'); at != std::string::npos; at = want.find('@', at))
-    want.replace(at, 1, "/R&amp;D &lt;x&gt;/a b%$\"'");
-  const std::string dir = "/R&D <x>/a b%$\"'";
-  EXPECT_EQ(launchdPlist({"a<b", dir, dir + "/py", "501"}), want);
-}
-
 // The unit for a service folder and an interpreter; `why` tells a refusal's reason.
 std::string why;
 std::optional<std::string> unit(std::string dir, std::string python) {

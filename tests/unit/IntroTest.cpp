@@ -38,16 +38,6 @@ struct Intro {
   }
 };
 
-TEST(IntroOverlay, StartsOnlyWithThePageAndABuiltWindow) {
-  for (auto [page, build] : {std::pair{true, true}, {false, true}, {true, false}}) {
-    SCOPED_TRACE(testing::Message() << page << build);
-    Intro t("q", page, build);
-    t.overlay.startIntro();  // a second start while one shows does nothing
-    EXPECT_EQ(t.overlay.showing(), page && build);
-    EXPECT_EQ(t.f.loop.timers.size(), page && build ? 1u : 0u);
-  }
-}
-
 TEST(IntroOverlay, ReadyOnceTheUiLoadsThenFadeRemovalAndTheGuardOnWhateverShows) {
   Intro t;
   t.overlay.onIntroLoadFinished(t.view(0));

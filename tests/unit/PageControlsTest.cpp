@@ -37,21 +37,4 @@ TEST(PageControls, ZoomFileKeepsLevelsPerHostAndRefusesWhatDoesNotParse) {
   EXPECT_EQ(parseZoomLevels(formatZoomLevels(levels)), (ZoomLevels{{"127.0.0.1", 67}, {"x", 300}}));
 }
 
-TEST(PageControls, FindBarCountsMatchesAndWrapsAround) {
-  // searching, index, count, text
-  std::tuple<bool, unsigned, unsigned, std::string> texts[] = {{false, 1, 3, ""},
-                                                               {true, 0, 0, "No matches"},
-                                                               {true, 2, 7, "2 of 7"},
-                                                               {true, 9, 7, "7 of 7"},
-                                                               {true, 0, 4, "1 of 4"}};
-  for (auto& [searching, index, count, want] : texts)
-    EXPECT_EQ(matchCountText(searching, index, count), want);
-  // index, count, forward, next
-  std::tuple<unsigned, unsigned, bool, unsigned> steps[] = {
-      {1, 3, true, 2}, {3, 3, true, 1},  {1, 3, false, 3}, {2, 3, false, 1},
-      {0, 3, true, 1}, {0, 3, false, 3}, {5, 3, true, 1},  {1, 0, true, 0}};
-  for (auto [index, count, forward, want] : steps)
-    EXPECT_EQ(stepMatch(index, count, forward), want) << index << "/" << count << forward;
-}
-
 }  // namespace qm::page

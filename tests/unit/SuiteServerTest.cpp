@@ -36,18 +36,6 @@ TEST(SuiteServer, CleanNormalisesTypedHosts) {
     EXPECT_EQ(SuiteServer::clean(in), std::nullopt) << testing::PrintToString(in);
 }
 
-TEST(SuiteServer, SaveKeepsTheHostInAPrivateFolder) {
-  test::TempHome home;
-  const std::string dir = home.path() + "/Library/Application Support/Quillmarsh",
-                    file = dir + "/server-host";
-  SuiteServer::save("mac.local");
-  EXPECT_EQ(files::read(file), "mac.local");
-  EXPECT_EQ(std::filesystem::status(dir).permissions(), std::filesystem::perms(0700));
-  EXPECT_EQ(std::filesystem::status(file).permissions(), std::filesystem::perms(0644));
-  SuiteServer::save(std::nullopt);
-  EXPECT_FALSE(files::exists(file));
-}
-
 // One resolve on port 8795 in a fresh home holding `file` as the remembered-host file ("": none).
 struct Resolve {
   test::TempHome home;

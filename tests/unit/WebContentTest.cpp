@@ -55,17 +55,4 @@ TEST_F(WebContentTest, DownloadsClaimTheNextFreeNameShowWhenFinishedAndAlertWhen
   EXPECT_EQ(desktop.shown, (std::vector<std::string>{dir + "/a_b 2.pdf", home.path() + "/Dl/c 3"}));
 }
 
-TEST_F(WebContentTest, ScriptPanelsBecomeAlertsAfterTheCallback) {
-  std::vector<int> answers;  // 0 cancelled, 1 confirmed, 2 alert closed
-  for (int i = 0; i < 2; ++i) web.onScriptConfirm("Sure?", [&](bool ok) { answers.push_back(ok); });
-  web.onScriptAlert("Hi", [&] { answers.push_back(2); });
-  EXPECT_TRUE(ui.alerts.empty());
-  loop.drain();
-  const Shown confirm{"Sure?", "", {"OK", "Cancel"}};
-  ASSERT_EQ(alerts(), (std::vector<Shown>{confirm, confirm, {"Hi", "", {}}}));
-  // The first confirm is cancelled, the second confirmed.
-  for (std::size_t i = 0; i < 3; ++i) ui.alerts[i].done(kAlertFirstButton + (i == 0));
-  EXPECT_EQ(answers, (std::vector<int>{0, 1, 2}));
-}
-
 }  // namespace
