@@ -22,7 +22,7 @@
 #include "adapters/gtk/Instance.h"
 #include "core/Constants.h"
 #include "core/Files.h"
-#include "fakes/LoopbackServer.h"
+#include "fakes/Spin.h"
 #include "fakes/TempHome.h"
 
 namespace qm::itest {

@@ -6,7 +6,7 @@
 #include <sys/wait.h>
 
 #include "core/Files.h"
-#include "fakes/LoopbackServer.h"
+#include "fakes/Spin.h"
 #include "fakes/TempHome.h"
 
 namespace qm {

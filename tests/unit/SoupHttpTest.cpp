@@ -5,60 +5,63 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <thread>
 
 #include "adapters/glib/GlibLoop.h"
-#include "fakes/LoopbackServer.h"
+#include "fakes/Spin.h"
 
 namespace qm {
 namespace {
 
-using test::LoopbackServer;
-
-// A listener on 127.0.0.1 whose thread of its own answers the first request `delay` seconds
-// after it arrives, whatever the main thread is doing. Its URL.
-std::string answeredAfter(double delay) {
+// A listener on `address` whose thread of its own answers the first request with `reply`,
+// `delay` seconds after it arrives, whatever the main thread is doing, and counts it in `asked`.
+// Its URL.
+std::string served(const std::string& reply, double delay = 0, const char* address = "127.0.0.1",
+                   std::atomic<int>* asked = nullptr) {
   int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+  sockaddr_in a{AF_INET, 0, {inet_addr(address)}, {}};
   socklen_t size = sizeof a;
   bind(fd, reinterpret_cast<sockaddr*>(&a), size), listen(fd, 1);
   getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size);
-  std::thread([fd, delay] {
+  std::thread([fd, delay, reply, asked] {
     int c = accept(fd, nullptr, nullptr);
     char request[4096];
-    if (read(c, request, sizeof request) > 0) g_usleep(static_cast<gulong>(delay * 1e6));
-    std::string reply = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+    if (read(c, request, sizeof request) > 0) {
+      if (asked) ++*asked;
+      g_usleep(static_cast<gulong>(delay * 1e6));
+    }
     send(c, reply.data(), reply.size(), MSG_NOSIGNAL);
     close(c), close(fd);
   }).detach();
-  return "http://127.0.0.1:" + std::to_string(ntohs(a.sin_port)) + "/";
+  return "http://" + std::string(address) + ":" + std::to_string(ntohs(a.sin_port)) + "/";
+}
+
+std::string response(int status, const std::string& body, const std::string& headers = "") {
+  return "HTTP/1.1 " + std::to_string(status) + " X\r\n" + headers +
+         "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
 TEST(SoupHttp, CompletesEachCallOnceAfterGetReturnsWithWhatArrived) {
-  const std::string big(20000, 'x');  // more than one read of the body
-  int elsewhere = 0;
-  LoopbackServer other([&](const std::string&) { return ++elsewhere, LoopbackServer::Reply{}; },
-                       "127.0.0.2");
-  LoopbackServer server([&](const std::string& path) {
-    if (path == "/302") return LoopbackServer::Reply{302, other.url("/")};
-    return LoopbackServer::Reply{path == "/404" ? 404 : 200, path == "/big" ? big : "hello"};
-  });
+  const std::string big(20000, 'x'), ok = response(200, "ok");  // more than one read of the body
+  std::atomic<int> elsewhere = 0;
+  const std::string other = served(ok, 0, "127.0.0.2", &elsewhere);
   // name, URL, time-out, largest body, wantBody, cancelled: the status (none when no response
   // arrived) and the body
   std::tuple<const char*, std::string, double, std::size_t, bool, bool, std::optional<int>,
              std::optional<std::string>>
       rows[] = {
-          {"status and body", server.url("/404"), 5, 1 << 20, true, false, 404, "hello"},
-          {"a redirect, not followed", server.url("/302"), 5, 1 << 20, true, false, 302,
-           other.url("/")},
-          {"body at the limit", server.url("/big"), 5, 20000, true, false, 200, big},
-          {"body over the limit", server.url("/big"), 5, 19999, true, false, 200, {}},
-          {"no body wanted", server.url("/"), 5, 1 << 20, false, false, 200, {}},
-          {"time-out", answeredAfter(0.5), 0.1, 1 << 20, true, false, {}, {}},
-          {"slow within its time", answeredAfter(3.2), 5, 1 << 20, true, false, 200, "ok"},
-          {"in time, main thread blocked", answeredAfter(0.5), 1.5, 1 << 20, true, false, 200,
-           "ok"},
-          {"cancelled", server.url("/"), 5, 1 << 20, true, true, 200, "hello"},
+          {"status and body", served(response(404, "hello")), 5, 1 << 20, true, false, 404,
+           "hello"},
+          {"a redirect, not followed", served(response(302, other, "Location: " + other + "\r\n")),
+           5, 1 << 20, true, false, 302, other},
+          {"body at the limit", served(response(200, big)), 5, 20000, true, false, 200, big},
+          {"body over the limit", served(response(200, big)), 5, 19999, true, false, 200, {}},
+          {"no body wanted", served(ok), 5, 1 << 20, false, false, 200, {}},
+          {"time-out", served(ok, 0.5), 0.1, 1 << 20, true, false, {}, {}},
+          {"slow within its time", served(ok, 3.2), 5, 1 << 20, true, false, 200, "ok"},
+          {"in time, main thread blocked", served(ok, 0.5), 1.5, 1 << 20, true, false, 200, "ok"},
+          {"cancelled", served(ok), 5, 1 << 20, true, true, 200, "ok"},
           {"nothing listening", "http://127.0.0.3:1/", 5, 1 << 20, true, false, {}, {}},
           {"URL that does not parse", "http://exa mple/", 5, 1 << 20, true, false, {}, {}},
       };
@@ -95,7 +98,7 @@ TEST(SoupHttp, GoneWithAnAnswerQueuedAndOneUnderWayRunsNoCompletion) {
   int calls = 0;
   auto http = std::make_unique<SoupHttp>();
   for (double delay : {0.0, 3.0})
-    http->get({answeredAfter(delay), 5, {}}, [&](HttpResponse) { ++calls; });
+    http->get({served(response(200, "ok"), delay), 5, {}}, [&](HttpResponse) { ++calls; });
   // Until the quick answer waits on the main context.
   for (int i = 0; i < 400 && !g_main_context_pending(nullptr); ++i) g_usleep(5000);
   http.reset();
