@@ -8,7 +8,7 @@ packages=(
   libgstreamer1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   googletest libgtest-dev libgmock-dev
   xvfb xauth xdotool weston evilwm dbus dbus-daemon imagemagick python3 desktop-file-utils
-  iproute2 util-linux curl at-spi2-core hunspell-en-us
+  iproute2 util-linux curl at-spi2-core python3-pyatspi gir1.2-atspi-2.0 hunspell-en-us
   systemd appstream lintian fakeroot dpkg-dev file
 )
 
