@@ -59,11 +59,4 @@ TEST(AgentDefinition, UnitsVerifyWithSystemd) {
   g_unsetenv("XDG_RUNTIME_DIR");
 }
 
-TEST(AgentDefinition, ExpandTilde) {
-  std::tuple<std::string, std::string, std::string> rows[] = {
-      {"~", "/u", "/u"},      {"~/x", "/u//", "/u/x"}, {"~/x", "/", "/x"}, {"~/x", "", "/x"},
-      {"~u/x", "/u", "~u/x"}, {"a/~", "/u", "a/~"},    {"", "/u", ""}};
-  for (auto& [path, home, out] : rows) EXPECT_EQ(expandTilde(path, home), out) << path << home;
-}
-
 }  // namespace qm::service

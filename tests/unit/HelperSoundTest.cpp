@@ -12,34 +12,6 @@
 namespace qm {
 namespace {
 
-TEST(HelperSound, PlaysToTheEndOrFails) {
-  test::TempHome home;
-  std::string file = home.path() + "/sound", helper = QUARN_SOUND_HELPER;
-  // 0.3 s of 8 kHz 16-bit mono silence.
-  std::string wav = std::string(
-                        "RIFF\xe4\x12\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x40\x1f\0\0"
-                        "\x80\x3e\0\0\x02\0\x10\0data\xc0\x12\0\0",
-                        44) +
-                    std::string(4800, '\0');
-  EXPECT_FALSE(makeHelperSoundPlayer(home.path())->open(helper));
-  EXPECT_FALSE(makeHelperSoundPlayer(helper)->open(home.path()));
-  for (auto [content, ok] : {std::pair{wav, true}, {std::string("not audio\n"), false}}) {
-    SCOPED_TRACE(ok);
-    ASSERT_TRUE(files::writeAtomic(file, content));
-    auto sound = makeHelperSoundPlayer(helper)->open(file);
-    ASSERT_TRUE(sound);
-    std::vector<bool> said;
-    sound->play([&](bool started) { said.push_back(started); });
-    sound->stop();  // this first run never reports
-    sound->play([&](bool started) { said.push_back(started); });
-    ASSERT_TRUE(test::spinUntil([&] { return !said.empty(); }));
-    EXPECT_EQ(sound->isPlaying(), ok);
-    sound->setVolume(0.5f);
-    EXPECT_TRUE(test::spinUntil([&] { return !sound->isPlaying(); }));  // ends by itself
-    EXPECT_EQ(said, std::vector<bool>{ok});
-  }
-}
-
 // A player that says "playing", then hears neither "stop" nor the closed pipe nor SIGTERM.
 struct StuckHelper {
   test::TempHome home;

@@ -4,17 +4,6 @@
 
 namespace qm::page {
 
-TEST(PageControls, ZoomStepsThroughTheUsualLevelsWithinRange) {
-  // level, steps, result
-  std::tuple<int, int, int> rows[] = {
-      {100, 1, 110},  {100, -1, 90}, {100, 3, 150}, {100, -5, 30},  {30, -1, 30},
-      {300, 1, 300},  {20, 0, 30},   {999, 0, 300}, {999, -1, 250}, {120, 1, 125},
-      {120, -1, 110}, {66, 1, 67},   {68, -1, 67},  {100, 0, 100},  {-5, 1, 50},
-  };
-  for (auto [level, steps, want] : rows)
-    EXPECT_EQ(stepZoom(level, steps), want) << level << " by " << steps;
-}
-
 TEST(PageControls, ZoomFileKeepsLevelsPerHostAndRefusesWhatDoesNotParse) {
   using Levels = std::optional<ZoomLevels>;
   std::pair<std::string, Levels> rows[] = {

@@ -8,18 +8,14 @@ namespace qm {
 namespace {
 
 TEST(ProcessRunner, ReportsTheExitStatusOrMinusOne) {
-  // A descriptor the app holds open without close-on-exec.
-  const std::string leaked = std::to_string(dup(2));
+  // True in the tool when a descriptor the app holds open without close-on-exec did not reach it.
+  const std::string unleaked = "[ ! -e /proc/$$/fd/" + std::to_string(dup(2)) + " ]";
   // name, program, arguments, time-out in seconds, status
   std::tuple<const char*, std::string, std::vector<std::string>, double, int> rows[] = {
       {"exit status", "/bin/sh", {"-c", "exit 3"}, 20, 3},
       {"verbatim, on PATH", "sh", {"-c", "[ \"$1|$2|$#\" = 'a b||2' ]", "", "a b", ""}, 20, 0},
       {"output written away", "/bin/sh", {"-c", "echo out && echo err >&2"}, 20, 0},
-      {"no descriptor of the app's",
-       "/bin/sh",
-       {"-c", "[ ! -e /proc/$$/fd/" + leaked + " ]"},
-       20,
-       0},
+      {"no descriptor of the app's", "/bin/sh", {"-c", unleaked}, 20, 0},
       {"no time-out given", "/bin/sh", {"-c", "exit 4"}, 0, 4},
       {"missing program", "/nonexistent/tool", {}, 20, -1},
       {"killed by a signal", "/bin/sh", {"-c", "kill -9 $$"}, 20, -1},

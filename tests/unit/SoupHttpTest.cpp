@@ -1,4 +1,4 @@
-// The real libsoup Http against a server on loopback, and the GLib loop's worker threads.
+// The real libsoup Http against listeners on loopback.
 #include "adapters/soup/SoupHttp.h"
 
 #include <arpa/inet.h>
@@ -8,7 +8,6 @@
 #include <atomic>
 #include <thread>
 
-#include "adapters/glib/GlibLoop.h"
 #include "fakes/Spin.h"
 
 namespace qm {
@@ -104,17 +103,6 @@ TEST(SoupHttp, GoneWithAnAnswerQueuedAndOneUnderWayRunsNoCompletion) {
   http.reset();
   test::spinUntil([] { return false; }, 0.5);
   EXPECT_EQ(calls, 0);
-}
-
-TEST(GlibLoop, BackgroundWorkRunsOffTheMainThreadAndItsResultComesBackOnIt) {
-  GlibLoop loop;
-  std::optional<std::pair<std::thread::id, std::thread::id>> ran;  // work's thread, done's
-  inBackground<std::thread::id>(
-      loop, [] { return std::this_thread::get_id(); },
-      [&](std::thread::id worker) { ran.emplace(worker, std::this_thread::get_id()); });
-  ASSERT_TRUE(test::spinUntil([&] { return ran.has_value(); }));
-  EXPECT_TRUE(ran->first != std::this_thread::get_id() &&
-              ran->second == std::this_thread::get_id());
 }
 
 }  // namespace
