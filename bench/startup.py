@@ -406,6 +406,15 @@ def main(argv):
             print("%-26s %-5s %7.3f %7.3f %6.2f | %9.1f %9.1f %6.2f | %9.1f %9.1f %6.2f" %
                   (name, "on" if intro else "off", ta, tb, ratio(ta, tb), da, db, ratio(da, db),
                    aa, ab, ratio(aa, ab)))
+        # Within a round the two start back to back, so a slow moment of the machine slows both:
+        # the ratio of each round's pair moves less than the ratio of the two medians.
+        print("Time, app / bare within each round: median (quartiles)")
+        for name, intro, got in results:
+            pairs = [a[0] / b[0] for a, b in zip(got["app"], got["bare"])]
+            if len(pairs) >= 4:
+                q = statistics.quantiles(pairs, n=4)
+                print("%-26s %-5s %6.2f  (%.2f to %.2f)"
+                      % (name, "on" if intro else "off", median(pairs), q[0], q[2]))
         if unsigned:
             print("WARNING: %d signed-in starts sent the UI's first request without the sign-in:"
                   " %r" % (len(unsigned), unsigned[:3]))
