@@ -4,6 +4,7 @@
 Runs both programs, alternating, against the sample suite server and reports, each next to the
 bare window with the ratio:
   - the median time from process start to the server's first request for the UI ("/");
+  - the median of each round's own time ratio, its quartiles and a 90% interval of that median;
   - the median PSS of the program and all its descendants (the WebKit processes), while the
     intro plays (--during s after that request) and after it has ended (--settle s after it);
   - the median CPU time of the process tree over --idle seconds once start-up is over, of
@@ -26,6 +27,7 @@ import argparse
 import importlib.util
 import json
 import os
+import random
 import shutil
 import signal
 import socket
@@ -408,13 +410,18 @@ def main(argv):
                    aa, ab, ratio(aa, ab)))
         # Within a round the two start back to back, so a slow moment of the machine slows both:
         # the ratio of each round's pair moves less than the ratio of the two medians.
-        print("Time, app / bare within each round: median (quartiles)")
+        # The quartiles say how much one launch moves; the interval, how far the median itself
+        # may be from what many more rounds would give (resampled rounds, 90%).
+        print("Time, app / bare within each round: median (quartiles) [90% interval of the median]")
+        resample = random.Random(7)
         for name, intro, got in results:
             pairs = [a[0] / b[0] for a, b in zip(got["app"], got["bare"])]
             if len(pairs) >= 4:
                 q = statistics.quantiles(pairs, n=4)
-                print("%-26s %-5s %6.2f  (%.2f to %.2f)"
-                      % (name, "on" if intro else "off", median(pairs), q[0], q[2]))
+                meds = sorted(median(resample.choices(pairs, k=len(pairs))) for _ in range(2000))
+                print("%-26s %-5s %6.2f  (%.2f to %.2f)  [%.2f to %.2f]"
+                      % (name, "on" if intro else "off", median(pairs), q[0], q[2],
+                         meds[100], meds[1899]))
         if unsigned:
             print("WARNING: %d signed-in starts sent the UI's first request without the sign-in:"
                   " %r" % (len(unsigned), unsigned[:3]))
