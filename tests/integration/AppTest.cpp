@@ -329,7 +329,9 @@ TEST_F(AppTest, PageZoomsFindsPrintsGoesBackAndFullscreenByKeysAndMouse) {
   xdotool("key Escape");
   EXPECT_TRUE(spinUntil([&] { return !gtk_search_bar_get_search_mode(GTK_SEARCH_BAR(bar)); }));
 
-  // Back and forward by keys and by the mouse's side buttons.
+  // Back and forward by keys, by the mouse's side buttons and by the touchpad's swipe.
+  EXPECT_TRUE(webkit_settings_get_enable_back_forward_navigation_gestures(
+      webkit_web_view_get_settings(view())));
   run(view(), "location = '/?later'");
   ASSERT_TRUE(shows(local + "/?later"));
   std::pair<const char*, std::string> moves[] = {{"key alt+Left", local + "/"},
@@ -361,11 +363,12 @@ TEST_F(AppTest, PageZoomsFindsPrintsGoesBackAndFullscreenByKeysAndMouse) {
   xdotool("key Escape");
   EXPECT_TRUE(spinUntil([&] { return !gtk_widget_get_visible(GTK_WIDGET(help)); }));
 
-  // The level comes back at the next launch.
+  // The level comes back at the next launch, already for the page's first script.
   app.reset();
   launch();
   ASSERT_TRUE(shows(local + "/"));
   EXPECT_TRUE(spinUntil(narrower));
+  EXPECT_NEAR(std::stoi("0" + evaluate(view(), "firstWidth")), width / 1.1, 2);
   // F11 toggles fullscreen; a page element's own fullscreen ends with Escape. Only a window
   // manager makes a shown window fullscreen.
   auto wm = spawn({"evilwm", "-fn", "fixed"});

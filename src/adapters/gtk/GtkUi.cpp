@@ -240,6 +240,12 @@ void GtkUi::showAbout(const std::string& name, const std::string& credits) {
   gtk_window_present(GTK_WINDOW(about));
 }
 
+bool GtkUi::appInFront() {
+  // The window that had the focus last is the one that may have it now.
+  GtkWindow* front = frontWindow();
+  return front && gtk_window_is_active(front);
+}
+
 void GtkUi::quit() {
   if (main_) main_->saveState();
   g_application_quit(G_APPLICATION(app_));
