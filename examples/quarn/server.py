@@ -7,7 +7,7 @@ Standard library only. Run it from its service folder or point --data elsewhere:
 
 The overview's checks live in DIR/checks.json, re-read on every request, so their states can be
 changed while the server runs: edit the file, or GET/POST /api/checks/set?bad=N. A download
-(/download/NAME) takes its time with ?seconds=S.
+(/download/NAME) takes its time with ?seconds=S, and has SIZE bytes with ?size=SIZE.
 """
 
 import argparse
@@ -248,8 +248,11 @@ class Handler(BaseHTTPRequestHandler):
             headers = [("Content-Disposition", 'attachment; filename="%s"' % name)]
             try:
                 seconds = min(max(float(query.get("seconds", ["0"])[0]), 0.0), 30.0)
+                size = min(max(int(query.get("size", ["0"])[0]), 0), 1 << 26)
             except ValueError:
-                seconds = 0.0
+                seconds, size = 0.0, 0
+            if size and name != "report.pdf":
+                body = (body * (size // len(body) + 1))[:size]
             if seconds > 0:
                 self.send_slowly(body, ctype, headers, seconds)
             else:

@@ -24,8 +24,9 @@ struct BusDesktop {
       nullptr);
   static void notify(GDBusConnection*, const char*, const char*, const char*, const char*,
                      GVariant* args, GDBusMethodInvocation* call, gpointer self) {
-    static_cast<BusDesktop*>(self)->notes.push_back(GCharPtr(g_variant_print(args, 0)).get());
-    g_dbus_method_invocation_return_value(call, g_variant_new("(u)", 1u));
+    auto& notes = static_cast<BusDesktop*>(self)->notes;
+    notes.push_back(GCharPtr(g_variant_print(args, 0)).get());
+    g_dbus_method_invocation_return_value(call, g_variant_new("(u)", guint32(notes.size())));
   }
   static inline const GDBusInterfaceVTable server = {&notify, {}, {}, {}};
   guint object = g_dbus_connection_register_object(bus.get(), "/org/freedesktop/Notifications",
@@ -100,6 +101,36 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
                                 "org.freedesktop.Notifications", "ActionInvoked",
                                 g_variant_new("(us)", 1u, "default"), nullptr);
   EXPECT_TRUE(spinUntil([&] { return gtk_widget_get_visible(GTK_WIDGET(window())); }));
+
+  // A slow download while the window is closed: the launcher follows it, leaving the badge as
+  // it is, and shows no progress after; its end is notified, and a click shows the file.
+  gtk_window_close(window());
+  desktop.badges.clear();
+  run(view(), "location = '/download/big.txt?seconds=2&size=3000000'");
+  ASSERT_TRUE(spinUntil([&] { return desktop.notes.size() == 2; }));
+  const std::string downloads = home.path() + "/Downloads", opened = home.path() + "/opened";
+  EXPECT_EQ(desktop.notes[1],
+            "('Quillmarsh Quarn', 0, 'app.quillmarsh.quarn', 'big.txt "
+            "downloaded', '" +
+                downloads +
+                "', ['default', 'Show'], "
+                "{'desktop-entry': <'app.quillmarsh.quarn'>, 'sound-name': "
+                "<'message-new-instant'>}, -1)");
+  std::regex running(R"(.*\{'progress': <0\.[0-9]*[1-9][0-9]*>, 'progress-visible': <true>\}\))");
+  EXPECT_TRUE(std::ranges::any_of(desktop.badges, [&](auto& b) {
+    return std::regex_match(b, running);
+  })) << testing::PrintToString(desktop.badges);
+  EXPECT_LT(desktop.badges.size(), 12u);
+  EXPECT_EQ(desktop.badges.back(),
+            "('application://app.quillmarsh.quarn.desktop', {'progress-visible': <false>})");
+  g_dbus_connection_emit_signal(desktop.bus.get(), nullptr, "/org/freedesktop/Notifications",
+                                "org.freedesktop.Notifications", "ActionInvoked",
+                                g_variant_new("(us)", 2u, "default"), nullptr);
+  EXPECT_TRUE(
+      spinUntil([&] { return files::read(opened) == downloads + "\n" + downloads + "\n"; }));
+  EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(window())));
+  EXPECT_EQ(files::read(downloads + "/big.txt", 1 << 23).value_or("").size(), 3000000u);
+  gtk_window_present(window());
 
   // Signing out in the page ends the shared sign-in.
   run(view(), "document.getElementById('logout').click()");
