@@ -273,10 +273,9 @@ struct FakeNotifier : Notifier {
   void requestPermission() override { ++permissionRequests; }
   void post(const std::string& t, const std::string& b) override { posted.emplace_back(t, b); }
   void setBadge(std::optional<std::int64_t> c) override { badges.push_back(c); }
-  std::vector<std::function<void()>> clicks;  // one per postAction, also noted in posted
   std::vector<std::optional<double>> progress;
-  void postAction(const std::string& t, const std::string& b, std::function<void()> fn) override {
-    posted.emplace_back(t, b), clicks.push_back(std::move(fn));
+  void postAction(const std::string& t, const std::string& b, std::function<void()>) override {
+    posted.emplace_back(t, b);
   }
   void setProgress(std::optional<double> p) override { progress.push_back(p); }
 };
