@@ -7,10 +7,10 @@ namespace qm::web {
 
 std::optional<double> overallProgress(const std::map<DownloadId, Transfer>& running) {
   if (running.empty()) return std::nullopt;
-  // In floating point: sums of sizes near 2^64 cannot overflow.
+  // In floating point: sums of sizes near 2^64 cannot overflow. An unknown size (0) adds nothing
+  // to either sum.
   double received = 0, expected = 0;
   for (const auto& [id, t] : running) {
-    if (t.expected == 0) continue;
     received += static_cast<double>(std::min(t.received, t.expected));
     expected += static_cast<double>(t.expected);
   }
