@@ -136,6 +136,7 @@ class Store:
             return list(self.requests)
 
 
+# firstWidth is the width the page's first script saw, before anything could change the zoom.
 PAGE = """<!doctype html>
 <html><head><meta charset="utf-8"><title>Quillmarsh suite</title>
 <link rel="icon" href="/static/icon.png">
@@ -194,7 +195,7 @@ class Handler(BaseHTTPRequestHandler):
         self.end_headers()
         if self.command == "HEAD":
             return
-        size = -(-len(body) // steps)
+        size = max(1, -(-len(body) // steps))
         for start in range(0, len(body), size):
             self.wfile.write(body[start:start + size])
             self.wfile.flush()
