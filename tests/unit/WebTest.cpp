@@ -30,14 +30,13 @@ TEST(Web, NavigationLeavesTheMainViewOnlyForOtherWebHostsAndAttachmentsDownload)
 }
 
 TEST(Web, DownloadProgressIsTheKnownBytesOverTheKnownSizesInWholePercents) {
-  constexpr std::uint64_t kMost = ~0ull;
   std::pair<std::map<DownloadId, Transfer>, std::optional<double>> rows[] = {
       {{{1, {0, 0}}}, 0.0},
       {{{1, {50, 100}}, {2, {100, 100}}}, 0.75},
       {{{1, {999, 1000}}}, 0.99},
       {{{1, {500, 100}}, {2, {0, 100}}}, 0.5},
       {{{1, {7, 0}}, {2, {1, 4}}}, 0.25},
-      {{{1, {kMost, kMost}}, {2, {0, kMost}}}, 0.5}};
+      {{{1, {~0ull, ~0ull}}, {2, {0, ~0ull}}}, 0.5}};
   for (auto& [running, want] : rows) EXPECT_EQ(overallProgress(running), want);
 }
 
