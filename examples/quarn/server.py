@@ -6,7 +6,8 @@ Standard library only. Run it from its service folder or point --data elsewhere:
     python3 server.py [--host 127.0.0.1] [--port 8795] [--data DIR]
 
 The overview's checks live in DIR/checks.json, re-read on every request, so their states can be
-changed while the server runs: edit the file, or GET/POST /api/checks/set?bad=N.
+changed while the server runs: edit the file, or GET/POST /api/checks/set?bad=N. A download
+(/download/NAME) takes its time with ?seconds=S, and has SIZE bytes with ?size=SIZE.
 """
 
 import argparse
@@ -20,6 +21,7 @@ import signal
 import struct
 import sys
 import threading
+import time
 import urllib.parse
 import zlib
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
@@ -134,9 +136,11 @@ class Store:
             return list(self.requests)
 
 
+# firstWidth is the width the page's first script saw, before anything could change the zoom.
 PAGE = """<!doctype html>
 <html><head><meta charset="utf-8"><title>Quillmarsh suite</title>
 <link rel="icon" href="/static/icon.png">
+<script>var firstWidth = innerWidth;</script>
 <style>
 body{{font:15px 'IBM Plex Sans',sans-serif;background:#F4F4F4;color:#161616;margin:0;padding:32px}}
 .card{{background:#fff;padding:24px;max-width:640px;margin:0 auto 16px}}
@@ -180,6 +184,22 @@ class Handler(BaseHTTPRequestHandler):
         self.end_headers()
         if self.command != "HEAD":
             self.wfile.write(body)
+
+    def send_slowly(self, body, ctype, headers, seconds, steps=20):
+        # A download that takes its time, to watch the app follow it.
+        self.send_response(200)
+        self.send_header("Content-Type", ctype)
+        self.send_header("Content-Length", str(len(body)))
+        for k, v in headers:
+            self.send_header(k, v)
+        self.end_headers()
+        if self.command == "HEAD":
+            return
+        size = max(1, -(-len(body) // steps))
+        for start in range(0, len(body), size):
+            self.wfile.write(body[start:start + size])
+            self.wfile.flush()
+            time.sleep(seconds / steps)
 
     def send_json(self, status, doc):
         self.send(status, json.dumps(doc).encode(), "application/json")
@@ -226,8 +246,18 @@ class Handler(BaseHTTPRequestHandler):
             name = path[10:]
             body, ctype = ((REPORT, "application/pdf") if name == "report.pdf" else
                            (b"echo saved by the suite\n", "text/plain"))
-            self.send(200, body, ctype,
-                      [("Content-Disposition", 'attachment; filename="%s"' % name)])
+            headers = [("Content-Disposition", 'attachment; filename="%s"' % name)]
+            try:
+                seconds = min(max(float(query.get("seconds", ["0"])[0]), 0.0), 30.0)
+                size = min(max(int(query.get("size", ["0"])[0]), 0), 1 << 26)
+            except ValueError:
+                seconds, size = 0.0, 0
+            if size and name != "report.pdf":
+                body = (body * (size // len(body) + 1))[:size]
+            if seconds > 0:
+                self.send_slowly(body, ctype, headers, seconds)
+            else:
+                self.send(200, body, ctype, headers)
         elif path == "/api/overview":
             # The sign-in is shared by the suite's apps, so any issued value is accepted here.
             if self.cookie() is None:

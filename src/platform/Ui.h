@@ -66,6 +66,8 @@ class Ui {
   // first); a dialog closed otherwise answers kAlertFirstButton + buttons.size().
   virtual void alert(const AlertSpec& spec, std::function<void(int)> done) = 0;
   virtual void showAbout(const std::string& name, const std::string& credits) = 0;
+  // Whether one of the app's windows is the active one (in front, with the focus).
+  virtual bool appInFront() = 0;
   virtual void quit() = 0;
 };
 

@@ -96,6 +96,10 @@ class DownloadEvents {
   virtual std::string downloadDestination(DownloadId id, const std::string& suggestedName) = 0;
   virtual void onDownloadFinished(DownloadId id) = 0;
   virtual void onDownloadFailed(DownloadId id, const std::string& error) = 0;
+  // The bytes received so far, and the size the server announced (0 when it gave none); called
+  // as data arrives, after the destination was chosen.
+  virtual void onDownloadProgress(DownloadId id, std::uint64_t received,
+                                  std::uint64_t expected) = 0;
 };
 
 // The intro view's page: its "qm" messages and the end of its load.

@@ -16,6 +16,7 @@ namespace qm {
 namespace {
 
 constexpr double kRevealSeconds = 3;
+constexpr double kProgressSeconds = 0.5;
 
 // The reservation made for a download that never wrote a byte is ours to take back.
 void removeIfEmpty(const std::string& path) {
@@ -36,8 +37,9 @@ bool sameFolder(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-WebContent::WebContent(Desktop& desktop, Ui& ui, MainLoop& loop, const ServerInUse& server)
-    : desktop_(desktop), ui_(ui), server_(server), loop_(loop) {}
+WebContent::WebContent(Desktop& desktop, Ui& ui, Notifier& notifier, MainLoop& loop,
+                       const ServerInUse& server)
+    : desktop_(desktop), ui_(ui), notifier_(notifier), server_(server), loop_(loop) {}
 
 bool WebContent::allowNavigation(bool mainView, const std::optional<std::string>& url) {
   if (web::decideNavigation(mainView, url, server_.BASE()) == web::NavigationDecision::Allow)
@@ -94,6 +96,12 @@ void WebContent::reveal(const std::string& path) {
     toReveal_ = path;
     return;
   }
+  // Told only to a user who is elsewhere; the file manager coming forward may be missed there.
+  if (!ui_.appInFront()) {
+    GCharPtr name(g_path_get_basename(path.c_str()));
+    notifier_.postAction(std::string(name.get()) + " downloaded", files::parent(path),
+                         [&desktop = desktop_, path] { desktop.showFileSelected(path); });
+  }
   desktop_.showFileSelected(path);
   revealPaused_ = true;
   loop_.after(kRevealSeconds, [this] {
@@ -122,6 +130,8 @@ std::string WebContent::downloadDestination(DownloadId id, const std::string& su
     return {};
   }
   downloads_[id] = *claim.path;
+  transfers_[id] = {};
+  showProgress();
   return *claim.path;
 }
 
@@ -130,6 +140,8 @@ void WebContent::onDownloadFinished(DownloadId id) {
   if (it == downloads_.end()) return;
   std::string path = std::move(it->second);
   downloads_.erase(it);
+  transfers_.erase(id);
+  showProgress();
   reveal(path);
 }
 
@@ -138,7 +150,32 @@ void WebContent::onDownloadFailed(DownloadId id, const std::string& error) {
     removeIfEmpty(it->second);
     downloads_.erase(it);
   }
+  transfers_.erase(id);
+  showProgress();
   showDownloadFailed(error);
+}
+
+void WebContent::onDownloadProgress(DownloadId id, std::uint64_t received, std::uint64_t expected) {
+  auto it = transfers_.find(id);
+  if (it == transfers_.end()) return;
+  it->second = {received, expected};
+  showProgress();
+}
+
+void WebContent::showProgress() {
+  auto level = web::overallProgress(transfers_);
+  if (!level) {
+    if (std::exchange(progressShown_, std::nullopt)) notifier_.setProgress(std::nullopt);
+    return;
+  }
+  if (progressPaused_ || level == progressShown_) return;
+  notifier_.setProgress(level);
+  progressShown_ = level;
+  progressPaused_ = true;
+  loop_.after(kProgressSeconds, [this] {
+    progressPaused_ = false;
+    showProgress();
+  });
 }
 
 }  // namespace qm

@@ -10,12 +10,14 @@
 #include "platform/Desktop.h"
 #include "platform/Scoped.h"
 #include "platform/Ui.h"
+#include "web/DownloadProgress.h"
 
 namespace qm {
 
 class WebContent : public ContentEvents, public DownloadEvents {
  public:
-  WebContent(Desktop& desktop, Ui& ui, MainLoop& loop, const ServerInUse& server);
+  WebContent(Desktop& desktop, Ui& ui, Notifier& notifier, MainLoop& loop,
+             const ServerInUse& server);
   WebContent(const WebContent&) = delete;
   WebContent& operator=(const WebContent&) = delete;
 
@@ -29,6 +31,7 @@ class WebContent : public ContentEvents, public DownloadEvents {
   std::string downloadDestination(DownloadId id, const std::string& suggestedName) override;
   void onDownloadFinished(DownloadId id) override;
   void onDownloadFailed(DownloadId id, const std::string& error) override;
+  void onDownloadProgress(DownloadId id, std::uint64_t received, std::uint64_t expected) override;
 
   // Downloads under way and the files they write.
   const std::map<DownloadId, std::string>& downloads() const { return downloads_; }
@@ -36,10 +39,12 @@ class WebContent : public ContentEvents, public DownloadEvents {
  private:
   void showDownloadFailed(const std::string& error);
   void reveal(const std::string& path);
+  void showProgress();
   std::string downloadsDir();
 
   Desktop& desktop_;
   Ui& ui_;
+  Notifier& notifier_;
   const ServerInUse& server_;
   ScopedLoop loop_;
   std::map<DownloadId, std::string> downloads_;
@@ -48,6 +53,11 @@ class WebContent : public ContentEvents, public DownloadEvents {
   bool failureShowing_ = false;
   bool revealPaused_ = false;
   std::optional<std::string> toReveal_;
+  // The launcher's progress: sent at once when it appears or goes, in between at most once per
+  // kProgressSeconds, not once per chunk of data.
+  std::map<DownloadId, web::Transfer> transfers_;
+  std::optional<double> progressShown_;
+  bool progressPaused_ = false;
   Lifetime life_;
 };
 

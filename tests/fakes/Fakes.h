@@ -248,6 +248,8 @@ struct FakeUi : Ui {
     abouts.emplace_back(name, credits);
   }
   void quit() override { ++quits; }
+  bool inFront = true;
+  bool appInFront() override { return inFront; }
 };
 
 struct FakeDesktop : Desktop {
@@ -271,6 +273,11 @@ struct FakeNotifier : Notifier {
   void requestPermission() override { ++permissionRequests; }
   void post(const std::string& t, const std::string& b) override { posted.emplace_back(t, b); }
   void setBadge(std::optional<std::int64_t> c) override { badges.push_back(c); }
+  std::vector<std::optional<double>> progress;
+  void postAction(const std::string& t, const std::string& b, std::function<void()>) override {
+    posted.emplace_back(t, b);
+  }
+  void setProgress(std::optional<double> p) override { progress.push_back(p); }
 };
 
 struct FakeSound : Sound {

@@ -24,8 +24,9 @@ struct BusDesktop {
       nullptr);
   static void notify(GDBusConnection*, const char*, const char*, const char*, const char*,
                      GVariant* args, GDBusMethodInvocation* call, gpointer self) {
-    static_cast<BusDesktop*>(self)->notes.push_back(GCharPtr(g_variant_print(args, 0)).get());
-    g_dbus_method_invocation_return_value(call, g_variant_new("(u)", 1u));
+    auto& notes = static_cast<BusDesktop*>(self)->notes;
+    notes.push_back(GCharPtr(g_variant_print(args, 0)).get());
+    g_dbus_method_invocation_return_value(call, g_variant_new("(u)", guint32(notes.size())));
   }
   static inline const GDBusInterfaceVTable server = {&notify, {}, {}, {}};
   guint object = g_dbus_connection_register_object(bus.get(), "/org/freedesktop/Notifications",
@@ -94,8 +95,24 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
                 "('Quillmarsh Quarn', 0, 'app.quillmarsh.quarn', 'Quillmarsh security', "
                 "'Disk encryption: Needs attention', ['default', 'Show'], {'desktop-entry': "
                 "<'app.quillmarsh.quarn'>, 'sound-name': <'message-new-instant'>}, -1)"});
-  // Clicking it brings the closed window back.
+  // A slow download while the window is closed: the launcher follows it, leaving the badge as
+  // it is, and shows no progress after; its end is notified, and a click on that shows the file.
   gtk_window_close(window());
+  run(view(), "location = '/download/big.txt?seconds=2&size=3000000'");
+  ASSERT_TRUE(spinUntil([&] { return desktop.notes.size() == 2; }));
+  const std::string downloads = home.path() + "/Downloads", opened = home.path() + "/opened";
+  EXPECT_NE(desktop.notes[1].find("'big.txt downloaded', '" + downloads + "'"), std::string::npos);
+  std::regex running(R"(.*\{'progress': <0\.\d*[1-9]\d*>, 'progress-visible': <true>\}\))");
+  EXPECT_TRUE(std::ranges::any_of(desktop.badges, [&](auto& b) { return regex_match(b, running); }))
+      << testing::PrintToString(desktop.badges);
+  EXPECT_EQ(desktop.badges.back(),
+            "('application://app.quillmarsh.quarn.desktop', {'progress-visible': <false>})");
+  g_dbus_connection_emit_signal(desktop.bus.get(), nullptr, "/org/freedesktop/Notifications",
+                                "org.freedesktop.Notifications", "ActionInvoked",
+                                g_variant_new("(us)", 2u, "default"), nullptr);
+  EXPECT_TRUE(
+      spinUntil([&] { return files::read(opened) == downloads + "\n" + downloads + "\n"; }));
+  // Clicking the checks' notification brings the closed window back.
   g_dbus_connection_emit_signal(desktop.bus.get(), nullptr, "/org/freedesktop/Notifications",
                                 "org.freedesktop.Notifications", "ActionInvoked",
                                 g_variant_new("(us)", 1u, "default"), nullptr);
@@ -329,7 +346,9 @@ TEST_F(AppTest, PageZoomsFindsPrintsGoesBackAndFullscreenByKeysAndMouse) {
   xdotool("key Escape");
   EXPECT_TRUE(spinUntil([&] { return !gtk_search_bar_get_search_mode(GTK_SEARCH_BAR(bar)); }));
 
-  // Back and forward by keys and by the mouse's side buttons.
+  // Back and forward by keys, by the mouse's side buttons and by the touchpad's swipe.
+  EXPECT_TRUE(webkit_settings_get_enable_back_forward_navigation_gestures(
+      webkit_web_view_get_settings(view())));
   run(view(), "location = '/?later'");
   ASSERT_TRUE(shows(local + "/?later"));
   std::pair<const char*, std::string> moves[] = {{"key alt+Left", local + "/"},
@@ -361,11 +380,12 @@ TEST_F(AppTest, PageZoomsFindsPrintsGoesBackAndFullscreenByKeysAndMouse) {
   xdotool("key Escape");
   EXPECT_TRUE(spinUntil([&] { return !gtk_widget_get_visible(GTK_WIDGET(help)); }));
 
-  // The level comes back at the next launch.
+  // The level comes back at the next launch, already for the page's first script.
   app.reset();
   launch();
   ASSERT_TRUE(shows(local + "/"));
   EXPECT_TRUE(spinUntil(narrower));
+  EXPECT_NEAR(std::stoi("0" + evaluate(view(), "firstWidth")), width / 1.1, 2);
   // F11 toggles fullscreen; a page element's own fullscreen ends with Escape. Only a window
   // manager makes a shown window fullscreen.
   auto wm = spawn({"evilwm", "-fn", "fixed"});

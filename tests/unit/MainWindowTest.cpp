@@ -22,7 +22,7 @@ TEST(MainWindow, AnEndedWebProcessShowsThePageAgainUntilItEndsThreeTimesInAMinut
     test::TempHome home;
     test::FakePlatform f;
     ServerInUse server;
-    WebContent content{f.desktop, f.ui, f.loop, server};
+    WebContent content{f.desktop, f.ui, f.notifier, f.loop, server};
     MainWindowController window{f.ui, f.clock};
     window.build({content,
                   content,

@@ -18,8 +18,9 @@ struct WebContentTest : testing::Test {
   test::FakeLoop loop;
   test::FakeUi ui;
   test::FakeDesktop desktop;
+  test::FakeNotifier notifier;
   ServerInUse server;
-  WebContent web{desktop, ui, loop, server};
+  WebContent web{desktop, ui, notifier, loop, server};
 
   std::vector<Shown> alerts() {
     std::vector<Shown> out;
@@ -53,6 +54,19 @@ TEST_F(WebContentTest, DownloadsClaimTheNextFreeNameShowWhenFinishedAndAlertWhen
   EXPECT_EQ(desktop.shown, std::vector<std::string>{dir + "/a_b 2.pdf"});
   loop.advance(10);
   EXPECT_EQ(desktop.shown, (std::vector<std::string>{dir + "/a_b 2.pdf", home.path() + "/Dl/c 3"}));
+  EXPECT_TRUE(notifier.posted.empty());  // all ended in front
+}
+
+TEST_F(WebContentTest, LauncherFollowsRunningDownloadsTwiceASecondAndAnEndAwayIsNotified) {
+  web.downloadDestination(1, "a.pdf"), web.downloadDestination(2, "b");   // b: of unknown size
+  web.onDownloadProgress(1, 50, 100), web.onDownloadProgress(9, 10, 10);  // 9: not ours
+  loop.advance(0.5);
+  web.onDownloadProgress(1, 100, 100);
+  ui.inFront = false;
+  web.onDownloadFinished(1), web.onDownloadFailed(2, "Gone");  // the last one: hidden at once
+  EXPECT_EQ(notifier.progress, (std::vector<std::optional<double>>{0.0, 0.5, {}}));
+  EXPECT_EQ(notifier.posted,
+            (decltype(notifier.posted){{"a.pdf downloaded", home.path() + "/Downloads"}}));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "core/Files.h"
 #include "fakes/TempHome.h"
 #include "web/DownloadNames.h"
+#include "web/DownloadProgress.h"
 #include "web/Policy.h"
 
 namespace qm::web {
@@ -26,6 +27,17 @@ TEST(Web, NavigationLeavesTheMainViewOnlyForOtherWebHostsAndAttachmentsDownload)
   EXPECT_EQ(decideResponse("inline; attachment", true), ResponsePolicy::Download);
   EXPECT_EQ(decideResponse("Attachment; filename=a.pdf", true), ResponsePolicy::Allow);
   EXPECT_EQ(decideResponse("inline", false), ResponsePolicy::Download);
+}
+
+TEST(Web, DownloadProgressIsTheKnownBytesOverTheKnownSizesInWholePercents) {
+  std::pair<std::map<DownloadId, Transfer>, std::optional<double>> rows[] = {
+      {{{1, {0, 0}}}, 0.0},
+      {{{1, {50, 100}}, {2, {100, 100}}}, 0.75},
+      {{{1, {999, 1000}}}, 0.99},
+      {{{1, {500, 100}}, {2, {0, 100}}}, 0.5},
+      {{{1, {7, 0}}, {2, {1, 4}}}, 0.25},
+      {{{1, {~0ull, ~0ull}}, {2, {0, ~0ull}}}, 0.5}};
+  for (auto& [running, want] : rows) EXPECT_EQ(overallProgress(running), want);
 }
 
 TEST(Web, NewWindowsLaunchInstalledSiblingsOrOpenOutside) {

@@ -49,7 +49,9 @@ GtkMainWindow::GtkMainWindow(GtkUi& ui, WebStart& web, MainViewEvents events)
   signals_.emplace_back(ucm, g_signal_connect(ucm, "script-message-received::qmserver",
                                               G_CALLBACK(onServerMessage), this));
   WebKitSettings* settings = webkit_web_view_get_settings(view);
-  webkit_settings_set_enable_back_forward_navigation_gestures(settings, FALSE);
+  // The touchpad's swipe goes back and forward as the Back and Forward keys do, each step a
+  // navigation that the policy below decides like any other.
+  webkit_settings_set_enable_back_forward_navigation_gestures(settings, TRUE);
   for (auto& c : connectWebContent(view, events_.content, true)) signals_.push_back(std::move(c));
   signals_.emplace_back(
       view, g_signal_connect_swapped(view, "load-changed",

@@ -240,6 +240,17 @@ void GtkUi::showAbout(const std::string& name, const std::string& credits) {
   gtk_window_present(GTK_WINDOW(about));
 }
 
+bool GtkUi::appInFront() {
+  // The window that had the focus last is the one that may have it now. A window hidden or
+  // minimized may still say it is active.
+  GtkWindow* front = frontWindow();
+  if (!front || !gtk_widget_get_visible(GTK_WIDGET(front)) || !gtk_window_is_active(front))
+    return false;
+  GdkSurface* surface = gtk_native_get_surface(GTK_NATIVE(front));
+  return surface && GDK_IS_TOPLEVEL(surface) &&
+         !(gdk_toplevel_get_state(GDK_TOPLEVEL(surface)) & GDK_TOPLEVEL_STATE_MINIMIZED);
+}
+
 void GtkUi::quit() {
   if (main_) main_->saveState();
   g_application_quit(G_APPLICATION(app_));

@@ -29,6 +29,7 @@ class GtkUi : public Ui {
   void alert(const AlertSpec& spec, std::function<void(int)> done) override;
   void showAbout(const std::string& name, const std::string& credits) override;
   void quit() override;
+  bool appInFront() override;
 
   GtkMainWindow* mainWindow() const { return main_; }
   GtkApplication* application() const { return app_; }

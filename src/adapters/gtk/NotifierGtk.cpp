@@ -2,7 +2,9 @@
 // fails silently: without a bus or a notification server nothing is shown and nothing breaks.
 #include <gio/gio.h>
 
+#include <algorithm>
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <vector>
@@ -22,6 +24,8 @@ constexpr const char* kLauncherInterface = "com.canonical.Unity.LauncherEntry";
 constexpr const char* kNotifyName = "org.freedesktop.Notifications";
 constexpr const char* kNotifyPath = "/org/freedesktop/Notifications";
 constexpr const char* kSound = "message-new-instant";
+// Clicks of their own kept for at most this many notifications, the latest.
+constexpr std::size_t kMaxActions = 64;
 
 // GVariant strings must be valid UTF-8; text from a server answer is made so.
 std::string validUtf8(const std::string& s) {
@@ -39,7 +43,20 @@ struct Bus : std::enable_shared_from_this<Bus> {
   // Our notifications, by the server's id, and what clicking one does.
   std::set<guint32> shown;
   std::function<void()> onClicked;
+  // Our notifications whose click does something of its own.
+  std::map<guint32, std::function<void()>> actions;
   guint clicks = 0;
+
+  void remember(guint32 id, std::function<void()> action) {
+    if (!action) {
+      actions.erase(id);
+      shown.insert(id);
+      return;
+    }
+    shown.erase(id);
+    actions[id] = std::move(action);
+    if (actions.size() > kMaxActions) actions.erase(actions.begin());
+  }
 
   ~Bus() {
     if (clicks) g_dbus_connection_signal_unsubscribe(connection.get(), clicks);
@@ -89,6 +106,12 @@ struct Bus : std::enable_shared_from_this<Bus> {
       guint32 id = 0;
       const char* key = nullptr;
       g_variant_get(args, "(u&s)", &id, &key);
+      if (bus && g_strcmp0(key, "default") == 0) {
+        if (auto it = bus->actions.find(id); it != bus->actions.end()) {
+          auto action = it->second;
+          return action();
+        }
+      }
       if (bus && bus->shown.count(id) && g_strcmp0(key, "default") == 0 && bus->onClicked)
         bus->onClicked();
     });
@@ -99,6 +122,7 @@ struct Note {
   std::string title;
   std::string body;
   std::weak_ptr<Bus> bus;
+  std::function<void()> onClicked;  // none: the window comes forward
 };
 
 void sendNotify(GDBusConnection* connection, const Note& note, bool markup) {
@@ -117,15 +141,15 @@ void sendNotify(GDBusConnection* connection, const Note& note, bool markup) {
       G_DBUS_CALL_FLAGS_NONE, -1, nullptr,
       [](GObject* source, GAsyncResult* result, gpointer data) {
         guarded([&] {
-          std::unique_ptr<std::weak_ptr<Bus>> weak(static_cast<std::weak_ptr<Bus>*>(data));
+          std::unique_ptr<Note> sent(static_cast<Note*>(data));
           Owned<GVariant> reply(
               g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr));
           guint32 id = 0;
           if (reply) g_variant_get(reply.get(), "(u)", &id);
-          if (auto bus = weak->lock(); bus && id) bus->shown.insert(id);
+          if (auto bus = sent->bus.lock(); bus && id) bus->remember(id, std::move(sent->onClicked));
         });
       },
-      new std::weak_ptr<Bus>(note.bus));
+      new Note(note));
 }
 
 // Servers that render markup in the body would misread a check's "<" or "&", so the body is
@@ -151,11 +175,22 @@ void onCapabilities(GObject* source, GAsyncResult* result, gpointer data) {
 class NotifierGtk : public Notifier {
  public:
   explicit NotifierGtk(std::function<void()> onClicked) { bus_->onClicked = std::move(onClicked); }
+  // The bus may outlive the notifier; no click reaches the app after it.
+  ~NotifierGtk() override {
+    bus_->onClicked = nullptr;
+    bus_->actions.clear();
+  }
 
   void requestPermission() override {}
 
   void post(const std::string& title, const std::string& body) override {
-    auto note = std::make_shared<Note>(Note{validUtf8(title), validUtf8(body), bus_});
+    postAction(title, body, {});
+  }
+
+  void postAction(const std::string& title, const std::string& body,
+                  std::function<void()> onClicked) override {
+    auto note =
+        std::make_shared<Note>(Note{validUtf8(title), validUtf8(body), bus_, std::move(onClicked)});
     bus_->with([note](GDBusConnection* connection) {
       g_dbus_connection_call(connection, kNotifyName, kNotifyPath, kNotifyName, "GetCapabilities",
                              nullptr, G_VARIANT_TYPE("(as)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr,
@@ -170,6 +205,21 @@ class NotifierGtk : public Notifier {
       g_variant_builder_add(&props, "{sv}", "count", g_variant_new_int64(count.value_or(0)));
       g_variant_builder_add(&props, "{sv}", "count-visible",
                             g_variant_new_boolean(count.has_value()));
+      g_dbus_connection_emit_signal(connection, nullptr, kLauncherPath, kLauncherInterface,
+                                    "Update", g_variant_new("(sa{sv})", kAppUri, &props), nullptr);
+    });
+  }
+
+  // Only the progress's keys: the launcher keeps the badge it has.
+  void setProgress(std::optional<double> progress) override {
+    bus_->with([progress](GDBusConnection* connection) {
+      GVariantBuilder props;
+      g_variant_builder_init(&props, G_VARIANT_TYPE("a{sv}"));
+      if (progress)
+        g_variant_builder_add(&props, "{sv}", "progress",
+                              g_variant_new_double(std::clamp(*progress, 0.0, 1.0)));
+      g_variant_builder_add(&props, "{sv}", "progress-visible",
+                            g_variant_new_boolean(progress.has_value()));
       g_dbus_connection_emit_signal(connection, nullptr, kLauncherPath, kLauncherInterface,
                                     "Update", g_variant_new("(sa{sv})", kAppUri, &props), nullptr);
     });

@@ -220,7 +220,7 @@ PageKeys::PageKeys(GtkWindow* window, GtkOverlay* overlay, WebKitWebView* view,
       this);
   gtk_widget_add_controller(findEntry_, entryKeys);
 
-  // Zoom: the level of the page's server host, taken up as each page commits.
+  // Zoom: the level of the page's server host, taken up as each page starts and commits.
   if (auto text = files::read(zoomPath())) {
     auto levels = page::parseZoomLevels(*text);
     if (levels) levels_ = std::move(*levels);
@@ -233,6 +233,10 @@ PageKeys::PageKeys(GtkWindow* window, GtkOverlay* overlay, WebKitWebView* view,
   on(view, "load-changed", G_CALLBACK(+[](PageKeys* self, WebKitLoadEvent event) {
        if (event == WEBKIT_LOAD_COMMITTED) guarded([&] { self->applyZoom(); });
      }));
+  // The view's address changes as soon as the app asks for a page, before the engine has made
+  // the process and the document that will show it: set then, the level holds from the page's
+  // first layout and script on, where at commit it came too late for them.
+  on(view, "notify::uri", G_CALLBACK(+[](PageKeys* self) { guarded([&] { self->applyZoom(); }); }));
   applyZoom();
 }
 

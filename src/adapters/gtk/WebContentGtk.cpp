@@ -155,6 +155,18 @@ void onDownloadFinished(WebKitDownload*, gpointer data) {
   guarded([&] { events->onDownloadFinished(st->id); });
 }
 
+void onReceivedData(WebKitDownload* download, guint64, gpointer data) {
+  auto* st = static_cast<DownloadState*>(data);
+  DownloadEvents* events = st->events();
+  if (st->cancelled || !events) return;
+  WebKitURIResponse* response = webkit_download_get_response(download);
+  guint64 expected = response ? webkit_uri_response_get_content_length(response) : 0;
+  guarded([&] {
+    events->onDownloadProgress(st->id, webkit_download_get_received_data_length(download),
+                               expected);
+  });
+}
+
 void onDownloadStarted(WebKitNetworkSession*, WebKitDownload* download, gpointer data) {
   auto* watch = static_cast<DownloadWatch*>(data);
   auto* st = new DownloadState{watch->weak_from_this(), ++watch->lastId};
@@ -164,6 +176,7 @@ void onDownloadStarted(WebKitNetworkSession*, WebKitDownload* download, gpointer
   g_signal_connect(download, "decide-destination", G_CALLBACK(onDecideDestination), st);
   g_signal_connect(download, "failed", G_CALLBACK(onDownloadFailed), st);
   g_signal_connect(download, "finished", G_CALLBACK(onDownloadFinished), st);
+  g_signal_connect(download, "received-data", G_CALLBACK(onReceivedData), st);
 }
 
 }  // namespace
