@@ -3,8 +3,9 @@
 #include <gio/gio.h>
 
 #include <functional>
+#include <map>
 #include <memory>
-#include <set>
+#include <string>
 #include <vector>
 
 #include "adapters/gtk/Factories.h"
@@ -36,8 +37,9 @@ struct Bus : std::enable_shared_from_this<Bus> {
   Phase phase = Phase::Idle;
   GPtr<GDBusConnection> connection;
   std::vector<std::function<void(GDBusConnection*)>> waiting;
-  // Our notifications, by the server's id, and what clicking one does.
-  std::set<guint32> shown;
+  // Our notifications, by the server's id, each with the unique bus name of the server that
+  // showed it, and what clicking one does.
+  std::map<guint32, std::string> shown;
   std::function<void()> onClicked;
   guint clicks = 0;
 
@@ -81,16 +83,19 @@ struct Bus : std::enable_shared_from_this<Bus> {
     });
   }
 
-  // A click on one of our notifications (its default action) brings the window forward.
-  static void onAction(GDBusConnection*, const char*, const char*, const char*, const char*,
+  // A click on one of our notifications (its default action) brings the window forward. Only
+  // the server that showed it can say so: any other client on the bus can send this signal.
+  static void onAction(GDBusConnection*, const char* sender, const char*, const char*, const char*,
                        GVariant* args, gpointer data) {
     guarded([&] {
       auto bus = static_cast<std::weak_ptr<Bus>*>(data)->lock();
+      if (!bus || !g_variant_is_of_type(args, G_VARIANT_TYPE("(us)"))) return;
       guint32 id = 0;
       const char* key = nullptr;
       g_variant_get(args, "(u&s)", &id, &key);
-      if (bus && bus->shown.count(id) && g_strcmp0(key, "default") == 0 && bus->onClicked)
-        bus->onClicked();
+      auto note = bus->shown.find(id);
+      if (note == bus->shown.end() || !sender || note->second != sender) return;
+      if (g_strcmp0(key, "default") == 0 && bus->onClicked) bus->onClicked();
     });
   }
 };
@@ -112,17 +117,26 @@ void sendNotify(GDBusConnection* connection, const Note& note, bool markup) {
   const char* actions[] = {"default", "Show", nullptr};
   GVariant* args = g_variant_new("(susss^asa{sv}i)", kAppName, 0u, kAppId, note.title.c_str(),
                                  body.c_str(), actions, &hints, -1);
-  g_dbus_connection_call(
-      connection, kNotifyName, kNotifyPath, kNotifyName, "Notify", args, G_VARIANT_TYPE("(u)"),
-      G_DBUS_CALL_FLAGS_NONE, -1, nullptr,
+  // Sent as a message, so the reply tells which connection answered for the name.
+  GPtr<GDBusMessage> call = GPtr<GDBusMessage>::adopt(
+      g_dbus_message_new_method_call(kNotifyName, kNotifyPath, kNotifyName, "Notify"));
+  g_dbus_message_set_body(call.get(), args);
+  g_dbus_connection_send_message_with_reply(
+      connection, call.get(), G_DBUS_SEND_MESSAGE_FLAGS_NONE, -1, nullptr, nullptr,
       [](GObject* source, GAsyncResult* result, gpointer data) {
         guarded([&] {
           std::unique_ptr<std::weak_ptr<Bus>> weak(static_cast<std::weak_ptr<Bus>*>(data));
-          Owned<GVariant> reply(
-              g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr));
+          auto reply = GPtr<GDBusMessage>::adopt(g_dbus_connection_send_message_with_reply_finish(
+              G_DBUS_CONNECTION(source), result, nullptr));
+          if (!reply ||
+              g_dbus_message_get_message_type(reply.get()) != G_DBUS_MESSAGE_TYPE_METHOD_RETURN)
+            return;
+          GVariant* body = g_dbus_message_get_body(reply.get());
+          const char* sender = g_dbus_message_get_sender(reply.get());
+          if (!body || !sender || !g_variant_is_of_type(body, G_VARIANT_TYPE("(u)"))) return;
           guint32 id = 0;
-          if (reply) g_variant_get(reply.get(), "(u)", &id);
-          if (auto bus = weak->lock(); bus && id) bus->shown.insert(id);
+          g_variant_get(body, "(u)", &id);
+          if (auto bus = weak->lock(); bus && id) bus->shown[id] = sender;
         });
       },
       new std::weak_ptr<Bus>(note.bus));
