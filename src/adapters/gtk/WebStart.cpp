@@ -10,7 +10,7 @@
 
 namespace qm::gtk {
 
-WebStart::WebStart(bool hardwareAcceleration) : hardwareAcceleration_(hardwareAcceleration) {
+void WebStart::setEnvironment(bool hardwareAcceleration) {
   // The renderer that hands GPU buffers to the window is what such drivers fail at.
   if (!hardwareAcceleration) g_setenv("WEBKIT_DISABLE_DMABUF_RENDERER", "1", FALSE);
 }
@@ -49,6 +49,7 @@ GPtr<WebKitWebView> makeMainView(WebKitNetworkSession* session, bool developer,
                                  bool hardwareAcceleration) {
   auto content = GPtr<WebKitUserContentManager>::adopt(webkit_user_content_manager_new());
   registerScriptChannel(content.get(), "qmserver");
+  registerScriptChannel(content.get(), "qmapp");
   auto* view = g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session,
                             "user-content-manager", content.get(), nullptr);
   webkit_settings_set_enable_developer_extras(webkit_web_view_get_settings(WEBKIT_WEB_VIEW(view)),
