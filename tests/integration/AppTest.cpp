@@ -74,23 +74,23 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
   EXPECT_TRUE(
       spinUntil([&] { return !WEBKIT_IS_WEB_VIEW(gtk_widget_get_last_child(overlay)); }, 10));
 
-  // The page's process is killed, as by a crash: the UI is asked for again.
-  auto requested = uiRequests().size();
-  EXPECT_GE(killWebProcesses(), 1);
-  EXPECT_TRUE(spinUntil([&] { return uiRequests().size() > requested; }));
-  ASSERT_TRUE(shows(local + "/"));
-  // Ended twice more within the minute, the view says so instead. Each press of its Reload
-  // (here a double click) loads the UI again, and none reaches the remembered host.
-  for (int end = 2; end <= 3; ++end) {
-    requested = uiRequests().size();
-    ASSERT_GE(killWebProcesses(), 1);
-    ASSERT_TRUE(end == 3 || spinUntil([&] { return uiRequests().size() > requested; }));
-    ASSERT_TRUE(shows(end == 3 ? "about:blank" : local + "/"));
+  // The page's process is killed, as by a crash: the UI is asked for again, twice. Ended a third
+  // time within the minute, the view says so instead; each press of its Reload (a double click
+  // here) loads the UI again, and none reaches the remembered host.
+  for (int end = 1; end <= 3; ++end) {
+    auto requested = uiRequests().size();
+    EXPECT_GE(killWebProcesses(), 1);
+    EXPECT_TRUE(end == 3 || spinUntil([&] { return uiRequests().size() > requested; }));
   }
-  ASSERT_NE(evaluate(view(), "document.body.innerText").find("stopped working"), std::string::npos);
+  ASSERT_TRUE(shows("about:blank"));
   run(view(), "const b = document.querySelector('button'); b.click(); b.click()");
-  EXPECT_TRUE(spinUntil([&] { return uiRequests().size() > requested; }));
   ASSERT_TRUE(shows(local + "/"));
+  // Nor does a frame of another origin in the server's page, though the page is the server's.
+  run(view(),
+      "onmessage=()=>document.title='tried';document.body.insertAdjacentHTML('beforeend',"
+      "'<iframe src=\"data:text/html,<script>webkit?.messageHandlers.qmserver.postMessage("
+      "`elsewhere.test`);parent.postMessage(1,`*`)</script>\">')");
+  EXPECT_TRUE(spinUntil([&] { return !g_strcmp0(webkit_web_view_get_title(view()), "tried"); }));
   EXPECT_FALSE(files::exists(suite + "/server-host"));
 
   // The poll made on connecting already carried the adopted sign-in; each poll reports once.
@@ -114,35 +114,23 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
                                 g_variant_new("(us)", 1u, "default"), nullptr);
   EXPECT_TRUE(spinUntil([&] { return gtk_widget_get_visible(GTK_WIDGET(window())); }));
   // A server that has taken the name since speaks for none of the notifications shown before.
-  GCharPtr address(g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
+  const char* name = "org.freedesktop.Notifications";
+  GCharPtr address(g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, {}, {}));
   auto other = GPtr<GDBusConnection>::adopt(g_dbus_connection_new_for_address_sync(
       address.get(),
       GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
                            G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-      nullptr, nullptr, nullptr));
-  g_bus_own_name_on_connection(other.get(), "org.freedesktop.Notifications",
-                               G_BUS_NAME_OWNER_FLAGS_NONE, {}, {}, {}, {});
+      {}, {}, {}));
+  static bool taken = false;  // the app's connection hears of it before anything sent after
+  g_bus_own_name_on_connection(other.get(), name, {},
+                               [](GDBusConnection*, const char*, gpointer) { taken = true; }, {},
+                               {}, {});
   g_bus_unown_name(desktop.name);
-  std::string owner;
-  guint watch = g_bus_watch_name_on_connection(
-      desktop.bus.get(), "org.freedesktop.Notifications", G_BUS_NAME_WATCHER_FLAGS_NONE,
-      [](GDBusConnection*, const char*, const char* o, gpointer s) {
-        *static_cast<std::string*>(s) = o;
-      },
-      {}, &owner, {});
-  ASSERT_TRUE(spinUntil([&] { return owner == g_dbus_connection_get_unique_name(other.get()); }));
-  g_bus_unwatch_name(watch);
+  ASSERT_TRUE(spinUntil([] { return taken; }));
   gtk_window_close(window());
-  g_dbus_connection_emit_signal(other.get(), nullptr, "/org/freedesktop/Notifications",
-                                "org.freedesktop.Notifications", "ActionInvoked",
-                                g_variant_new("(us)", 1u, "default"), nullptr);
-  // Past the signal: a round trip on the connection that sent it, then the main loop's turn.
-  Owned<GVariant>(
-      g_dbus_connection_call_sync(other.get(), g_dbus_connection_get_unique_name(desktop.bus.get()),
-                                  "/", "org.freedesktop.DBus.Peer", "Ping", nullptr, nullptr,
-                                  G_DBUS_CALL_FLAGS_NONE, 10000, nullptr, nullptr));
-  while (g_main_context_iteration(nullptr, FALSE)) {
-  }
+  g_dbus_connection_emit_signal(other.get(), {}, "/org/freedesktop/Notifications", name,
+                                "ActionInvoked", g_variant_new("(us)", 1u, "default"), {});
+  EXPECT_TRUE(spinUntil([] { return wasLogged("ignored a notification's action sent by"); }));
   EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(window())));
   app->delegate().applicationShouldHandleReopen();
 

@@ -12,6 +12,7 @@
 #include "core/Constants.h"
 #include "core/Guard.h"
 #include "core/Handle.h"
+#include "core/Log.h"
 
 namespace qm::gtk {
 
@@ -94,7 +95,10 @@ struct Bus : std::enable_shared_from_this<Bus> {
       const char* key = nullptr;
       g_variant_get(args, "(u&s)", &id, &key);
       auto note = bus->shown.find(id);
-      if (note == bus->shown.end() || !sender || note->second != sender) return;
+      if (note == bus->shown.end()) return;  // another app's
+      if (!sender || note->second != sender)
+        return log("ignored a notification's action sent by " + std::string(sender ? sender : "?") +
+                   ", not by " + note->second + " which showed it");
       if (g_strcmp0(key, "default") == 0 && bus->onClicked) bus->onClicked();
     });
   }
