@@ -120,14 +120,19 @@ void MainWindowController::showAgain() {
   web_->loadUrl(shown_);
 }
 
-// On the page saying that the web process keeps ending, a reload means what the button does.
+// On the page saying that the web process keeps ending, a reload means what the button does;
+// so does one while the UI asked for has not replaced the app's own page yet (a second press).
+bool MainWindowController::showsOwnPageInsteadOfUi() const {
+  return web_ && (onProcessPage_ || (showsUi_ && ownPage(web_->committedUri())));
+}
+
 void MainWindowController::reload() {
-  if (onProcessPage_) return showAgain();
+  if (showsOwnPageInsteadOfUi()) return showAgain();
   if (web_) web_->reload();
 }
 
 void MainWindowController::reloadFromOrigin() {
-  if (onProcessPage_) return showAgain();
+  if (showsOwnPageInsteadOfUi()) return showAgain();
   if (web_) web_->reloadFromOrigin();
 }
 

@@ -63,6 +63,7 @@ class MainWindowController : public MainPages, public IntroHost, public CookieSo
   // The web process ended: what was shown is loaded again, unless it keeps ending.
   void webProcessEnded();
   void showAgain();
+  bool showsOwnPageInsteadOfUi() const;
 
   std::unique_ptr<SuiteSession> suiteSession_;
   std::uint64_t uiLoads_ = 0;
