@@ -37,15 +37,15 @@ void MainWindowController::build(MainViewEvents events) {
                             server = std::move(events.onServerMessage)](const ScriptMessage& body) {
     auto page = web_->committedUri();
     if (!ownPage(page) && !sameOrigin(page, server_.BASE()))
-      return log("ignored a \"qmserver\" message of a page of neither the app nor its server: " +
-                 page.value_or("(none)"));
+      return log("ignored a \"qmserver\" message of a page of neither the app nor its server, on " +
+                 urlHost(page).value_or("no host"));
     if (server) server(body);
   };
   events.onAppMessage = [this, app = std::move(events.onAppMessage)](const ScriptMessage& body) {
     auto page = web_->committedUri();
     if (!ownPage(page))
-      return log("ignored a \"qmapp\" message of a page not the app's own: " +
-                 page.value_or("(none)"));
+      return log("ignored a \"qmapp\" message of a page not the app's own, on " +
+                 urlHost(page).value_or("no host"));
     if (body == "reload") return showAgain();
     if (app) app(body);
   };
