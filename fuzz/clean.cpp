@@ -15,9 +15,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
              std::string::npos);
   std::size_t label = 0;
   for (char c : *host) {
+    FUZZ_CHECK(c != '.' || label > 0);  // no empty label, no final dot
     label = c == '.' ? 0 : label + 1;
     FUZZ_CHECK(label <= 63);
   }
+  FUZZ_CHECK(label > 0);
   // A host whose last label (before one final dot) is a number is a plain dotted quad.
   std::string name = host->ends_with('.') ? host->substr(0, host->size() - 1) : *host;
   std::string last = name.substr(name.rfind('.') + 1);

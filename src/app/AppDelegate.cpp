@@ -5,7 +5,7 @@ namespace qm {
 AppDelegate::AppDelegate(Platform& p, EarlyResolution* early, EarlySignIn* signIn)
     : platform_(p),
       content_(p.desktop, p.ui, p.notifier, p.loop, server_),
-      window_(p.ui, p.clock, signIn),
+      window_(p.ui, p.clock, server_, signIn),
       intro_(window_, p.ui, p.loop, p.clock, p.settings, p.bundle, p.sound, p.args),
       service_(p.http, p.loop, p.clock, p.bundle, p.tools, p.ui, server_),
       poller_(p.http, p.loop, p.notifier, server_, window_),
@@ -24,6 +24,7 @@ void AppDelegate::buildWindow() {
   window_.build({content_,
                  content_,
                  [this](const ScriptMessage& body) { onScriptMessage("qmserver", body); },
+                 {},
                  {}});
   if (intro_.introOn()) intro_.startIntro();
   window_.showPlaceholder();

@@ -39,4 +39,21 @@ bool sameHost(const std::optional<std::string>& a, const std::optional<std::stri
   return a && b ? equalsIgnoringCase(*a, *b) : a == b;
 }
 
+bool sameOrigin(const std::optional<std::string>& a, const std::optional<std::string>& b) {
+  auto pa = a ? parseUrl(*a) : std::nullopt, pb = b ? parseUrl(*b) : std::nullopt;
+  if (!pa || !pb || !pa->host || !pb->host) return false;
+  auto port = [](const UrlParts& p) {
+    if (p.port) return *p.port;
+    return equalsIgnoringCase(p.scheme, "http")    ? 80
+           : equalsIgnoringCase(p.scheme, "https") ? 443
+                                                   : -1;
+  };
+  return equalsIgnoringCase(pa->scheme, pb->scheme) && sameHost(pa->host, pb->host) &&
+         port(*pa) == port(*pb);
+}
+
+bool ownPage(const std::optional<std::string>& url) {
+  return url == "about:blank";
+}
+
 }  // namespace qm

@@ -24,5 +24,9 @@ std::optional<std::string> urlHost(const std::optional<std::string>& url);
 // them, a typed or remembered host may not be.
 bool equalsIgnoringCase(std::string_view a, std::string_view b);
 bool sameHost(const std::optional<std::string>& a, const std::optional<std::string>& b);
+// Same scheme, host and port (written or implied by the scheme); false when either has no host.
+bool sameOrigin(const std::optional<std::string>& a, const std::optional<std::string>& b);
+// The app's own pages, loaded from a string with no base URL, have this one address.
+bool ownPage(const std::optional<std::string>& url);
 
 }  // namespace qm

@@ -23,6 +23,9 @@ class WebView {
   virtual void reloadFromOrigin() = 0;
   // The address of the page shown now, if any.
   virtual std::optional<std::string> uri() const = 0;
+  // The address of the page whose scripts run now: the last one committed, not one still
+  // being asked for.
+  virtual std::optional<std::string> committedUri() const = 0;
 };
 
 // The transparent intro view lying on top of the main web view.
@@ -116,6 +119,8 @@ struct MainViewEvents {
   DownloadEvents& downloads;
   // Messages posted to the "qmserver" channel.
   std::function<void(const ScriptMessage&)> onServerMessage;
+  // Messages posted to the "qmapp" channel by the app's own pages.
+  std::function<void(const ScriptMessage&)> onAppMessage;
   // The view's web process ended abnormally (crashed, or ran out of memory): the view shows
   // nothing live until something is loaded again.
   std::function<void()> onWebProcessEnded;

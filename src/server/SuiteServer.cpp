@@ -73,12 +73,19 @@ bool bracketedIpv6(const std::string& host) {
          inner.find(':') != std::string::npos && g_hostname_is_ip_address(inner.c_str());
 }
 
+// A leading dot, two dots in a row or only dots: as a cookie domain such a host reaches every
+// host of a zone. One final dot only marks the name as complete.
+bool emptyLabel(const std::string& host) {
+  return host.starts_with('.') || host.find("..") != std::string::npos;
+}
+
 // Hosts from the file or the bundle are used as they stand, but only when they can be nothing
 // but a host inside a URL: no user part, path, port or encoding that would send the probe
 // somewhere else.
 std::optional<std::string> probeUrl(const std::string& host, int port, const std::string& probe) {
   if (host.empty() || host.size() > 253) return std::nullopt;
   bool v6 = bracketedIpv6(host);
+  if (!v6 && emptyLabel(host)) return std::nullopt;
   for (char c : host) {
     bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
               c == '.' || c == '-' || c == '_';
@@ -215,12 +222,17 @@ std::optional<std::string> clean(const std::string& input) {
   if (s.empty()) return std::nullopt;
   for (char c : s)
     if (!hostChar(c)) return std::nullopt;
-  if (!plainHost(s)) return std::nullopt;
+  if (emptyLabel(s) || !plainHost(s)) return std::nullopt;
+  if (s.ends_with('.')) s.pop_back();
   return s;
 }
 
 std::string base(const std::string& host, int port) {
   return baseUrl(host, port);
+}
+
+bool usable(const std::string& host) {
+  return probeUrl(host, PORT, kProbePath).has_value();
 }
 
 std::vector<std::string> candidates(Bundle& bundle) {

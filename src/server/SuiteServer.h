@@ -21,6 +21,8 @@ void save(const std::optional<std::string>& host);
 std::vector<std::string> builtIn(Bundle& bundle);
 std::optional<std::string> clean(const std::string& input);
 std::string base(const std::string& host, int port);
+// Whether a remembered or built-in host can be probed at all; unusable ones are skipped.
+bool usable(const std::string& host);
 // "127.0.0.1", then the remembered host, then the built-in hosts, without duplicates.
 std::vector<std::string> candidates(Bundle& bundle);
 // Probes every candidate in parallel and calls done exactly once, on the main thread, with the

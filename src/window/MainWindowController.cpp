@@ -8,11 +8,11 @@ namespace qm {
 namespace {
 constexpr std::size_t kProcessEndsBeforeGivingUp = 3;
 constexpr double kProcessEndsWindowSeconds = 60;
-constexpr const char* kReloadMessage = "reload-after-process-end";
 }  // namespace
 
-MainWindowController::MainWindowController(Ui& ui, const Clock& clock, EarlySignIn* early)
-    : ui_(ui), clock_(clock), early_(early) {}
+MainWindowController::MainWindowController(Ui& ui, const Clock& clock, const ServerInUse& server,
+                                           EarlySignIn* early)
+    : ui_(ui), clock_(clock), server_(server), early_(early) {}
 
 const char* MainWindowController::placeholderPage() {
   return "<body style='font:15px -apple-system;background:Canvas;color:GrayText;display:flex;"
@@ -21,23 +21,33 @@ const char* MainWindowController::placeholderPage() {
 }
 
 std::string MainWindowController::webProcessPage() {
-  return std::string(
-             "<body style='font:15px -apple-system,sans-serif;background:Canvas;color:CanvasText;"
-             "display:flex;align-items:center;justify-content:center;height:90vh'><div "
-             "style='max-width:440px;line-height:1.5'><b>The page stopped working</b><p>The "
-             "part of Quillmarsh Quarn that shows the page ended unexpectedly three times within a "
-             "minute, for instance for lack of memory.</p><button onclick=\"window.webkit."
-             "messageHandlers.qmserver.postMessage('") +
-         kReloadMessage + "')\" style='font:inherit;padding:8px 18px'>Reload</button></div></body>";
+  return "<body style='font:15px -apple-system,sans-serif;background:Canvas;color:CanvasText;"
+         "display:flex;align-items:center;justify-content:center;height:90vh'><div "
+         "style='max-width:440px;line-height:1.5'><b>The page stopped working</b><p>The "
+         "part of Quillmarsh Quarn that shows the page ended unexpectedly three times within a "
+         "minute, for instance for lack of memory.</p><button onclick=\"window.webkit."
+         "messageHandlers.qmapp.postMessage('reload')\" style='font:inherit;padding:8px "
+         "18px'>Reload</button></div></body>";
 }
 
 void MainWindowController::build(MainViewEvents events) {
   if (window_) return;
-  // The Reload button of the page shown after repeated ends is the window's, not the server's.
+  // The message rewrites the host file the whole suite trusts and moves the sign-in.
   events.onServerMessage = [this,
                             server = std::move(events.onServerMessage)](const ScriptMessage& body) {
-    if (onProcessPage_ && body == kReloadMessage) return showAgain();
+    auto page = web_->committedUri();
+    if (!ownPage(page) && !sameOrigin(page, server_.BASE()))
+      return log("ignored a \"qmserver\" message of a page of neither the app nor its server, on " +
+                 urlHost(page).value_or("no host"));
     if (server) server(body);
+  };
+  events.onAppMessage = [this, app = std::move(events.onAppMessage)](const ScriptMessage& body) {
+    auto page = web_->committedUri();
+    if (!ownPage(page))
+      return log("ignored a \"qmapp\" message of a page not the app's own, on " +
+                 urlHost(page).value_or("no host"));
+    if (body == "reload") return showAgain();
+    if (app) app(body);
   };
   events.onWebProcessEnded = [this] { webProcessEnded(); };
   window_ = ui_.createMainWindow(std::move(events));
@@ -110,14 +120,19 @@ void MainWindowController::showAgain() {
   web_->loadUrl(shown_);
 }
 
-// On the page saying that the web process keeps ending, a reload means what the button does.
+// On the page saying that the web process keeps ending, a reload means what the button does;
+// so does one while the UI asked for has not replaced the app's own page yet (a second press).
+bool MainWindowController::showsOwnPageInsteadOfUi() const {
+  return web_ && (onProcessPage_ || (showsUi_ && ownPage(web_->committedUri())));
+}
+
 void MainWindowController::reload() {
-  if (onProcessPage_) return showAgain();
+  if (showsOwnPageInsteadOfUi()) return showAgain();
   if (web_) web_->reload();
 }
 
 void MainWindowController::reloadFromOrigin() {
-  if (onProcessPage_) return showAgain();
+  if (showsOwnPageInsteadOfUi()) return showAgain();
   if (web_) web_->reloadFromOrigin();
 }
 

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "core/ServerInUse.h"
 #include "platform/Scoped.h"
 #include "platform/Ui.h"
 #include "session/SuiteSession.h"
@@ -19,7 +20,8 @@ namespace qm {
 class MainWindowController : public MainPages, public IntroHost, public CookieSource {
  public:
   // `early` (may be null) holds the sign-in planted before the window was built.
-  MainWindowController(Ui& ui, const Clock& clock, EarlySignIn* early = nullptr);
+  MainWindowController(Ui& ui, const Clock& clock, const ServerInUse& server,
+                       EarlySignIn* early = nullptr);
   MainWindowController(const MainWindowController&) = delete;
   MainWindowController& operator=(const MainWindowController&) = delete;
 
@@ -27,7 +29,9 @@ class MainWindowController : public MainPages, public IntroHost, public CookieSo
   // Shown instead of reloading once the web process has ended three times within a minute.
   static std::string webProcessPage();
 
-  // Makes the window, its web view and the sign-in mirror; nothing is shown yet.
+  // Makes the window, its web view and the sign-in mirror; nothing is shown yet. Only the app's
+  // own pages and those of the server in use reach onServerMessage, only the app's own pages
+  // onAppMessage, and "reload" stays here.
   void build(MainViewEvents events);
   void showPlaceholder();
   void present() override;
@@ -52,12 +56,14 @@ class MainWindowController : public MainPages, public IntroHost, public CookieSo
  private:
   Ui& ui_;
   const Clock& clock_;
+  const ServerInUse& server_;
   EarlySignIn* early_;
   std::unique_ptr<MainWindow> window_;
   WebView* web_ = nullptr;
   // The web process ended: what was shown is loaded again, unless it keeps ending.
   void webProcessEnded();
   void showAgain();
+  bool showsOwnPageInsteadOfUi() const;
 
   std::unique_ptr<SuiteSession> suiteSession_;
   std::uint64_t uiLoads_ = 0;
@@ -65,7 +71,7 @@ class MainWindowController : public MainPages, public IntroHost, public CookieSo
   bool showsUi_ = false;
   std::string shown_;
   std::deque<double> processEnds_;  // within the last minute
-  bool onProcessPage_ = false;
+  bool onProcessPage_ = false;      // for the menu's Reload
   Lifetime life_;
 };
 

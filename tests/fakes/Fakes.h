@@ -144,6 +144,7 @@ struct FakeWebView : WebView {
   void reload() override { log.push_back("reload"); }
   void reloadFromOrigin() override { log.push_back("reloadFromOrigin"); }
   std::optional<std::string> uri() const override { return currentUri; }
+  std::optional<std::string> committedUri() const override { return currentUri; }
 };
 
 struct FakeIntroView : IntroView {

@@ -19,14 +19,14 @@ struct Intro {
   test::FakePlatform f;
   ServerInUse server;
   WebContent content{f.desktop, f.ui, f.notifier, f.loop, server};
-  MainWindowController window{f.ui, f.clock};
+  MainWindowController window{f.ui, f.clock, server};
   IntroOverlay overlay;
 
   explicit Intro(const std::string& arg = "q")
       : overlay(window, f.ui, f.loop, f.clock, f.settings, f.bundle, f.sound, {"q", arg}) {
     f.bundle.resources = {{"intro.html", "/b/intro.html"},
                           {"intro-sound.m4a", "/b/intro-sound.m4a"}};
-    window.build({content, content, {}, {}});
+    window.build({content, content, {}, {}, {}});
     overlay.startIntro();
   }
   test::FakeIntroView& view(std::size_t n) { return *f.ui.window->intros.at(n); }

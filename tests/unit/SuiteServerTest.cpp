@@ -22,6 +22,7 @@ TEST(SuiteServer, CleanNormalisesTypedHosts) {
       {h253, h253},
       {"HTTPS://http://x", "x"},
       {"HTTP://HTTPS://x", "https"},  // each prefix goes once, https first
+      {"Mac.Local./x", "mac.local"},
       {"\xC2\xA0\xE1\x9A\x80 \xE3\x80\x80\xE2\x80\x80\xE2\x80\x8A\xE2\x80\xAFm\xE2\x80\x83\n", "m"},
       {"\xE2\x81\x9F\xC2\x85\t\r\v\fa\xE2\x80\xA8\xE2\x80\xA9", "a"},
   };
@@ -29,7 +30,7 @@ TEST(SuiteServer, CleanNormalisesTypedHosts) {
   for (std::string in : std::vector<std::string>{
            "a\xE2\x80\x8B", "a\xE3\x80\x81", "a\xE1\x80\x80", "a\xC2\xA1", "", " \xC2\xA0 ",
            ":8795", "my mac", "my_mac", "[fe80::1]:8795", "a:b:c", "mac\n/x", "caf\xC3\xA9.local",
-           "u@mac.local",
+           "u@mac.local", ".local", "mac..local", "mac.local..", ".", "...",
            // Shorthands the engine would rewrite to another address.
            "10.1", "0", "010.000.000.005", "0x0a.0.0.5", "1.2.3.256", "1.2.3.4.", "1.2.3.4.5", "7.",
            "mac.0x1f", "mac.7", h253 + "h", l63 + "l.local"})
@@ -55,7 +56,8 @@ struct Resolve {
 TEST(SuiteServer, ResolveProbesEachUsableCandidateInOrder) {
   const std::string L = kLocalHost, a253(253, 'a');
   std::tuple<std::string, std::string, std::vector<std::string>> rows[] = {
-      {"", " b.local , ,\ta\t,b.local,127.0.0.1,,", {L, "b.local", "a"}},
+      {"", " b.local , ,\ta\t,.local,b.local,x..y,127.0.0.1,..,,", {L, "b.local", "a"}},
+      {"..", "mac.local.", {L, "mac.local."}},
       {"  mac.local\n", "a,mac.local", {L, "mac.local", "a"}},
       // Line ends end the remembered host but stay in built-in ones.
       {"\xC2\xA0mac.local\xE2\x80\xA8", "x\n,\xE2\x80\xA8y,z", {L, "mac.local", "z"}},

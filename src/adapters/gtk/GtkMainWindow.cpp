@@ -25,12 +25,12 @@ std::string GtkMainWindow::statePath() {
   return paths::xdgStateHome() + "/" + kAppId + "/window-state.ini";
 }
 
-void GtkMainWindow::onServerMessage(WebKitUserContentManager*, JSCValue* value, gpointer self) {
-  auto* window = static_cast<GtkMainWindow*>(self);
+template <auto Channel>
+void GtkMainWindow::onMessage(WebKitUserContentManager*, JSCValue* value, gpointer self) {
+  auto& handler = static_cast<GtkMainWindow*>(self)->events_.*Channel;
   GCharPtr body(scriptMessageString(value));
   guarded([&] {
-    if (window->events_.onServerMessage)
-      window->events_.onServerMessage(body ? ScriptMessage(body.get()) : std::nullopt);
+    if (handler) handler(body ? ScriptMessage(body.get()) : std::nullopt);
   });
 }
 
@@ -46,8 +46,12 @@ GtkMainWindow::GtkMainWindow(GtkUi& ui, WebStart& web, MainViewEvents events)
   WebKitWebView* view = made.view.get();
   WebKitUserContentManager* ucm = webkit_web_view_get_user_content_manager(view);
   web_.emplace(view, std::move(made.loading));
-  signals_.emplace_back(ucm, g_signal_connect(ucm, "script-message-received::qmserver",
-                                              G_CALLBACK(onServerMessage), this));
+  signals_.emplace_back(
+      ucm, g_signal_connect(ucm, "script-message-received::qmserver",
+                            G_CALLBACK(onMessage<&MainViewEvents::onServerMessage>), this));
+  signals_.emplace_back(
+      ucm, g_signal_connect(ucm, "script-message-received::qmapp",
+                            G_CALLBACK(onMessage<&MainViewEvents::onAppMessage>), this));
   WebKitSettings* settings = webkit_web_view_get_settings(view);
   // The touchpad's swipe goes back and forward as the Back and Forward keys do, each step a
   // navigation that the policy below decides like any other.

@@ -44,7 +44,9 @@ class GtkMainWindow : public MainWindow {
   static std::string statePath();
 
  private:
-  static void onServerMessage(WebKitUserContentManager*, JSCValue* value, gpointer self);
+  // A script message of the main view, handed to that channel's handler in events_.
+  template <auto Channel>
+  static void onMessage(WebKitUserContentManager*, JSCValue* value, gpointer self);
   void saveStateSoon();
   void trimSoon();
 

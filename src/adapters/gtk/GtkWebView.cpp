@@ -20,15 +20,20 @@ constexpr const char* kFormKeys =
 
 GtkWebView::GtkWebView(WebKitWebView* view, std::string loading)
     : view_(view), html_(std::move(loading)), loadingHtml_(!html_.empty()) {
+  // A view made before this one only ever loads the app's own page.
+  if (const char* uri = webkit_web_view_get_uri(view)) committed_ = uri;
   signals_.emplace_back(view,
                         g_signal_connect(view, "load-failed", G_CALLBACK(onLoadFailed), this));
   // An answer has come: the time-out is over.
   signals_.emplace_back(
-      view, g_signal_connect_swapped(view, "load-changed",
-                                     G_CALLBACK(+[](GtkWebView* self, WebKitLoadEvent event) {
-                                       if (event == WEBKIT_LOAD_COMMITTED) self->timeout_.reset();
-                                     }),
-                                     this));
+      view, g_signal_connect_swapped(
+                view, "load-changed", G_CALLBACK(+[](GtkWebView* self, WebKitLoadEvent event) {
+                  if (event != WEBKIT_LOAD_COMMITTED) return;
+                  self->timeout_.reset();
+                  const char* uri = webkit_web_view_get_uri(self->view_);
+                  self->committed_ = uri ? std::optional<std::string>(uri) : std::nullopt;
+                }),
+                this));
   signals_.emplace_back(
       view, g_signal_connect_swapped(
                 view, "load-changed", G_CALLBACK(+[](GtkWebView* self, WebKitLoadEvent event) {

@@ -23,6 +23,7 @@ class GtkWebView : public WebView {
   void reload() override;
   void reloadFromOrigin() override;
   std::optional<std::string> uri() const override;
+  std::optional<std::string> committedUri() const override { return committed_; }
   WebKitWebView* widget() const { return view_; }
 
  private:
@@ -38,6 +39,7 @@ class GtkWebView : public WebView {
   bool timedOut_ = false;
   std::vector<SignalConnection> signals_;
   std::string html_;  // the page last loaded from a string
+  std::optional<std::string> committed_;
   bool loadingHtml_;  // html_ is being loaded since the view was made
 };
 

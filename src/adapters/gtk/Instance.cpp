@@ -10,20 +10,17 @@
 
 namespace qm::gtk {
 
-namespace {
-
-bool accelerationWanted(const std::vector<std::string>& args) {
+bool Instance::accelerationWanted(const std::vector<std::string>& args) {
   for (const auto& a : args)
     if (a == "--no-hardware-acceleration") return false;
   KeyFileSettings settings;
   return settings.getBool("hardwareAcceleration").value_or(true);
 }
 
-}  // namespace
-
-Instance::Instance(std::vector<std::string> args, std::string bundleDir)
+Instance::Instance(std::vector<std::string> args, std::string bundleDir,
+                   std::optional<bool> acceleration)
     : args_(std::move(args)),
-      hardwareAcceleration_(accelerationWanted(args_)),
+      hardwareAcceleration_(acceleration.value_or(accelerationWanted(args_))),
       headless_(std::move(bundleDir)),
       early_(headless_.http(), headless_.bundle(), headless_.loop()),
       web_(hardwareAcceleration_) {
@@ -35,7 +32,8 @@ void Instance::prepareWeb() {
   // this computer's server and the remembered one (those a launch nearly always uses, and
   // whose cookie an earlier launch already planted): the UI's load then need not wait for it.
   std::vector<std::string> hosts{kLocalHost};
-  if (auto remembered = SuiteServer::saved(); remembered && *remembered != kLocalHost)
+  if (auto remembered = SuiteServer::saved();
+      remembered && *remembered != kLocalHost && SuiteServer::usable(*remembered))
     hosts.push_back(*remembered);
   earlyCookies_ = makeCookieStore(web_.session());
   earlySignIn_ = std::make_unique<EarlySignIn>(*earlyCookies_, SystemClock(), hosts);

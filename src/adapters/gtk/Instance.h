@@ -5,6 +5,7 @@
 #include <gtk/gtk.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,8 +19,12 @@ namespace qm::gtk {
 
 class Instance {
  public:
-  // Starts resolving the server at once, before there is a display.
-  Instance(std::vector<std::string> args, std::string bundleDir);
+  // Starts resolving the server at once, before there is a display. Without `acceleration`,
+  // decided from the arguments and the settings.
+  Instance(std::vector<std::string> args, std::string bundleDir,
+           std::optional<bool> acceleration = std::nullopt);
+  // Off by the option --no-hardware-acceleration or the setting hardwareAcceleration=false.
+  static bool accelerationWanted(const std::vector<std::string>& args);
   ~Instance();
   Instance(const Instance&) = delete;
   Instance& operator=(const Instance&) = delete;
@@ -38,8 +43,6 @@ class Instance {
 
  private:
   std::vector<std::string> args_;
-  // Off by the option --no-hardware-acceleration or the setting hardwareAcceleration=false.
-  // Decided first, before any thread that could read the environment it changes.
   bool hardwareAcceleration_;
   HeadlessPorts headless_;
   EarlyResolution early_;

@@ -6,13 +6,14 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <set>
+#include <string>
 #include <vector>
 
 #include "adapters/gtk/Factories.h"
 #include "core/Constants.h"
 #include "core/Guard.h"
 #include "core/Handle.h"
+#include "core/Log.h"
 
 namespace qm::gtk {
 
@@ -40,20 +41,20 @@ struct Bus : std::enable_shared_from_this<Bus> {
   Phase phase = Phase::Idle;
   GPtr<GDBusConnection> connection;
   std::vector<std::function<void(GDBusConnection*)>> waiting;
-  // Our notifications, by the server's id, and what clicking one does.
-  std::set<guint32> shown;
+  // Our notifications, by the server's id, each with the unique bus name of the server that
+  // showed it, and what clicking one does.
+  std::map<guint32, std::string> shown;
   std::function<void()> onClicked;
   // Our notifications whose click does something of its own.
   std::map<guint32, std::function<void()>> actions;
   guint clicks = 0;
 
-  void remember(guint32 id, std::function<void()> action) {
+  void remember(guint32 id, std::string sender, std::function<void()> action) {
+    shown[id] = std::move(sender);
     if (!action) {
       actions.erase(id);
-      shown.insert(id);
       return;
     }
-    shown.erase(id);
     actions[id] = std::move(action);
     if (actions.size() > kMaxActions) actions.erase(actions.begin());
   }
@@ -98,22 +99,27 @@ struct Bus : std::enable_shared_from_this<Bus> {
     });
   }
 
-  // A click on one of our notifications (its default action) brings the window forward.
-  static void onAction(GDBusConnection*, const char*, const char*, const char*, const char*,
+  // A click on one of our notifications (its default action) brings the window forward. Only
+  // the server that showed it can say so: any other client on the bus can send this signal.
+  static void onAction(GDBusConnection*, const char* sender, const char*, const char*, const char*,
                        GVariant* args, gpointer data) {
     guarded([&] {
       auto bus = static_cast<std::weak_ptr<Bus>*>(data)->lock();
+      if (!bus || !g_variant_is_of_type(args, G_VARIANT_TYPE("(us)"))) return;
       guint32 id = 0;
       const char* key = nullptr;
       g_variant_get(args, "(u&s)", &id, &key);
-      if (bus && g_strcmp0(key, "default") == 0) {
-        if (auto it = bus->actions.find(id); it != bus->actions.end()) {
-          auto action = it->second;
-          return action();
-        }
+      auto note = bus->shown.find(id);
+      if (note == bus->shown.end()) return;  // another app's
+      if (!sender || note->second != sender)
+        return log("ignored a notification's action sent by " + std::string(sender ? sender : "?") +
+                   ", not by " + note->second + " which showed it");
+      if (g_strcmp0(key, "default") != 0) return;
+      if (auto it = bus->actions.find(id); it != bus->actions.end()) {
+        auto action = it->second;
+        return action();
       }
-      if (bus && bus->shown.count(id) && g_strcmp0(key, "default") == 0 && bus->onClicked)
-        bus->onClicked();
+      if (bus->onClicked) bus->onClicked();
     });
   }
 };
@@ -136,17 +142,27 @@ void sendNotify(GDBusConnection* connection, const Note& note, bool markup) {
   const char* actions[] = {"default", "Show", nullptr};
   GVariant* args = g_variant_new("(susss^asa{sv}i)", kAppName, 0u, kAppId, note.title.c_str(),
                                  body.c_str(), actions, &hints, -1);
-  g_dbus_connection_call(
-      connection, kNotifyName, kNotifyPath, kNotifyName, "Notify", args, G_VARIANT_TYPE("(u)"),
-      G_DBUS_CALL_FLAGS_NONE, -1, nullptr,
+  // Sent as a message, so the reply tells which connection answered for the name.
+  GPtr<GDBusMessage> call = GPtr<GDBusMessage>::adopt(
+      g_dbus_message_new_method_call(kNotifyName, kNotifyPath, kNotifyName, "Notify"));
+  g_dbus_message_set_body(call.get(), args);
+  g_dbus_connection_send_message_with_reply(
+      connection, call.get(), G_DBUS_SEND_MESSAGE_FLAGS_NONE, -1, nullptr, nullptr,
       [](GObject* source, GAsyncResult* result, gpointer data) {
         guarded([&] {
           std::unique_ptr<Note> sent(static_cast<Note*>(data));
-          Owned<GVariant> reply(
-              g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr));
+          auto reply = GPtr<GDBusMessage>::adopt(g_dbus_connection_send_message_with_reply_finish(
+              G_DBUS_CONNECTION(source), result, nullptr));
+          if (!reply ||
+              g_dbus_message_get_message_type(reply.get()) != G_DBUS_MESSAGE_TYPE_METHOD_RETURN)
+            return;
+          GVariant* body = g_dbus_message_get_body(reply.get());
+          const char* sender = g_dbus_message_get_sender(reply.get());
+          if (!body || !sender || !g_variant_is_of_type(body, G_VARIANT_TYPE("(u)"))) return;
           guint32 id = 0;
-          if (reply) g_variant_get(reply.get(), "(u)", &id);
-          if (auto bus = sent->bus.lock(); bus && id) bus->remember(id, std::move(sent->onClicked));
+          g_variant_get(body, "(u)", &id);
+          if (auto bus = sent->bus.lock(); bus && id)
+            bus->remember(id, sender, std::move(sent->onClicked));
         });
       },
       new Note(note));

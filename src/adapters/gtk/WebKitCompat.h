@@ -28,8 +28,10 @@ inline char* scriptMessageString(JSCValue* value) {
   return jsc_value_to_string(value);
 }
 
-inline void registerScriptChannel(WebKitUserContentManager* ucm, const char* name) {
-  webkit_user_content_manager_register_script_message_handler(ucm, name, nullptr);
+// In `world`, a script world of the app's own, when given; otherwise in the pages' own.
+inline void registerScriptChannel(WebKitUserContentManager* ucm, const char* name,
+                                  const char* world = nullptr) {
+  webkit_user_content_manager_register_script_message_handler(ucm, name, world);
 }
 
 inline void unregisterScriptChannel(WebKitUserContentManager* ucm, const char* name) {

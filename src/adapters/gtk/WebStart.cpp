@@ -10,7 +10,7 @@
 
 namespace qm::gtk {
 
-WebStart::WebStart(bool hardwareAcceleration) : hardwareAcceleration_(hardwareAcceleration) {
+void WebStart::setEnvironment(bool hardwareAcceleration) {
   // The renderer that hands GPU buffers to the window is what such drivers fail at.
   if (!hardwareAcceleration) g_setenv("WEBKIT_DISABLE_DMABUF_RENDERER", "1", FALSE);
 }
@@ -45,10 +45,43 @@ WebKitNetworkSession* WebStart::session() {
 
 namespace {
 
+// The engine offers a channel to every frame of a page and does not say which one posted. So
+// the main view's channels live in a script world of the app's own, and the pages' usual
+// window.webkit.messageHandlers hands each message to it through the frame's document; it is
+// passed on only from the top frame and frames of the top frame's origin, never from a frame of
+// another site embedded in a page.
+constexpr const char* kChannelWorld = "quarn";
+constexpr const char* kPageChannels =
+    "(() => { if (window.webkit) return; const channel = name => Object.freeze({ postMessage(body)"
+    " { document.dispatchEvent(new CustomEvent('quarn-message', { detail: JSON.stringify([name,"
+    " typeof body == 'string' ? body : null]) })); } }); Object.defineProperty(window, 'webkit',"
+    " { value: Object.freeze({ messageHandlers: Object.freeze({ qmserver: channel('qmserver'),"
+    " qmapp: channel('qmapp') }) }) }); })()";
+constexpr const char* kChannelRelay =
+    "document.addEventListener('quarn-message', e => { let ours = window === window.top; try {"
+    " ours = ours || (location.origin != 'null' && window.top.location.origin === location.origin);"
+    " } catch (_) {} if (!ours || typeof e.detail != 'string') return; let m; try { m ="
+    " JSON.parse(e.detail); } catch (_) { return; } if (!Array.isArray(m) || (m[0] !== 'qmserver'"
+    " && m[0] !== 'qmapp')) return; window.webkit.messageHandlers[m[0]].postMessage(typeof m[1] =="
+    " 'string' ? m[1] : null); }, true);";
+
+void addScript(WebKitUserContentManager* content, const char* source, const char* world) {
+  auto frames = WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES;
+  auto start = WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START;
+  auto* script =
+      world ? webkit_user_script_new_for_world(source, frames, start, world, nullptr, nullptr)
+            : webkit_user_script_new(source, frames, start, nullptr, nullptr);
+  webkit_user_content_manager_add_script(content, script);
+  webkit_user_script_unref(script);
+}
+
 GPtr<WebKitWebView> makeMainView(WebKitNetworkSession* session, bool developer,
                                  bool hardwareAcceleration) {
   auto content = GPtr<WebKitUserContentManager>::adopt(webkit_user_content_manager_new());
-  registerScriptChannel(content.get(), "qmserver");
+  registerScriptChannel(content.get(), "qmserver", kChannelWorld);
+  registerScriptChannel(content.get(), "qmapp", kChannelWorld);
+  addScript(content.get(), kPageChannels, nullptr);
+  addScript(content.get(), kChannelRelay, kChannelWorld);
   auto* view = g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session,
                             "user-content-manager", content.get(), nullptr);
   webkit_settings_set_enable_developer_extras(webkit_web_view_get_settings(WEBKIT_WEB_VIEW(view)),

@@ -16,7 +16,11 @@ class WebStart {
   // Without hardware acceleration the engine draws in software: slower, but seen on desktops
   // whose GPU driver cannot show its accelerated output (the window stays blank). Decided before
   // the first web process starts, for every view.
-  explicit WebStart(bool hardwareAcceleration = true);
+  explicit WebStart(bool hardwareAcceleration = true)
+      : hardwareAcceleration_(hardwareAcceleration) {}
+  // What the engine reads from the environment for that choice. It changes the environment, so
+  // only main calls it, before any thread starts.
+  static void setEnvironment(bool hardwareAcceleration);
   bool hardwareAcceleration() const { return hardwareAcceleration_; }
   WebStart(const WebStart&) = delete;
   WebStart& operator=(const WebStart&) = delete;

@@ -33,6 +33,7 @@ bool anotherRunning(GDBusConnection* bus) {
 
 struct App {
   std::vector<std::string> args;
+  bool acceleration = true;
   std::unique_ptr<qm::gtk::Instance> instance;
   // The launcher's token for bringing a window forward, read before GTK takes it from the
   // environment; a second start hands it to the running instance.
@@ -75,7 +76,7 @@ void start(App* app) {
                      "No bundle folder at %s: built-in settings only, no intro "
                      "(QUARN_BUNDLE_DIR names another)",
                      bundle.c_str());
-  app->instance = std::make_unique<qm::gtk::Instance>(app->args, bundle);
+  app->instance = std::make_unique<qm::gtk::Instance>(app->args, bundle, app->acceleration);
 }
 
 void onActivate(GtkApplication* gtkApp, App* app) {
@@ -205,6 +206,10 @@ void quitOnSignals(GApplication* app) {
 int main(int argc, char** argv) {
   App app;
   for (int i = 0; i < argc; ++i) app.args.emplace_back(argv[i]);
+  // The environment is changed while this is the process's only thread: the bus connection,
+  // the HTTP thread and GLib's workers read it.
+  app.acceleration = qm::gtk::Instance::accelerationWanted(app.args);
+  qm::gtk::WebStart::setEnvironment(app.acceleration);
   for (const char* name : {"XDG_ACTIVATION_TOKEN", "DESKTOP_STARTUP_ID"})
     if (const char* token = g_getenv(name); token && *token && app.activationToken.empty())
       app.activationToken = token;
