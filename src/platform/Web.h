@@ -21,6 +21,9 @@ class WebView {
   virtual void reload() = 0;
   // Fetches the page and its resources again, bypassing the cache.
   virtual void reloadFromOrigin() = 0;
+  // Ends the view's web process (its page no longer answers); the view shows nothing live until
+  // something is loaded again.
+  virtual void terminateWebProcess() = 0;
   // The address of the page shown now, if any.
   virtual std::optional<std::string> uri() const = 0;
 };
@@ -106,6 +109,14 @@ class IntroEvents {
   virtual void onIntroLoadFinished(IntroView& view) = 0;
 };
 
+// A load of the main frame that failed: the address, and the error as the engine names it (the
+// name of GLib's error domain and the code within it).
+struct LoadFailure {
+  std::string uri;
+  std::string domain;
+  int code = 0;
+};
+
 // Everything the main view reports, handed over when the window is made.
 struct MainViewEvents {
   ContentEvents& content;
@@ -115,6 +126,12 @@ struct MainViewEvents {
   // The view's web process ended abnormally (crashed, or ran out of memory): the view shows
   // nothing live until something is loaded again.
   std::function<void()> onWebProcessEnded;
+  // Messages posted to the "qmapp" channel by the app's own pages.
+  std::function<void(const ScriptMessage&)> onAppMessage = {};
+  // True when the app shows a page of its own for the failure instead of the engine's.
+  std::function<bool(const LoadFailure&)> onLoadFailed = {};
+  // The view's web process stopped answering (false), or answers again (true).
+  std::function<void(bool)> onResponsiveChanged = {};
 };
 
 }  // namespace qm

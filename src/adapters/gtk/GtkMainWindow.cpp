@@ -10,6 +10,7 @@
 #include "core/Files.h"
 #include "core/Guard.h"
 #include "core/Paths.h"
+#include "core/Url.h"
 
 namespace qm::gtk {
 
@@ -34,6 +35,28 @@ void GtkMainWindow::onServerMessage(WebKitUserContentManager*, JSCValue* value, 
   });
 }
 
+void GtkMainWindow::onAppMessage(WebKitUserContentManager*, JSCValue* value, gpointer self) {
+  auto* window = static_cast<GtkMainWindow*>(self);
+  // Only the app's own pages, loaded from a string and so without a host, speak for the app.
+  if (urlHost(window->web_->uri())) return;
+  GCharPtr body(scriptMessageString(value));
+  guarded([&] {
+    if (window->events_.onAppMessage)
+      window->events_.onAppMessage(body ? ScriptMessage(body.get()) : std::nullopt);
+  });
+}
+
+gboolean GtkMainWindow::onLoadFailed(WebKitWebView*, WebKitLoadEvent, char* uri, GError* error,
+                                     gpointer self) {
+  auto* window = static_cast<GtkMainWindow*>(self);
+  bool handled = false;
+  if (uri && error && window->events_.onLoadFailed)
+    guarded([&] {
+      handled = window->events_.onLoadFailed({uri, g_quark_to_string(error->domain), error->code});
+    });
+  return handled;
+}
+
 GtkMainWindow::GtkMainWindow(GtkUi& ui, WebStart& web, MainViewEvents events)
     : ui_(ui),
       window_(GPtr<GtkWindow>::adopt(
@@ -48,6 +71,19 @@ GtkMainWindow::GtkMainWindow(GtkUi& ui, WebStart& web, MainViewEvents events)
   web_.emplace(view, std::move(made.loading));
   signals_.emplace_back(ucm, g_signal_connect(ucm, "script-message-received::qmserver",
                                               G_CALLBACK(onServerMessage), this));
+  signals_.emplace_back(
+      ucm, g_signal_connect(ucm, "script-message-received::qmapp", G_CALLBACK(onAppMessage), this));
+  // After the view's own handler, which turns its time-out into a failure of its own.
+  signals_.emplace_back(view,
+                        g_signal_connect(view, "load-failed", G_CALLBACK(onLoadFailed), this));
+  signals_.emplace_back(
+      view, g_signal_connect_swapped(
+                view, "notify::is-web-process-responsive", G_CALLBACK(+[](GtkMainWindow* self) {
+                  bool responsive = webkit_web_view_get_is_web_process_responsive(self->webView());
+                  if (self->events_.onResponsiveChanged)
+                    guarded([&] { self->events_.onResponsiveChanged(responsive); });
+                }),
+                this));
   WebKitSettings* settings = webkit_web_view_get_settings(view);
   webkit_settings_set_enable_back_forward_navigation_gestures(settings, FALSE);
   for (auto& c : connectWebContent(view, events_.content, true)) signals_.push_back(std::move(c));

@@ -45,6 +45,9 @@ class GtkMainWindow : public MainWindow {
 
  private:
   static void onServerMessage(WebKitUserContentManager*, JSCValue* value, gpointer self);
+  static void onAppMessage(WebKitUserContentManager*, JSCValue* value, gpointer self);
+  static gboolean onLoadFailed(WebKitWebView*, WebKitLoadEvent, char* uri, GError* error,
+                               gpointer self);
   void saveStateSoon();
   void trimSoon();
 
