@@ -15,8 +15,7 @@ namespace qm {
 namespace {
 
 constexpr double kLongestRetry = 30;
-// About a minute of tries (1 + 2 + 4 + 8 + 16 + 30 s) before the servers are looked for again,
-// and as long between two looks.
+// A minute of tries before the servers are looked for again, and as long between two looks.
 constexpr double kLookAgainAfter = 60;
 
 const char* said(Unreachable why) {
@@ -140,7 +139,11 @@ void Reconnect::tryNow() {
 
 void Reconnect::schedule() {
   double delay = retryDelay(failed_);
-  log("probing " + host_ + " again in " + std::to_string(static_cast<int>(delay)) + " s");
+  // The servers are looked for again on time, whatever the interval has grown to.
+  double look = (looked_ ? *looked_ : since_) + kLookAgainAfter - clock_.monotonic();
+  if (look > 0) delay = std::min(delay, look);
+  log("probing " + host_ + " again in " + std::to_string(static_cast<int>(std::ceil(delay))) +
+      " s");
   timer_ = loop_.after(delay, [this] {
     timer_.reset();
     probe("time to try again");

@@ -6,6 +6,7 @@
 #include <regex>
 
 #include "integration/Harness.h"
+#include "server/SuiteServer.h"
 
 namespace qm::itest {
 namespace {
@@ -42,6 +43,31 @@ struct BusDesktop {
       this, {});
 };
 
+// A proxy that takes connections and never answers, set for every scheme in the environment.
+struct SilentProxy {
+  std::vector<GPtr<GSocketConnection>> taken;
+  GPtr<GSocketService> service = GPtr<GSocketService>::adopt(g_socket_service_new());
+  SilentProxy() {
+    g_socket_listener_add_address(
+        G_SOCKET_LISTENER(service.get()),
+        GPtr<GSocketAddress>::adopt(g_inet_socket_address_new_from_string("127.0.0.3", 3128)).get(),
+        G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_TCP, nullptr, nullptr, nullptr);
+    g_signal_connect(
+        service.get(), "incoming",
+        G_CALLBACK(+[](GSocketService*, GSocketConnection* c, GObject*, SilentProxy* p) {
+          p->taken.push_back(GPtr<GSocketConnection>::ref(c));
+          return TRUE;
+        }),
+        this);
+    for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "all_proxy"})
+      g_setenv(name, "http://127.0.0.3:3128", TRUE);
+  }
+  ~SilentProxy() {
+    for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "all_proxy"})
+      g_unsetenv(name);
+  }
+};
+
 std::string badge(int count) {
   return "('application://app.quillmarsh.quarn.desktop', {'count': <int64 " +
          std::to_string(count) + ">, 'count-visible': <" + (count ? "true" : "false") + ">})";
@@ -53,6 +79,7 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
   startSampleServer();
   ASSERT_TRUE(fetch(local + "/api/checks/set?bad=1"));
   write(suite + "/suite-session", "0123456789abcdef", 0600);
+  SilentProxy proxy;
   launch(true);
   // With no saved state, the first size fits the test display's 1280x800 monitor.
   int width = 0, height = 0;
@@ -104,6 +131,20 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
   // Signing out in the page ends the shared sign-in.
   run(view(), "document.getElementById('logout').click()");
   EXPECT_TRUE(spinUntil([&] { return !files::exists(suite + "/suite-session"); }));
+  ASSERT_TRUE(shows(local + "/"));
+
+  // The server goes away, every connection with it: a load ends on the app's page saying so,
+  // and once the server is back the page comes back by itself.
+  g_subprocess_force_exit(server.get());
+  g_subprocess_wait(server.get(), {}, {});
+  app->delegate().reloadWeb();
+  EXPECT_TRUE(spinUntil([&] {
+    return evaluate(view(), "document.body.innerText").find("(127.0.0.1) refused the connection") !=
+           std::string::npos;
+  }));
+  startSampleServer();
+  EXPECT_TRUE(shows(local + "/"));
+  EXPECT_TRUE(proxy.taken.empty());  // nothing for this computer went to the proxy
 
   // A new size is kept at once, with no close or quit (a kill -9 loses nothing), for the next
   // launch; a state file that does not parse is left as it is.
@@ -259,6 +300,26 @@ TEST_F(AppTest,
   g_action_group_activate_action(G_ACTION_GROUP(application), "close", nullptr);
   EXPECT_TRUE(spinUntil([&] { return evaluate(view(), "document.title") == "answer false"; }));
   EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(window())));
+
+  // The remembered server goes for good while a built-in one answers: after a minute of tries
+  // (and one at once from the page's button) the app moves to it, and remembers it.
+  write(bundle + "/Info.json", "{\"QMHosts\": \"127.0.0.3\"}");
+  auto builtIn = spawn({"python3", QUARN_SOURCE_DIR "/examples/quarn/server.py", "--host",
+                        "127.0.0.3", "--data", (home.path() + "/server3").c_str()});
+  ASSERT_TRUE(spinUntil([&] { return !!fetch("http://127.0.0.3:8795/static/icon.png"); }));
+  g_subprocess_force_exit(server.get());
+  g_subprocess_wait(server.get(), {}, {});
+  app->delegate().reloadWeb();
+  EXPECT_TRUE(spinUntil([&] {
+    return evaluate(view(), "document.body.innerText").find("127.0.0.2 refused") !=
+           std::string::npos;
+  }));
+  logged.clear();
+  run(view(), "document.querySelector('button').click()");
+  EXPECT_TRUE(spinUntil([&] { return wasLogged("try now: probing 127.0.0.2"); }));
+  EXPECT_TRUE(shows("http://127.0.0.3:8795/", "", 90));
+  EXPECT_EQ(SuiteServer::saved(), "127.0.0.3");
+  g_subprocess_force_exit(builtIn.get());
 }
 
 // Cancels each dialog of the named type as it appears, counting them; that ends a dialog
@@ -386,6 +447,29 @@ TEST_F(AppTest, PageZoomsFindsPrintsGoesBackAndFullscreenByKeysAndMouse) {
     return !gtk_window_is_fullscreen(window()) &&
            evaluate(view(), "!!document.fullscreenElement") == "false";
   }));
+}
+
+// A script that never ends keeps the page's process busy, a core's worth until it is ended.
+TEST_F(AppTest, APageThatStopsAnsweringIsOfferedAReloadThatEnterTakes) {
+  startSampleServer();
+  launch();
+  ASSERT_TRUE(shows(local + "/"));
+  auto requested = uiRequests().size();
+  run(view(), "setTimeout(() => { for (;;) {} }, 200)");
+  focusPage();
+  g_usleep(500000);
+  xdotool("key a");  // what the engine waits on an answer for
+  GtkWindow* dialog = toplevel([&](GtkWindow* w) {
+    return GTK_IS_MESSAGE_DIALOG(w) && gtk_window_get_transient_for(w) == window();
+  });
+  ASSERT_TRUE(dialog);
+  char* text = nullptr;
+  g_object_get(dialog, "text", &text, nullptr);
+  EXPECT_STREQ(GCharPtr(text).get(), "The page is not responding");
+  xdotool("key Return");
+  EXPECT_TRUE(spinUntil([&] { return uiRequests().size() > requested; }));
+  EXPECT_TRUE(shows(local + "/"));
+  EXPECT_EQ(evaluate(view(), "1 + 1"), "2");
 }
 
 TEST_F(AppTest, ProgramRefusesUnknownOptionsLoadsTheUiAtEachLaunchUnderLoadAndEndsAtASecondSignal) {
