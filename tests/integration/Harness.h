@@ -224,21 +224,17 @@ class AppTest : public testing::Test {
   WebKitWebView* view() { return app->platform().mainWindow()->webView(); }
 
   // Waits until the main view has loaded `url`, running `script` in it now and then meanwhile.
-  bool shows(const std::string& url, const std::string& script = "", double seconds = 30) {
+  bool shows(const std::string& url, const std::string& script = "") {
     gint64 next = 0;
-    return spinUntil(
-        [&] {
-          if (!script.empty() && g_get_monotonic_time() > next) {
-            run(view(), script);
-            next = g_get_monotonic_time() + 200000;
-          }
-          // The page in the view, not the one asked for: that address is set before the load
-          // starts.
-          WebKitWebResource* now = webkit_web_view_get_main_resource(view());
-          return now && url == webkit_web_resource_get_uri(now) &&
-                 !webkit_web_view_is_loading(view());
-        },
-        seconds);
+    return spinUntil([&] {
+      if (!script.empty() && g_get_monotonic_time() > next) {
+        run(view(), script);
+        next = g_get_monotonic_time() + 200000;
+      }
+      // The page in the view, not the one asked for: that address is set before the load starts.
+      WebKitWebResource* now = webkit_web_view_get_main_resource(view());
+      return now && url == webkit_web_resource_get_uri(now) && !webkit_web_view_is_loading(view());
+    });
   }
 
   test::TempHome home;
