@@ -240,9 +240,11 @@ void GtkUi::closeAlert(AlertId id) {
   GtkWindow* dialog = it->second;
   alerts_.erase(it);
   // Destroying it answers nothing: its handler goes with it, unrun.
+  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
   g_signal_handlers_disconnect_matched(dialog, G_SIGNAL_MATCH_ID,
                                        g_signal_lookup("response", GTK_TYPE_DIALOG), 0, nullptr,
                                        nullptr, nullptr);
+  G_GNUC_END_IGNORE_DEPRECATIONS
   gtk_window_destroy(dialog);
 }
 

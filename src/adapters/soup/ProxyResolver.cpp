@@ -87,9 +87,9 @@ std::optional<ProxySettings> environmentProxy() {
   });
 }
 
-GPtr<GProxyResolver> makeProxyResolver() {
+GPtr<GProxyResolver> makeProxyResolver(const std::optional<ProxySettings>& settings) {
   GProxyResolver* inner = nullptr;
-  if (auto settings = environmentProxy()) {
+  if (settings) {
     std::vector<const char*> ignore;
     for (auto& h : settings->ignoreHosts) ignore.push_back(h.c_str());
     ignore.push_back(nullptr);

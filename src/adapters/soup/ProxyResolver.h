@@ -13,7 +13,8 @@ namespace qm {
 
 // The settings from the process's environment.
 std::optional<ProxySettings> environmentProxy();
-GPtr<GProxyResolver> makeProxyResolver();
+// With settings from environmentProxy(), read on a thread that may read the environment.
+GPtr<GProxyResolver> makeProxyResolver(const std::optional<ProxySettings>& settings);
 // The type of the resolver that sends loopback direct; registered before any thread asks for it.
 GType loopbackDirectResolverType();
 

@@ -50,6 +50,8 @@ struct SoupHttp::Worker {
   Owned<GMainContext> context{g_main_context_new()};
   Owned<GMainLoop> loop{g_main_loop_new(context.get(), FALSE)};
   std::weak_ptr<Waiting> waiting;
+  // Read from the environment before the thread starts: another thread may change it later.
+  std::optional<ProxySettings> proxy = environmentProxy();
   std::thread thread;
   // The worker thread's alone.
   GPtr<SoupSession> session;
@@ -63,7 +65,7 @@ struct SoupHttp::Worker {
     // A request's own time-out is enforced per call with its cancellable.
     soup_session_set_timeout(session.get(), 0);
     soup_session_set_idle_timeout(session.get(), 30);
-    soup_session_set_proxy_resolver(session.get(), makeProxyResolver().get());
+    soup_session_set_proxy_resolver(session.get(), makeProxyResolver(proxy).get());
     g_main_loop_run(loop.get());
     // Every cancelled step still calls back once; nothing may be left holding a call.
     while (steps > 0) g_main_context_iteration(context.get(), TRUE);
