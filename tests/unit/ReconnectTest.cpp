@@ -58,21 +58,45 @@ TEST(Reconnect, ThePageShowsUntilTheServerAnswersAndAfterAMinuteAnotherServerIsU
   // Another host's failure, or a load the engine cancelled, is no business of the app's.
   EXPECT_FALSE(t.events().onLoadFailed({"http://mac.local:8795/", "g-io-error-quark", 39}));
   EXPECT_FALSE(t.events().onLoadFailed({at, "WebKitNetworkError", 302}));
-  for (auto [failure, why] : {std::pair{LoadFailure{at, "g-io-error-quark", 39}, "retry"},
-                              {{at, "g-resolver-error-quark", 0}, "network"}}) {
+  // Refused, then the page's button; a name not found, then the network changing. Each probes
+  // at once; the next one comes on time after a manual try (from 3 s, 8 s on) and soon after a
+  // new network (2 s on); the one that answers brings back the page that failed.
+  struct Row {
+    LoadFailure failure;
+    const char *trigger, *says;
+    double next;
+  };
+  for (auto& [failure, trigger, says, next] :
+       {Row{{at, "g-io-error-quark", 39},
+            "retry",
+            "The server on this computer (<b>127.0.0.1</b>) refused the connection",
+            11},
+        Row{{at, "g-resolver-error-quark", 0},
+            "the network changed",
+            "The name <b>127.0.0.1</b> was not found",
+            5}}) {
     answerProbes(61, 200, 0);
     EXPECT_TRUE(probes.empty());  // none while the UI shows
     EXPECT_TRUE(t.events().onLoadFailed(failure));
     fp.loop.drain();
-    EXPECT_EQ(t.view().log.back(),
-              "html:" + unreachablePage("127.0.0.1", *unreachable(failure.domain, failure.code)));
-    answerProbes(3, 503, fp.loop.now);
-    why == std::string("retry") ? t.events().onAppMessage(why) : fp.network.fn(why);
-    EXPECT_EQ(probes, (std::vector<double>{1, 3}));
-    fp.http.respond("127.0.0.1:8795/static", test::FakeHttp::status(404));
+    EXPECT_NE(t.view().log.back().find(says), std::string::npos) << t.view().log.back();
+    double from = fp.loop.now;
+    answerProbes(3, 503, from);
+    EXPECT_EQ(std::tuple(probes, fp.http.sent.back().timeoutSeconds, fp.http.sent.back().wantBody),
+              std::tuple(std::vector<double>{1, 3}, 1.0, false));
+    trigger == std::string("retry") ? t.events().onAppMessage(trigger) : fp.network.fn(trigger);
+    EXPECT_TRUE(fp.http.respond("127.0.0.1:8795/static", test::FakeHttp::status(500)));
+    answerProbes(9, 404, from);
+    EXPECT_EQ(probes, std::vector<double>{next});
     EXPECT_EQ(std::tuple(t.view().log.back(), t.app.reconnect().watching(), !fp.network.fn),
               std::tuple("url:" + at, false, true));
   }
+  // Another page in its place ends the watch.
+  EXPECT_TRUE(t.events().onLoadFailed({at, "g-io-error-quark", G_IO_ERROR_NETWORK_UNREACHABLE}));
+  fp.loop.drain();
+  t.app.showMessage("elsewhere");
+  answerProbes(3, 503, 0);
+  EXPECT_EQ(std::tuple(probes.size(), t.app.reconnect().watching()), std::tuple(0u, false));
   // Gone for good: about a minute of tries, then the servers are looked for again in the
   // usual order, and the built-in one that answers is used and remembered.
   answerProbes(61, 200, 0);
