@@ -120,10 +120,7 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
   g_subprocess_force_exit(server.get());
   g_subprocess_wait(server.get(), {}, {});
   app->delegate().reloadWeb();
-  EXPECT_TRUE(spinUntil([&] {
-    return evaluate(view(), "document.body.innerText").find("(127.0.0.1) refused the connection") !=
-           std::string::npos;
-  }));
+  EXPECT_TRUE(pageSays("(127.0.0.1) refused the connection"));
   startSampleServer();
   EXPECT_TRUE(shows(local + "/"));
 
@@ -285,22 +282,16 @@ TEST_F(AppTest,
   // The remembered server goes for good while a built-in one answers: after a minute of tries
   // (and one at once from the page's button) the app moves to it, and remembers it.
   write(bundle + "/Info.json", "{\"QMHosts\": \"127.0.0.3\"}");
-  auto builtIn = spawn({"python3", QUARN_SOURCE_DIR "/examples/quarn/server.py", "--host",
-                        "127.0.0.3", "--data", (home.path() + "/server3").c_str()});
-  ASSERT_TRUE(spinUntil([&] { return !!fetch("http://127.0.0.3:8795/static/icon.png"); }));
   g_subprocess_force_exit(server.get());
   g_subprocess_wait(server.get(), {}, {});
+  startSampleServer("127.0.0.3");
   app->delegate().reloadWeb();
-  EXPECT_TRUE(spinUntil([&] {
-    return evaluate(view(), "document.body.innerText").find("127.0.0.2 refused") !=
-           std::string::npos;
-  }));
+  EXPECT_TRUE(pageSays("127.0.0.2 refused the connection"));
   logged.clear();
   run(view(), "document.querySelector('button').click()");
   EXPECT_TRUE(spinUntil([&] { return wasLogged("try now: probing 127.0.0.2"); }));
   EXPECT_TRUE(spinUntil([&] { return shows("http://127.0.0.3:8795/"); }, 90));
   EXPECT_EQ(SuiteServer::saved(), "127.0.0.3");
-  g_subprocess_force_exit(builtIn.get());
 }
 
 // Cancels each dialog of the named type as it appears, counting them; that ends a dialog
@@ -440,13 +431,9 @@ TEST_F(AppTest, APageThatStopsAnsweringIsOfferedAReloadThatEnterTakes) {
   focusPage();
   g_usleep(500000);
   xdotool("key a");  // what the engine waits on an answer for
-  GtkWindow* dialog = toplevel([&](GtkWindow* w) {
+  ASSERT_TRUE(toplevel([&](GtkWindow* w) {
     return GTK_IS_MESSAGE_DIALOG(w) && gtk_window_get_transient_for(w) == window();
-  });
-  ASSERT_TRUE(dialog);
-  char* text = nullptr;
-  g_object_get(dialog, "text", &text, nullptr);
-  EXPECT_STREQ(GCharPtr(text).get(), "The page is not responding");
+  }));
   xdotool("key Return");
   EXPECT_TRUE(spinUntil([&] { return uiRequests().size() > requested; }));
   EXPECT_TRUE(shows(local + "/"));

@@ -61,20 +61,13 @@ TEST(Reconnect, ThePageShowsUntilTheServerAnswersAndAfterAMinuteAnotherServerIsU
   // Refused, then the page's button; a name not found, then the network changing. Each probes
   // at once; the next one comes on time after a manual try (from 3 s, 8 s on) and soon after a
   // new network (2 s on); the one that answers brings back the page that failed.
-  struct Row {
-    LoadFailure failure;
-    const char *trigger, *says;
-    double next;
-  };
   for (auto& [failure, trigger, says, next] :
-       {Row{{at, "g-io-error-quark", 39},
-            "retry",
-            "The server on this computer (<b>127.0.0.1</b>) refused the connection",
-            11},
-        Row{{at, "g-resolver-error-quark", 0},
-            "the network changed",
-            "The name <b>127.0.0.1</b> was not found",
-            5}}) {
+       {std::tuple{LoadFailure{at, "g-io-error-quark", 39}, "retry",
+                   "The server on this computer (<b>127.0.0.1</b>) refused the connection", 11.0},
+        {{at, "g-resolver-error-quark", 0},
+         "the network changed",
+         "The name <b>127.0.0.1</b> was not found",
+         5.0}}) {
     answerProbes(61, 200, 0);
     EXPECT_TRUE(probes.empty());  // none while the UI shows
     EXPECT_TRUE(t.events().onLoadFailed(failure));
@@ -144,12 +137,13 @@ TEST(Proxy, LoopbackNeverGoesToAProxyAndTheEnvironmentSaysWhereTheRestGoes) {
   using Env = std::map<std::string, std::string>;
   const std::pair<Env, std::string> rows[] = {
       {{{"no_proxy", "x"}}, "the desktop's"},
-      {{{"http_proxy", "proxy:3128"}, {"HTTP_PROXY", "http://other:1"}},
-       "|http=http://proxy:3128|localhost,127.0.0.0/8,::1"},
-      {{{"HTTPS_PROXY", "http://p:8"},
+      {{{"http_proxy", "proxy:3128"},
+        {"HTTP_PROXY", "http://other:1"},
+        {"HTTPS_PROXY", "http://p:8"},
         {"all_proxy", "socks5://s:1080"},
         {"NO_PROXY", " .corp.example,10.0.0.0/8 ,bad entry,,"}},
-       "socks5://s:1080|https=http://p:8|localhost,127.0.0.0/8,::1,.corp.example,10.0.0.0/8"},
+       "socks5://s:1080|http=http://proxy:3128https=http://p:8|localhost,127.0.0.0/8,::1,"
+       ".corp.example,10.0.0.0/8"},
       {{{"http_proxy", ""}, {"ALL_PROXY", "p:1"}, {"no_proxy", "a.test,*"}},
        "||localhost,127.0.0.0/8,::1"}};
   for (auto& [env, seen] : rows) {
