@@ -58,6 +58,7 @@ TEST(Reconnect, ThePageShowsUntilTheServerAnswersAndAfterAMinuteAnotherServerIsU
   // Another host's failure, or a load the engine cancelled, is no business of the app's.
   EXPECT_FALSE(t.events().onLoadFailed({"http://mac.local:8795/", "g-io-error-quark", 39}));
   EXPECT_FALSE(t.events().onLoadFailed({at, "WebKitNetworkError", 302}));
+  EXPECT_FALSE(t.events().onLoadFailed({at, "g-resolver-error-quark", 2}));
   // Refused, then the page's button; a name not found, then the network changing. Each probes
   // at once; the next one comes on time after a manual try (from 3 s, 8 s on) and soon after a
   // new network (2 s on); the one that answers brings back the page that failed.
@@ -87,6 +88,7 @@ TEST(Reconnect, ThePageShowsUntilTheServerAnswersAndAfterAMinuteAnotherServerIsU
   // Another page in its place ends the watch.
   EXPECT_TRUE(t.events().onLoadFailed({at, "g-io-error-quark", G_IO_ERROR_NETWORK_UNREACHABLE}));
   fp.loop.drain();
+  EXPECT_NE(t.view().log.back().find("no network to reach <b>127.0.0.1</b>"), std::string::npos);
   t.app.showMessage("elsewhere");
   answerProbes(3, 503, 0);
   EXPECT_EQ(std::tuple(probes.size(), t.app.reconnect().watching()), std::tuple(0u, false));
