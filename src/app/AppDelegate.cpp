@@ -6,10 +6,12 @@ AppDelegate::AppDelegate(Platform& p, EarlyResolution* early, EarlySignIn* signI
     : platform_(p),
       content_(p.desktop, p.ui, p.notifier, p.loop, server_),
       window_(p.ui, p.clock, server_, signIn),
+      hang_(p.ui, p.loop, [this] { window_.restartPage(); }),
       intro_(window_, p.ui, p.loop, p.clock, p.settings, p.bundle, p.sound, p.args),
       service_(p.http, p.loop, p.clock, p.bundle, p.tools, p.ui, server_),
       poller_(p.http, p.loop, p.notifier, server_, window_),
       flow_(p.http, p.bundle, server_, window_, intro_, service_, poller_, early),
+      reconnect_(p.http, p.loop, p.clock, p.network, server_, window_, flow_),
       menu_(p.ui, p.desktop) {}
 
 void AppDelegate::applicationDidFinishLaunching() {
@@ -21,11 +23,16 @@ void AppDelegate::applicationDidFinishLaunching() {
 }
 
 void AppDelegate::buildWindow() {
-  window_.build({content_,
-                 content_,
-                 [this](const ScriptMessage& body) { onScriptMessage("qmserver", body); },
-                 {},
-                 {}});
+  MainViewEvents events{content_,
+                        content_,
+                        [this](const ScriptMessage& body) { onScriptMessage("qmserver", body); },
+                        {}};
+  events.onAppMessage = [this](const ScriptMessage& body) { onAppMessage(body); };
+  events.onLoadFailed = [this](const LoadFailure& failure) {
+    return reconnect_.onLoadFailed(failure);
+  };
+  events.onResponsiveChanged = [this](bool responsive) { hang_.responsiveChanged(responsive); };
+  window_.build(std::move(events));
   if (intro_.introOn()) intro_.startIntro();
   window_.showPlaceholder();
   window_.present();
@@ -57,6 +64,10 @@ void AppDelegate::onScriptMessage(const std::string& channel, const ScriptMessag
     flow_.onServerMessage(body);
   else if (channel == "qm")
     intro_.onIntroMessage(body);
+}
+
+void AppDelegate::onAppMessage(const ScriptMessage& body) {
+  if (body == "retry") reconnect_.tryNow();
 }
 
 }  // namespace qm

@@ -13,9 +13,11 @@
 #include "platform/Platform.h"
 #include "poller/Poller.h"
 #include "server/ConnectionFlow.h"
+#include "server/Reconnect.h"
 #include "service/ServiceControl.h"
 #include "web/WebContent.h"
 #include "window/MainWindowController.h"
+#include "window/PageHang.h"
 
 namespace qm {
 
@@ -70,6 +72,8 @@ class AppDelegate {
   void showMessage(const std::string& text) { flow_.showMessage(text); }
   // A page's message on "qmserver" (the connect page) or "qm" (the intro page).
   void onScriptMessage(const std::string& channel, const ScriptMessage& body);
+  // A message of one of the app's own pages ("qmapp").
+  void onAppMessage(const ScriptMessage& body);
 
   // --- Intro
   bool introOn() { return intro_.introOn(); }
@@ -114,6 +118,7 @@ class AppDelegate {
   const IntroOverlay& intro() const { return intro_; }
   const StatusPoller& poller() const { return poller_; }
   const WebContent& content() const { return content_; }
+  const Reconnect& reconnect() const { return reconnect_; }
 
  private:
   // Destroyed in reverse: the window goes before the web content its view reports to.
@@ -121,10 +126,12 @@ class AppDelegate {
   ServerInUse server_;
   WebContent content_;
   MainWindowController window_;
+  PageHang hang_;
   IntroOverlay intro_;
   ServiceControl service_;
   StatusPoller poller_;
   ConnectionFlow flow_;
+  Reconnect reconnect_;
   MenuController menu_;
   // First to go: from then on no page message reaches the controllers.
   Lifetime life_;

@@ -14,9 +14,12 @@ class ServerInUse {
   // Base URL of the server in use: "http://" + host + ":" + PORT, no trailing slash. This
   // computer's until another server is put in use.
   const std::string& BASE() const { return base_; }
-  void use(const std::string& host) { base_ = baseUrl(host, PORT); }
+  // The host as it was put in use.
+  const std::string& host() const { return host_; }
+  void use(const std::string& host) { host_ = host, base_ = baseUrl(host, PORT); }
 
  private:
+  std::string host_ = kLocalHost;
   std::string base_ = baseUrl(kLocalHost, PORT);
 };
 

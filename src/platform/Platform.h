@@ -24,6 +24,7 @@ struct Platform {
   Settings& settings;
   Bundle& bundle;
   ToolRunner& tools;
+  NetworkEvents& network;
   // The process's command-line arguments, the program path first.
   std::vector<std::string> args;
 };

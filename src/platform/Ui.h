@@ -1,6 +1,7 @@
 #pragma once
 // The application object, its main window, its menu bar and its modal dialogs.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -50,6 +51,8 @@ struct AlertSpec {
 
 constexpr int kAlertFirstButton = 1000;
 
+using AlertId = std::uint64_t;
+
 class Ui {
  public:
   virtual ~Ui() = default;
@@ -64,7 +67,9 @@ class Ui {
   virtual void setMenuItemState(const std::string& action, bool on) = 0;
   // A modal alert on the main window. done gets the button's code (kAlertFirstButton for the
   // first); a dialog closed otherwise answers kAlertFirstButton + buttons.size().
-  virtual void alert(const AlertSpec& spec, std::function<void(int)> done) = 0;
+  virtual AlertId alert(const AlertSpec& spec, std::function<void(int)> done) = 0;
+  // Takes an alert away unanswered: its done is never called. Unknown ids are ignored.
+  virtual void closeAlert(AlertId id) = 0;
   virtual void showAbout(const std::string& name, const std::string& credits) = 0;
   // Whether one of the app's windows is the active one (in front, with the focus).
   virtual bool appInFront() = 0;

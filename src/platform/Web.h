@@ -21,6 +21,9 @@ class WebView {
   virtual void reload() = 0;
   // Fetches the page and its resources again, bypassing the cache.
   virtual void reloadFromOrigin() = 0;
+  // Ends the view's web process (its page no longer answers); the view shows nothing live until
+  // something is loaded again.
+  virtual void terminateWebProcess() = 0;
   // The address of the page shown now, if any.
   virtual std::optional<std::string> uri() const = 0;
   // The address of the page whose scripts run now: the last one committed, not one still
@@ -113,6 +116,14 @@ class IntroEvents {
   virtual void onIntroLoadFinished(IntroView& view) = 0;
 };
 
+// A load of the main frame that failed: the address, and the error as the engine names it (the
+// name of GLib's error domain and the code within it).
+struct LoadFailure {
+  std::string uri;
+  std::string domain;
+  int code = 0;
+};
+
 // Everything the main view reports, handed over when the window is made.
 struct MainViewEvents {
   ContentEvents& content;
@@ -120,10 +131,14 @@ struct MainViewEvents {
   // Messages posted to the "qmserver" channel.
   std::function<void(const ScriptMessage&)> onServerMessage;
   // Messages posted to the "qmapp" channel by the app's own pages.
-  std::function<void(const ScriptMessage&)> onAppMessage;
+  std::function<void(const ScriptMessage&)> onAppMessage = {};
   // The view's web process ended abnormally (crashed, or ran out of memory): the view shows
   // nothing live until something is loaded again.
-  std::function<void()> onWebProcessEnded;
+  std::function<void()> onWebProcessEnded = {};
+  // True when the app shows a page of its own for the failure instead of the engine's.
+  std::function<bool(const LoadFailure&)> onLoadFailed = {};
+  // The view's web process stopped answering (false), or answers again (true).
+  std::function<void(bool)> onResponsiveChanged = {};
 };
 
 }  // namespace qm

@@ -40,13 +40,24 @@ ConnectionFlow::ConnectionFlow(Http& http, Bundle& bundle, ServerInUse& server, 
       http_(http),
       early_(early) {}
 
-void ConnectionFlow::connect() {
+std::function<void(std::optional<std::string>)> ConnectionFlow::newAttempt(
+    std::function<void(std::optional<std::string>)> then) {
   ++attempt_;
   probes_ = std::make_unique<ScopedHttp>(http_);
-  auto done = life_.guard([this, attempt = attempt_](std::optional<std::string> host) {
-    if (attempt == attempt_) connectCompleted(host);
-  });
+  return life_.guard(
+      [this, attempt = attempt_, then = std::move(then)](std::optional<std::string> host) {
+        if (attempt == attempt_) then(host);
+      });
+}
+
+void ConnectionFlow::connect() {
+  auto done = newAttempt([this](std::optional<std::string> host) { connectCompleted(host); });
   if (early_ && early_->take(done)) return;
+  SuiteServer::resolve(*probes_, bundle_, PORT, kProbePath, done);
+}
+
+void ConnectionFlow::lookAgain(std::function<void(std::optional<std::string>)> found) {
+  auto done = newAttempt(std::move(found));
   SuiteServer::resolve(*probes_, bundle_, PORT, kProbePath, done);
 }
 

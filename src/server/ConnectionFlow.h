@@ -3,6 +3,7 @@
 // messages back to the app.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,6 +31,9 @@ class ConnectionFlow {
   // replaced: its probes are cancelled and its outcome dropped.
   void connect();
   void connectCompleted(const std::optional<std::string>& host);
+  // Resolves the server again in the usual order and hands over the host that answered, or none;
+  // it starts no service and shows no page. Replaces a resolution still running, as connect does.
+  void lookAgain(std::function<void(std::optional<std::string>)> found);
   // Puts the host's server in use and loads its UI.
   void use(const std::string& host);
   void showMessage(const std::string& text);
@@ -37,6 +41,11 @@ class ConnectionFlow {
   void onServerMessage(const ScriptMessage& body);
 
  private:
+  // A new attempt, replacing the one before: its probes go through probes_, and `then` gets its
+  // outcome only while it is the latest.
+  std::function<void(std::optional<std::string>)> newAttempt(
+      std::function<void(std::optional<std::string>)> then);
+
   Bundle& bundle_;
   ServerInUse& server_;
   MainPages& window_;

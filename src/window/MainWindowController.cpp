@@ -101,9 +101,7 @@ void MainWindowController::webProcessEnded() {
   std::erase_if(processEnds_,
                 [&](double t) { return t > now || now - t >= kProcessEndsWindowSeconds; });
   processEnds_.push_back(now);
-  // Where the user had gone in the UI, as long as it is still the UI's server.
-  auto at = web_->uri();
-  if (showsUi_ && !onProcessPage_ && at && sameHost(urlHost(at), urlHost(shown_))) shown_ = *at;
+  noteWhereUserIs();
   if (processEnds_.size() >= kProcessEndsBeforeGivingUp) {
     log("the web process keeps ending: showing what happened instead of reloading");
     onProcessPage_ = true;
@@ -111,6 +109,22 @@ void MainWindowController::webProcessEnded() {
     return;
   }
   log("the web process ended: showing the page again");
+  showAgain();
+}
+
+void MainWindowController::noteWhereUserIs() {
+  auto at = web_->uri();
+  if (showsUi_ && !onProcessPage_ && at && sameHost(urlHost(at), urlHost(shown_))) shown_ = *at;
+}
+
+bool MainWindowController::showsPage(const std::string& html) const {
+  return web_ && !showsUi_ && !onProcessPage_ && shown_ == html && !urlHost(web_->uri());
+}
+
+void MainWindowController::restartPage() {
+  if (!web_) return;
+  noteWhereUserIs();
+  web_->terminateWebProcess();
   showAgain();
 }
 

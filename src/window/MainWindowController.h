@@ -42,6 +42,9 @@ class MainWindowController : public MainPages, public IntroHost, public CookieSo
   void loadUi(const std::string& host, const std::string& base,
               std::function<void()> adopted) override;
   void loadHtml(const std::string& html) override;
+  bool showsPage(const std::string& html) const override;
+  // Ends the web process of a page that no longer answers and loads the page again.
+  void restartPage();
   void reload();
   void reloadFromOrigin();
   std::unique_ptr<IntroView> createIntroView(const std::string& htmlPath,
@@ -62,6 +65,8 @@ class MainWindowController : public MainPages, public IntroHost, public CookieSo
   WebView* web_ = nullptr;
   // The web process ended: what was shown is loaded again, unless it keeps ending.
   void webProcessEnded();
+  // Keeps where the user has gone in the UI, as long as it is still the UI's server.
+  void noteWhereUserIs();
   void showAgain();
   bool showsOwnPageInsteadOfUi() const;
 

@@ -17,6 +17,8 @@ class MainPages {
   virtual void loadUi(const std::string& host, const std::string& base,
                       std::function<void()> adopted) = 0;
   virtual void loadHtml(const std::string& html) = 0;
+  // Whether the view shows that generated page, as last loaded with loadHtml.
+  virtual bool showsPage(const std::string& html) const = 0;
 
  protected:
   ~MainPages() = default;

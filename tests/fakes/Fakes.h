@@ -143,6 +143,7 @@ struct FakeWebView : WebView {
   }
   void reload() override { log.push_back("reload"); }
   void reloadFromOrigin() override { log.push_back("reloadFromOrigin"); }
+  void terminateWebProcess() override { log.push_back("terminate"); }
   std::optional<std::string> uri() const override { return currentUri; }
   std::optional<std::string> committedUri() const override { return currentUri; }
 };
@@ -223,7 +224,8 @@ struct FakeUi : Ui {
     AlertSpec spec;
     std::function<void(int)> done;
   };
-  std::vector<Alert> alerts;
+  std::vector<Alert> alerts;  // an alert's id is its place in the list, from 1
+  std::vector<AlertId> closed;
   std::vector<std::pair<std::string, std::string>> abouts;
   int quits = 0;
 
@@ -242,9 +244,11 @@ struct FakeUi : Ui {
         if (item.state) states[item.action] = *item.state;
   }
   void setMenuItemState(const std::string& action, bool on) override { states[action] = on; }
-  void alert(const AlertSpec& spec, std::function<void(int)> done) override {
+  AlertId alert(const AlertSpec& spec, std::function<void(int)> done) override {
     alerts.push_back({spec, std::move(done)});
+    return alerts.size();
   }
+  void closeAlert(AlertId id) override { closed.push_back(id); }
   void showAbout(const std::string& name, const std::string& credits) override {
     abouts.emplace_back(name, credits);
   }
@@ -354,6 +358,14 @@ struct FakeTools : ToolRunner {
   }
 };
 
+struct FakeNetwork : NetworkEvents {
+  std::function<void(const std::string&)> fn;  // while watched
+  std::shared_ptr<void> watch(std::function<void(const std::string&)> f) override {
+    fn = std::move(f);
+    return std::shared_ptr<void>(this, [](FakeNetwork* n) { n->fn = nullptr; });
+  }
+};
+
 // Every fake, wired into one Platform.
 struct FakePlatform {
   FakeLoop loop;
@@ -366,8 +378,9 @@ struct FakePlatform {
   FakeSettings settings;
   FakeBundle bundle;
   FakeTools tools;
+  FakeNetwork network;
   Platform platform{loop,  clock,    http,   ui,    desktop, notifier,
-                    sound, settings, bundle, tools, {"q"}};
+                    sound, settings, bundle, tools, network, {"q"}};
 };
 
 }  // namespace qm::test

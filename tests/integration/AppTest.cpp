@@ -6,6 +6,7 @@
 #include <regex>
 
 #include "integration/Harness.h"
+#include "server/SuiteServer.h"
 
 namespace qm::itest {
 namespace {
@@ -54,6 +55,14 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
   startSampleServer();
   ASSERT_TRUE(fetch(local + "/api/checks/set?bad=1"));
   write(suite + "/suite-session", "0123456789abcdef", 0600);
+  // A proxy for every scheme that takes connections and never answers: it never accepts them.
+  auto proxy = GPtr<GSocketListener>::adopt(g_socket_listener_new());
+  g_socket_listener_add_address(
+      proxy.get(),
+      GPtr<GSocketAddress>::adopt(g_inet_socket_address_new_from_string("127.0.0.3", 3128)).get(),
+      G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_TCP, nullptr, nullptr, nullptr);
+  for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "all_proxy"})
+    g_setenv(name, "http://127.0.0.3:3128", TRUE);
   launch(true);
   // With no saved state, the first size fits the test display's 1280x800 monitor.
   int width = 0, height = 0;
@@ -154,6 +163,16 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
   // Signing out in the page ends the shared sign-in.
   run(view(), "document.getElementById('logout').click()");
   EXPECT_TRUE(spinUntil([&] { return !files::exists(suite + "/suite-session"); }));
+  ASSERT_TRUE(shows(local + "/"));
+
+  // The server goes away, every connection with it: a load ends on the app's page saying so,
+  // and once the server is back the page comes back by itself.
+  g_subprocess_force_exit(server.get());
+  g_subprocess_wait(server.get(), {}, {});
+  app->delegate().reloadWeb();
+  EXPECT_TRUE(pageSays("(127.0.0.1) refused the connection"));
+  startSampleServer();
+  EXPECT_TRUE(shows(local + "/"));
 
   // A new size is kept at once, with no close or quit (a kill -9 loses nothing), for the next
   // launch; a state file that does not parse is left as it is.
@@ -309,6 +328,20 @@ TEST_F(AppTest,
   g_action_group_activate_action(G_ACTION_GROUP(application), "close", nullptr);
   EXPECT_TRUE(spinUntil([&] { return evaluate(view(), "document.title") == "answer false"; }));
   EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(window())));
+
+  // The remembered server goes for good while a built-in one answers: after a minute of tries
+  // (and one at once from the page's button) the app moves to it, and remembers it.
+  write(bundle + "/Info.json", "{\"QMHosts\": \"127.0.0.3\"}");
+  g_subprocess_force_exit(server.get());
+  g_subprocess_wait(server.get(), {}, {});
+  startSampleServer("127.0.0.3");
+  app->delegate().reloadWeb();
+  EXPECT_TRUE(pageSays("127.0.0.2 refused the connection"));
+  logged.clear();
+  run(view(), "document.querySelector('button').click()");
+  EXPECT_TRUE(spinUntil([&] { return wasLogged("try now: probing 127.0.0.2"); }));
+  EXPECT_TRUE(spinUntil([&] { return shows("http://127.0.0.3:8795/"); }, 90));
+  EXPECT_EQ(SuiteServer::saved(), "127.0.0.3");
 }
 
 // Cancels each dialog of the named type as it appears, counting them; that ends a dialog
@@ -439,6 +472,24 @@ TEST_F(AppTest, PageZoomsFindsPrintsGoesBackAndFullscreenByKeysAndMouse) {
     return !gtk_window_is_fullscreen(window()) &&
            evaluate(view(), "!!document.fullscreenElement") == "false";
   }));
+}
+
+// A script that never ends keeps the page's process busy, a core's worth until it is ended.
+TEST_F(AppTest, APageThatStopsAnsweringIsOfferedAReloadThatEnterTakes) {
+  startSampleServer();
+  launch();
+  ASSERT_TRUE(shows(local + "/"));
+  auto requested = uiRequests().size();
+  run(view(), "setTimeout(() => { for (;;) {} }, 200)");
+  focusPage();
+  g_usleep(500000);
+  xdotool("key a");  // what the engine waits on an answer for
+  ASSERT_TRUE(toplevel([&](GtkWindow* w) {
+    return GTK_IS_MESSAGE_DIALOG(w) && gtk_window_get_transient_for(w) == window();
+  }));
+  xdotool("key Return");
+  EXPECT_TRUE(spinUntil([&] { return uiRequests().size() > requested; }));
+  EXPECT_TRUE(shows(local + "/"));
 }
 
 TEST_F(AppTest, ProgramRefusesUnknownOptionsLoadsTheUiAtEachLaunchUnderLoadAndEndsAtASecondSignal) {

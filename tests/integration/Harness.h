@@ -237,6 +237,13 @@ class AppTest : public testing::Test {
     });
   }
 
+  // Waits until the page's text holds `text`.
+  bool pageSays(const std::string& text) {
+    return spinUntil([&] {
+      return evaluate(view(), "document.body.innerText").find(text) != std::string::npos;
+    });
+  }
+
   test::TempHome home;
   const std::string bundle = home.path() + "/bundle";
   const std::string suite = home.path() + "/Library/Application Support/Quillmarsh";

@@ -10,6 +10,7 @@
 #include "core/Files.h"
 #include "core/Guard.h"
 #include "core/Paths.h"
+#include "core/Url.h"
 
 namespace qm::gtk {
 
@@ -34,6 +35,17 @@ void GtkMainWindow::onMessage(WebKitUserContentManager*, JSCValue* value, gpoint
   });
 }
 
+gboolean GtkMainWindow::onLoadFailed(WebKitWebView*, WebKitLoadEvent, char* uri, GError* error,
+                                     gpointer self) {
+  auto* window = static_cast<GtkMainWindow*>(self);
+  bool handled = false;
+  if (uri && error && window->events_.onLoadFailed)
+    guarded([&] {
+      handled = window->events_.onLoadFailed({uri, g_quark_to_string(error->domain), error->code});
+    });
+  return handled;
+}
+
 GtkMainWindow::GtkMainWindow(GtkUi& ui, WebStart& web, MainViewEvents events)
     : ui_(ui),
       window_(GPtr<GtkWindow>::adopt(
@@ -52,6 +64,17 @@ GtkMainWindow::GtkMainWindow(GtkUi& ui, WebStart& web, MainViewEvents events)
   signals_.emplace_back(
       ucm, g_signal_connect(ucm, "script-message-received::qmapp",
                             G_CALLBACK(onMessage<&MainViewEvents::onAppMessage>), this));
+  // After the view's own handler, which turns its time-out into a failure of its own.
+  signals_.emplace_back(view,
+                        g_signal_connect(view, "load-failed", G_CALLBACK(onLoadFailed), this));
+  signals_.emplace_back(
+      view, g_signal_connect_swapped(
+                view, "notify::is-web-process-responsive", G_CALLBACK(+[](GtkMainWindow* self) {
+                  bool responsive = webkit_web_view_get_is_web_process_responsive(self->webView());
+                  if (self->events_.onResponsiveChanged)
+                    guarded([&] { self->events_.onResponsiveChanged(responsive); });
+                }),
+                this));
   WebKitSettings* settings = webkit_web_view_get_settings(view);
   // The touchpad's swipe goes back and forward as the Back and Forward keys do, each step a
   // navigation that the policy below decides like any other.

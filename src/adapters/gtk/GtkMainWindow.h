@@ -47,6 +47,8 @@ class GtkMainWindow : public MainWindow {
   // A script message of the main view, handed to that channel's handler in events_.
   template <auto Channel>
   static void onMessage(WebKitUserContentManager*, JSCValue* value, gpointer self);
+  static gboolean onLoadFailed(WebKitWebView*, WebKitLoadEvent, char* uri, GError* error,
+                               gpointer self);
   void saveStateSoon();
   void trimSoon();
 

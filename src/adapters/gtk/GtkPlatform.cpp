@@ -130,8 +130,8 @@ GtkPlatform::GtkPlatform(GtkApplication* app, std::vector<std::string> args,
       })),
       sound_(makeSoundPlayer()),
       ui_(std::make_unique<GtkUi>(app, web)),
-      ports_{headless.loop(), clock_,    headless.http(),   *ui_,   *desktop_,      *notifier_,
-             *sound_,         settings_, headless.bundle(), tools_, std::move(args)} {}
+      ports_{headless.loop(), clock_,    headless.http(),   *ui_,   *desktop_, *notifier_,
+             *sound_,         settings_, headless.bundle(), tools_, network_,  std::move(args)} {}
 
 GtkPlatform::~GtkPlatform() = default;
 

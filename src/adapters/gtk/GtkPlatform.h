@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "adapters/glib/GlibLoop.h"
+#include "adapters/glib/NetworkWatch.h"
 #include "adapters/glib/ProcessRunner.h"
 #include "adapters/soup/SoupHttp.h"
 #include "core/Handle.h"
@@ -96,6 +97,7 @@ class GtkPlatform {
   SystemClock clock_;
   KeyFileSettings settings_;
   ProcessRunner tools_;
+  GioNetworkEvents network_;
   std::unique_ptr<Desktop> desktop_;
   std::unique_ptr<Notifier> notifier_;
   std::unique_ptr<SoundPlayer> sound_;

@@ -56,6 +56,7 @@ GtkUi::GtkUi(GtkApplication* app, WebStart& web)
 }
 
 GtkUi::~GtkUi() {
+  while (!alerts_.empty()) closeAlert(alerts_.begin()->first);
   windowAdded_.reset();
   removeMenu();
   gtk_style_context_remove_provider_for_display(gdk_display_get_default(),
@@ -192,7 +193,14 @@ void GtkUi::setMenuItemState(const std::string& action, bool on) {
     g_simple_action_set_state(G_SIMPLE_ACTION(a), g_variant_new_boolean(on));
 }
 
-void GtkUi::alert(const AlertSpec& spec, std::function<void(int)> done) {
+struct GtkUi::Pending {
+  GtkUi* ui;
+  AlertId id;
+  std::function<void(int)> done;
+  int count;
+};
+
+AlertId GtkUi::alert(const AlertSpec& spec, std::function<void(int)> done) {
   std::vector<std::string> buttons = spec.buttons;
   if (buttons.empty()) buttons.push_back("OK");
   G_GNUC_BEGIN_IGNORE_DEPRECATIONS
@@ -208,22 +216,36 @@ void GtkUi::alert(const AlertSpec& spec, std::function<void(int)> done) {
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), 0);
   G_GNUC_END_IGNORE_DEPRECATIONS
   gtk_window_set_application(GTK_WINDOW(dialog), app_);
-  struct Pending {
-    std::function<void(int)> done;
-    int count;
-  };
-  auto* pending = new Pending{std::move(done), static_cast<int>(buttons.size())};
+  AlertId id = nextAlert_++;
+  alerts_[id] = GTK_WINDOW(dialog);
+  auto* pending = new Pending{this, id, std::move(done), static_cast<int>(buttons.size())};
   g_signal_connect_data(
       dialog, "response", G_CALLBACK(+[](GtkWidget* d, int response, Pending* p) {
         int code = kAlertFirstButton + (response >= 0 && response < p->count ? response : p->count);
         auto cb = std::move(p->done);
         p->done = nullptr;
+        p->ui->alerts_.erase(p->id);
         gtk_window_destroy(GTK_WINDOW(d));
         if (cb) guarded([&] { cb(code); });
       }),
       pending, [](gpointer p, GClosure*) { delete static_cast<Pending*>(p); },
       static_cast<GConnectFlags>(0));
   gtk_window_present(GTK_WINDOW(dialog));
+  return id;
+}
+
+void GtkUi::closeAlert(AlertId id) {
+  auto it = alerts_.find(id);
+  if (it == alerts_.end()) return;
+  GtkWindow* dialog = it->second;
+  alerts_.erase(it);
+  // Destroying it answers nothing: its handler goes with it, unrun.
+  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+  g_signal_handlers_disconnect_matched(dialog, G_SIGNAL_MATCH_ID,
+                                       g_signal_lookup("response", GTK_TYPE_DIALOG), 0, nullptr,
+                                       nullptr, nullptr);
+  G_GNUC_END_IGNORE_DEPRECATIONS
+  gtk_window_destroy(dialog);
 }
 
 void GtkUi::showAbout(const std::string& name, const std::string& credits) {

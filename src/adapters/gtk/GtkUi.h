@@ -4,6 +4,7 @@
 #include <gtk/gtk.h>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,7 +27,8 @@ class GtkUi : public Ui {
   void installMenu(const std::vector<Menu>& menus,
                    std::function<void(const std::string&)> onAction) override;
   void setMenuItemState(const std::string& action, bool on) override;
-  void alert(const AlertSpec& spec, std::function<void(int)> done) override;
+  AlertId alert(const AlertSpec& spec, std::function<void(int)> done) override;
+  void closeAlert(AlertId id) override;
   void showAbout(const std::string& name, const std::string& credits) override;
   void quit() override;
   bool appInFront() override;
@@ -53,6 +55,9 @@ class GtkUi : public Ui {
   GtkMainWindow* main_ = nullptr;  // owned by whoever created it
   std::function<void(const std::string&)> onAction_;
   std::vector<std::unique_ptr<Action>> actions_;
+  struct Pending;
+  std::map<AlertId, GtkWindow*> alerts_;  // open, unanswered
+  AlertId nextAlert_ = 1;
 };
 
 }  // namespace qm::gtk

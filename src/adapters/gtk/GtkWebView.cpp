@@ -72,6 +72,11 @@ void GtkWebView::reloadFromOrigin() {
   webkit_web_view_reload_bypass_cache(view_);
 }
 
+void GtkWebView::terminateWebProcess() {
+  timeout_.reset();
+  webkit_web_view_terminate_web_process(view_);
+}
+
 bool GtkWebView::showsOwnPage() const {
   return !html_.empty() && g_strcmp0(webkit_web_view_get_uri(view_), "about:blank") == 0;
 }

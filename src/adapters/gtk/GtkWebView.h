@@ -22,6 +22,7 @@ class GtkWebView : public WebView {
   void loadUrl(const std::string& url) override;
   void reload() override;
   void reloadFromOrigin() override;
+  void terminateWebProcess() override;
   std::optional<std::string> uri() const override;
   std::optional<std::string> committedUri() const override { return committed_; }
   WebKitWebView* widget() const { return view_; }

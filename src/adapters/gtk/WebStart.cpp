@@ -3,8 +3,10 @@
 #include <utility>
 
 #include "adapters/gtk/WebKitCompat.h"
+#include "adapters/soup/ProxyResolver.h"
 #include "core/Constants.h"
 #include "core/Files.h"
+#include "core/Log.h"
 #include "core/Paths.h"
 #include "web/PagePolicy.h"
 
@@ -14,6 +16,28 @@ void WebStart::setEnvironment(bool hardwareAcceleration) {
   // The renderer that hands GPU buffers to the window is what such drivers fail at.
   if (!hardwareAcceleration) g_setenv("WEBKIT_DISABLE_DMABUF_RENDERER", "1", FALSE);
 }
+
+namespace {
+
+// With proxy variables in the environment the engine takes the same proxies as the app's own
+// requests, loopback and no_proxy going direct; without, it follows the desktop's settings (whose
+// default list of hosts to ignore holds loopback).
+void useEnvironmentProxy(WebKitNetworkSession* session) {
+  auto proxy = environmentProxy();
+  if (!proxy) return;
+  std::vector<const char*> ignore;
+  for (auto& h : proxy->ignoreHosts) ignore.push_back(h.c_str());
+  ignore.push_back(nullptr);
+  WebKitNetworkProxySettings* settings = webkit_network_proxy_settings_new(
+      proxy->fallback.empty() ? nullptr : proxy->fallback.c_str(), ignore.data());
+  for (auto& [scheme, uri] : proxy->schemes)
+    webkit_network_proxy_settings_add_proxy_for_scheme(settings, scheme.c_str(), uri.c_str());
+  webkit_network_session_set_proxy_settings(session, WEBKIT_NETWORK_PROXY_MODE_CUSTOM, settings);
+  webkit_network_proxy_settings_free(settings);
+  log("proxies: those of the environment's variables, loopback and no_proxy going direct");
+}
+
+}  // namespace
 
 WebKitNetworkSession* WebStart::session() {
   if (session_) return session_.get();
@@ -26,6 +50,7 @@ WebKitNetworkSession* WebStart::session() {
   WebKitCookieManager* cookies = webkit_network_session_get_cookie_manager(session_.get());
   webkit_cookie_manager_set_persistent_storage(cookies, (data + "/cookies.sqlite").c_str(),
                                                WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+  useEnvironmentProxy(session_.get());
   // Text fields are checked in the languages of the user's locale; those without a dictionary
   // on this computer are left out by the engine.
   std::vector<std::string> names;

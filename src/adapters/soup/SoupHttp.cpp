@@ -4,6 +4,7 @@
 
 #include <thread>
 
+#include "adapters/soup/ProxyResolver.h"
 #include "core/Guard.h"
 #include "core/Handle.h"
 
@@ -49,6 +50,8 @@ struct SoupHttp::Worker {
   Owned<GMainContext> context{g_main_context_new()};
   Owned<GMainLoop> loop{g_main_loop_new(context.get(), FALSE)};
   std::weak_ptr<Waiting> waiting;
+  // Read from the environment before the thread starts: another thread may change it later.
+  std::optional<ProxySettings> proxy = environmentProxy();
   std::thread thread;
   // The worker thread's alone.
   GPtr<SoupSession> session;
@@ -62,6 +65,7 @@ struct SoupHttp::Worker {
     // A request's own time-out is enforced per call with its cancellable.
     soup_session_set_timeout(session.get(), 0);
     soup_session_set_idle_timeout(session.get(), 30);
+    soup_session_set_proxy_resolver(session.get(), makeProxyResolver(proxy).get());
     g_main_loop_run(loop.get());
     // Every cancelled step still calls back once; nothing may be left holding a call.
     while (steps > 0) g_main_context_iteration(context.get(), TRUE);
@@ -237,6 +241,8 @@ void registerNetworkTypes() {
   g_object_unref(g_resolver_get_default());
   // Loads GIO's modules for it, registering their types.
   g_proxy_resolver_get_default();
+  g_type_ensure(loopbackDirectResolverType());
+  g_type_ensure(G_TYPE_SIMPLE_PROXY_RESOLVER);
   for (GType type : {G_TYPE_SOCKET_CLIENT,
                      G_TYPE_NETWORK_ADDRESS,
                      G_TYPE_INET_ADDRESS,
