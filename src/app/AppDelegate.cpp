@@ -5,11 +5,11 @@ namespace qm {
 AppDelegate::AppDelegate(Platform& p, EarlyResolution* early, EarlySignIn* signIn)
     : platform_(p),
       content_(p.desktop, p.ui, p.loop, server_),
-      window_(p.ui, p.clock, signIn),
+      window_(p.ui, p.loop, p.clock, signIn),
       intro_(window_, p.ui, p.loop, p.clock, p.settings, p.bundle, p.sound, p.args),
       service_(p.http, p.loop, p.clock, p.bundle, p.tools, p.ui, server_),
       poller_(p.http, p.loop, p.notifier, server_, window_),
-      flow_(p.http, p.bundle, server_, window_, intro_, service_, poller_, early),
+      flow_(p.http, p.loop, p.bundle, server_, window_, intro_, service_, poller_, early),
       menu_(p.ui, p.desktop) {}
 
 void AppDelegate::applicationDidFinishLaunching() {

@@ -11,8 +11,9 @@ constexpr double kProcessEndsWindowSeconds = 60;
 constexpr const char* kReloadMessage = "reload-after-process-end";
 }  // namespace
 
-MainWindowController::MainWindowController(Ui& ui, const Clock& clock, EarlySignIn* early)
-    : ui_(ui), clock_(clock), early_(early) {}
+MainWindowController::MainWindowController(Ui& ui, MainLoop& loop, const Clock& clock,
+                                           EarlySignIn* early)
+    : ui_(ui), loop_(loop), clock_(clock), early_(early) {}
 
 const char* MainWindowController::placeholderPage() {
   return "<body style='font:15px -apple-system;background:Canvas;color:GrayText;display:flex;"
@@ -42,7 +43,7 @@ void MainWindowController::build(MainViewEvents events) {
   events.onWebProcessEnded = [this] { webProcessEnded(); };
   window_ = ui_.createMainWindow(std::move(events));
   web_ = &window_->web();
-  suiteSession_ = std::make_unique<SuiteSession>(window_->cookies(), clock_, early_);
+  suiteSession_ = std::make_unique<SuiteSession>(window_->cookies(), loop_, clock_, early_);
 }
 
 void MainWindowController::showPlaceholder() {

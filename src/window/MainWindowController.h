@@ -19,7 +19,7 @@ namespace qm {
 class MainWindowController : public MainPages, public IntroHost, public CookieSource {
  public:
   // `early` (may be null) holds the sign-in planted before the window was built.
-  MainWindowController(Ui& ui, const Clock& clock, EarlySignIn* early = nullptr);
+  MainWindowController(Ui& ui, MainLoop& loop, const Clock& clock, EarlySignIn* early = nullptr);
   MainWindowController(const MainWindowController&) = delete;
   MainWindowController& operator=(const MainWindowController&) = delete;
 
@@ -51,6 +51,7 @@ class MainWindowController : public MainPages, public IntroHost, public CookieSo
 
  private:
   Ui& ui_;
+  MainLoop& loop_;
   const Clock& clock_;
   EarlySignIn* early_;
   std::unique_ptr<MainWindow> window_;

@@ -165,9 +165,11 @@ struct FakeCookieStore : CookieStore {
   // When true, getAll/set completions wait in `queued` until flush().
   bool deferred = false;
   std::deque<std::function<void()>> queued;
-  std::vector<Cookie> setCalls;
+  std::vector<Cookie> setCalls, removeCalls;
+  int reads = 0;  // getAll calls
 
   void getAll(std::function<void(std::vector<Cookie>)> done) override {
+    ++reads;
     run([done = std::move(done), copy = cookies] { done(copy); });
   }
   void set(const Cookie& c, std::function<void(bool)> done) override {
@@ -178,6 +180,14 @@ struct FakeCookieStore : CookieStore {
     if (!refuse) same == cookies.end() ? cookies.push_back(c) : void(*same = c);
     run([done = std::move(done), ok = !refuse] { done(ok); });
     if (!refuse) changed();
+  }
+  void remove(const Cookie& c, std::function<void(bool)> done) override {
+    removeCalls.push_back(c);
+    std::erase_if(cookies, [&](const Cookie& e) {
+      return e.name == c.name && e.domain == c.domain && e.path == c.path && e.value == c.value;
+    });
+    run([done = std::move(done)] { done(true); });
+    changed();
   }
   void setObserver(std::function<void()> fn) override { observer = std::move(fn); }
   // Simulates a change made by the engine (a Set-Cookie, a sign-out).

@@ -127,7 +127,7 @@ TEST_F(AppTest,
   startSampleServer("127.0.0.2");
   const std::string other = "http://127.0.0.2:8795/", downloads = home.path() + "/Downloads";
   // A FIFO in place of the window's state file neither blocks the launch nor is replaced.
-  files::makeDirs(files::parent(state));
+  ASSERT_TRUE(files::makeDirs(files::parent(state)));
   ASSERT_EQ(mkfifo(state.c_str(), 0600), 0);
   // The desktop's Downloads folder is the home folder itself, as after the folder was deleted.
   write(home.path() + "/.config/user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"$HOME/\"\n");
@@ -452,7 +452,7 @@ TEST_F(AppTest, ProgramRefusesUnknownOptionsLoadsTheUiAtEachLaunchUnderLoadAndEn
   g_subprocess_wait(server.get(), {}, {});
   const std::string tool = home.path() + "/tool", started = home.path() + "/tool-started";
   write(tool, "#!/bin/sh\necho $$ > '" + started + "'\nexec sleep 600\n", 0755);
-  files::makeDirs(home.path() + "/service");
+  ASSERT_TRUE(files::makeDirs(home.path() + "/service"));
   write(bundle + "/Info.json",
         "{\"QMQuarnDir\": \"" + home.path() + "/service\", \"QMPython\": \"/bin/sh\"}");
   auto stuck = spawn({kProgram}, {{"QUARN_SERVICE_TOOL", tool.c_str()}});

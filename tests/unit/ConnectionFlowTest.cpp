@@ -18,8 +18,7 @@ TEST(ConnectionFlow, FromLaunchThroughEachWayAConnectionEnds) {
   const std::string dir = home.path() + "/a<b>&c";
   fp.bundle.info = {{"QMQuarnDir", dir}, {"QMHosts", std::string("Mac.Local,\0", 11)}};
   fp.bundle.resources["intro.html"] = "/intro.html";
-  files::makeDirs(home.path() + "/Library/Application Support/Quillmarsh");
-  files::writeAtomic(SuiteSession::file(), "tok");
+  test::writeFile(SuiteSession::file(), "tok");
   AppDelegate app{fp.platform};
   app.applicationDidFinishLaunching();
   auto& w = *fp.ui.window;
@@ -73,7 +72,7 @@ TEST(ConnectionFlow, FromLaunchThroughEachWayAConnectionEnds) {
 
   // Becoming active re-adopts only while the page comes from BASE (the engine lower-cases its
   // host), and reloads on a change.
-  files::writeAtomic(SuiteSession::file(), "new");
+  test::writeFile(SuiteSession::file(), "new");
   for (auto [page, reloads] :
        {std::pair("http://127.0.0.1:8795/", false), {"http://mac.local:8795/b", true}}) {
     SCOPED_TRACE(page);
@@ -111,9 +110,7 @@ TEST(ConnectionFlow, FirstConnectTakesTheResolutionAndTheSignInStartedWithThePro
       return std::ranges::count_if(fp.http.pending,
                                    [](auto& p) { return p.request.url.ends_with(kProbePath); });
     };
-    if (signedIn)
-      files::makeDirs(files::parent(SuiteSession::file())),
-          files::writeAtomic(SuiteSession::file(), "tok");
+    if (signedIn) test::writeFile(SuiteSession::file(), "tok");
     test::FakeCookieStore store;
     store.deferred = true;  // neither store answers
     EarlySignIn early(store, fp.clock, {kLocalHost});
@@ -126,7 +123,7 @@ TEST(ConnectionFlow, FirstConnectTakesTheResolutionAndTheSignInStartedWithThePro
     if (!answeredFirst) fp.http.respond(kProbePath, test::FakeHttp::status(200));
     fp.loop.drain();
     EXPECT_EQ(fp.ui.window->webView.log.back(), "url:http://127.0.0.1:8795");
-    EXPECT_EQ(store.setCalls.size(), signedIn ? 1u : 0u);
+    EXPECT_EQ(store.setCalls.size(), signedIn ? 2u : 0u);  // planted, then made to last
     fp.ui.events->onServerMessage(std::string(""));
     EXPECT_EQ(probes(), 1);
   }

@@ -23,7 +23,7 @@ TEST(MainWindow, AnEndedWebProcessShowsThePageAgainUntilItEndsThreeTimesInAMinut
     test::FakePlatform f;
     ServerInUse server;
     WebContent content{f.desktop, f.ui, f.loop, server};
-    MainWindowController window{f.ui, f.clock};
+    MainWindowController window{f.ui, f.loop, f.clock};
     window.build({content,
                   content,
                   [&](const ScriptMessage&) { f.ui.window->webView.log.push_back("m"); },

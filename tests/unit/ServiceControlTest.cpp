@@ -57,7 +57,7 @@ TEST(ServiceControl, ToolLinesWaitsAndTheStopAlertOfEachOperation) {
     fp.bundle.info = {{"QMQuarnDir", home.path()}, {"QMServiceManager", manager}};
     setenv("QUARN_SERVICE_TOOL", tool.c_str(), 1);
     def = manager == "launchd" ? plist : home.path() + "/.config/systemd/user/" + unit;
-    files::remove(def);
+    (void)files::remove(def);
     if (op >= Stop) service.installAgent();
     log.clear();
     fp.loop.now = 0;

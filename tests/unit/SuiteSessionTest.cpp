@@ -17,15 +17,18 @@ namespace {
 
 struct SuiteSessionTest : testing::Test {
   test::TempHome home;
+  test::FakeLoop loop;
   test::FakeClock clock;
   test::FakeCookieStore store;
-  std::unique_ptr<SuiteSession> session = std::make_unique<SuiteSession>(store, clock);
+  std::unique_ptr<SuiteSession> session = std::make_unique<SuiteSession>(store, loop, clock);
   std::string file = home.path() + "/Library/Application Support/Quillmarsh/suite-session";
 
   Cookie suite(std::string v, std::string h = kLocalHost) { return {"qmsuite", v, h, "/", {}}; }
-  void share(std::string t) { files::makeDirs(files::parent(file)), files::writeAtomic(file, t); }
+  void share(std::string t) { test::writeFile(file, t); }
+  // The store changed; the mirror reads it once the burst is over.
+  void changed() { store.changed(), loop.advance(1); }
   // The engine changes its cookies (a Set-Cookie, a sign-out).
-  void engineSets(std::vector<Cookie> c) { store.cookies = std::move(c), store.changed(); }
+  void engineSets(std::vector<Cookie> c) { store.cookies = std::move(c), changed(); }
 };
 
 TEST_F(SuiteSessionTest, AdoptPlantsTheSharedValueForTheHostOnly) {
@@ -46,15 +49,15 @@ TEST_F(SuiteSessionTest, AdoptPlantsTheSharedValueForTheHostOnly) {
            {"t", {suite("old")}, "t", true}}) {
     SCOPED_TRACE(text.value_or("(none)").substr(0, 9));
     // The old one goes first: its destructor clears the store's observer.
-    session = nullptr, session = std::make_unique<SuiteSession>(store, clock);
-    text ? share(*text) : void(files::remove(file));
+    session = nullptr, session = std::make_unique<SuiteSession>(store, loop, clock);
+    text ? share(*text) : void(std::filesystem::remove(file));
     store.cookies = cookies, store.setCalls.clear(), store.refuse = refuse;
     std::optional<bool> result;
     session->adopt([&](bool replaced) { result = replaced; });
     EXPECT_EQ(result, planted && !refuse);
     EXPECT_EQ(store.setCalls.empty() ? V() : store.setCalls.at(0).value, planted);
     EXPECT_EQ(files::read(file), text);  // the plant is not echoed back
-    store.changed();                     // nor taken for news when it did not happen
+    changed();                           // nor taken for news when it did not happen
     EXPECT_EQ(files::read(file), text);
     engineSets({suite("z")});  // ready whatever adopt found
     EXPECT_EQ(files::read(file), "z");
@@ -80,18 +83,18 @@ TEST_F(SuiteSessionTest, StoreChangesAreSharedOnceReadyNeverFromAStaleAnswerNorA
   engineSets({suite("in", "127.0.0.2")});  // nothing new here
   store.deferred = true;
   session->adopt([](bool) {});
-  store.changed();
+  changed();
   store.queued[0]();  // plants "new"
   store.queued[1]();  // asked before the plant, answered without it
   EXPECT_EQ(files::read(file), "new");
   // A host switch while the store answers: no answer is taken for the new host's.
   store.queued.clear();
-  store.changed();
+  changed();
   session->adopt([](bool) {});
   session->setHost("127.0.0.2");
-  store.changed();  // the new host's sign-in is not known yet
+  changed();  // the new host's sign-in is not known yet
   store.flush();
-  store.deferred = false, store.changed(), store.deferred = true;
+  store.deferred = false, changed(), store.deferred = true;
   EXPECT_EQ(files::read(file), "new");
   session->adopt([](bool) { ADD_FAILURE() << "completed after the session ended"; });
   session.reset();  // what is still queued touches nothing
@@ -120,7 +123,7 @@ TEST_F(SuiteSessionTest, AnEarlyPlantIsTakenOnceForItsHostAndValue) {
     ASSERT_EQ(early.setCalls.size(), 2u);
     EXPECT_EQ(std::tie(early.setCalls[1].domain, early.setCalls[1].value),
               std::tuple("mac.local", "tok"));
-    session = nullptr, session = std::make_unique<SuiteSession>(store, clock, &plants);
+    session = nullptr, session = std::make_unique<SuiteSession>(store, loop, clock, &plants);
     store.cookies.clear(), store.queued.clear(), store.deferred = true;
     share(value), session->setHost(host);
     bool done = false;

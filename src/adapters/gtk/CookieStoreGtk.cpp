@@ -105,21 +105,16 @@ class GtkCookieStore : public CookieStore {
 
   void set(const Cookie& cookie, std::function<void(bool)> done) override {
     Owned<SoupCookie> soup = toSoup(cookie);
-    if (!soup) {
-      auto* p = new SetPending{cancellable_, std::move(done)};
-      // Still asynchronous, as the engine's own answer would be.
-      g_idle_add_once(
-          [](gpointer data) {
-            guarded([&] {
-              std::unique_ptr<SetPending> p(static_cast<SetPending*>(data));
-              if (!g_cancellable_is_cancelled(p->cancellable.get())) p->done(false);
-            });
-          },
-          p);
-      return;
-    }
+    if (!soup) return later(std::move(done));
     webkit_cookie_manager_add_cookie(manager_.get(), soup.get(), cancellable_.get(), onAdded,
                                      new SetPending{cancellable_, std::move(done)});
+  }
+
+  void remove(const Cookie& cookie, std::function<void(bool)> done) override {
+    Owned<SoupCookie> soup = toSoup(cookie);
+    if (!soup) return later(std::move(done));
+    webkit_cookie_manager_delete_cookie(manager_.get(), soup.get(), cancellable_.get(), onDeleted,
+                                        new SetPending{cancellable_, std::move(done)});
   }
 
   void setObserver(std::function<void()> onChange) override { observer_ = std::move(onChange); }
@@ -127,6 +122,18 @@ class GtkCookieStore : public CookieStore {
  private:
   using AllPending = Pending<std::function<void(std::vector<Cookie>)>>;
   using SetPending = Pending<std::function<void(bool)>>;
+
+  // A refusal without asking the engine, still asynchronous, as the engine's own answer would be.
+  void later(std::function<void(bool)> done) {
+    g_idle_add_once(
+        [](gpointer data) {
+          guarded([&] {
+            std::unique_ptr<SetPending> p(static_cast<SetPending*>(data));
+            if (!g_cancellable_is_cancelled(p->cancellable.get())) p->done(false);
+          });
+        },
+        new SetPending{cancellable_, std::move(done)});
+  }
 
   static void onChanged(WebKitCookieManager*, gpointer self) {
     guarded([&] {
@@ -155,6 +162,18 @@ class GtkCookieStore : public CookieStore {
       GError* error = nullptr;
       bool ok =
           webkit_cookie_manager_add_cookie_finish(WEBKIT_COOKIE_MANAGER(source), result, &error);
+      GErrorPtr owned(error);
+      if (g_cancellable_is_cancelled(p->cancellable.get())) return;
+      p->done(ok && !error);
+    });
+  }
+
+  static void onDeleted(GObject* source, GAsyncResult* result, gpointer data) {
+    guarded([&] {
+      std::unique_ptr<SetPending> p(static_cast<SetPending*>(data));
+      GError* error = nullptr;
+      bool ok =
+          webkit_cookie_manager_delete_cookie_finish(WEBKIT_COOKIE_MANAGER(source), result, &error);
       GErrorPtr owned(error);
       if (g_cancellable_is_cancelled(p->cancellable.get())) return;
       p->done(ok && !error);
