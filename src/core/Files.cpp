@@ -147,7 +147,10 @@ bool writeAtomic(const std::string& path, const std::string& content, mode_t mod
 bool makeDirs(const std::string& path, mode_t mode) {
   if (path.empty()) return false;
   struct stat st {};
-  if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+  if (::stat(path.c_str(), &st) == 0) {
+    if (!S_ISDIR(st.st_mode)) errno = ENOTDIR;
+    return S_ISDIR(st.st_mode);
+  }
   std::string p = parent(path);
   // A parent that cannot be made makes this mkdir fail too, with the reason that matters.
   if (!p.empty() && p != path) (void)makeDirs(p, mode);
@@ -155,11 +158,9 @@ bool makeDirs(const std::string& path, mode_t mode) {
     if (isPrivate(mode)) ::chmod(path.c_str(), mode);  // exactly, whatever the umask
     return true;
   }
-  if (errno != EEXIST) return false;
-  if (::stat(path.c_str(), &st) != 0) return false;
-  if (S_ISDIR(st.st_mode)) return true;
-  errno = ENOTDIR;
-  return false;
+  if (errno != EEXIST || ::stat(path.c_str(), &st) != 0) return false;
+  if (!S_ISDIR(st.st_mode)) errno = ENOTDIR;
+  return S_ISDIR(st.st_mode);
 }
 
 bool append(const std::string& path, const std::string& data, mode_t mode) {
