@@ -165,8 +165,8 @@ struct FakeCookieStore : CookieStore {
   // When true, getAll/set completions wait in `queued` until flush().
   bool deferred = false;
   std::deque<std::function<void()>> queued;
-  std::vector<Cookie> setCalls, removeCalls;
-  int reads = 0;  // getAll calls
+  std::vector<Cookie> setCalls;
+  int reads = 0;
 
   void getAll(std::function<void(std::vector<Cookie>)> done) override {
     ++reads;
@@ -182,12 +182,8 @@ struct FakeCookieStore : CookieStore {
     if (!refuse) changed();
   }
   void remove(const Cookie& c, std::function<void(bool)> done) override {
-    removeCalls.push_back(c);
-    std::erase_if(cookies, [&](const Cookie& e) {
-      return e.name == c.name && e.domain == c.domain && e.path == c.path && e.value == c.value;
-    });
-    run([done = std::move(done)] { done(true); });
-    changed();
+    std::erase_if(cookies, [&](auto& e) { return e.domain == c.domain && e.value == c.value; });
+    run([done = std::move(done)] { done(true); }), changed();
   }
   void setObserver(std::function<void()> fn) override { observer = std::move(fn); }
   // Simulates a change made by the engine (a Set-Cookie, a sign-out).
