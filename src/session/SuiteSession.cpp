@@ -80,9 +80,14 @@ void SuiteSession::setHost(const std::string& host) {
 void SuiteSession::adopt(std::function<void(bool)> done) {
   std::uint64_t query = ++issued_;
   auto value = sharedNow();
-  // The host is chosen: what was planted for others before the choice goes.
-  if (early_) early_->settle(host_, value, clock_.now());
+  // The host is chosen: what was planted for others before the choice goes, and the chosen
+  // host's plant is made to last; after the UI went out when that plant serves it, as the
+  // engine writes its cookie file meanwhile.
+  auto settle = [&] {
+    if (early_) early_->settle(host_, value, clock_.now());
+  };
   if (!value) {
+    settle();
     // Nothing to plant: the UI need not wait for the store, whose answer only tells the mirror
     // what it starts from. The engine answers it before any change the UI's load makes. A
     // sign-in shared until now has ended in another app: it ends here too.
@@ -121,8 +126,9 @@ void SuiteSession::adopt(std::function<void(bool)> done) {
   };
   if (early_ && early_->take(host_, *value, life_.guard(planted))) {
     if (auto then = std::exchange(*waiting, nullptr)) then(false);
-    return;
+    return settle();
   }
+  settle();
   adoptFromStore(query, std::move(*waiting));
 }
 
