@@ -195,10 +195,13 @@ void SuiteSession::notePlant(const std::string& host, const std::string& value) 
 
 std::vector<Cookie> SuiteSession::endSignIn(std::vector<Cookie> cookies, const std::string& ended) {
   log("the sign-in ended: removing the suite cookies that carried it");
+  auto plantedHere = [this](const Cookie& c) {
+    return std::ranges::any_of(planted_, [&](const auto& p) {
+      return equalsIgnoringCase(c.domain, p.first) && c.value == p.second;
+    });
+  };
   std::erase_if(cookies, [&](const Cookie& c) {
-    bool gone = c.name == cookieName &&
-                (c.value == ended || std::find(planted_.begin(), planted_.end(),
-                                               std::pair(c.domain, c.value)) != planted_.end());
+    bool gone = c.name == cookieName && (c.value == ended || plantedHere(c));
     if (gone) store_.remove(c, [](bool) {});
     return gone;
   });
