@@ -5,12 +5,12 @@ namespace qm {
 AppDelegate::AppDelegate(Platform& p, EarlyResolution* early, EarlySignIn* signIn)
     : platform_(p),
       content_(p.desktop, p.ui, p.notifier, p.loop, server_),
-      window_(p.ui, p.clock, server_, signIn),
+      window_(p.ui, p.loop, p.clock, server_, signIn),
       hang_(p.ui, p.loop, [this] { window_.restartPage(); }),
       intro_(window_, p.ui, p.loop, p.clock, p.settings, p.bundle, p.sound, p.args),
       service_(p.http, p.loop, p.clock, p.bundle, p.tools, p.ui, server_),
       poller_(p.http, p.loop, p.notifier, server_, window_),
-      flow_(p.http, p.bundle, server_, window_, intro_, service_, poller_, early),
+      flow_(p.http, p.loop, p.bundle, server_, window_, intro_, service_, poller_, early),
       reconnect_(p.http, p.loop, p.clock, p.network, server_, window_, flow_),
       menu_(p.ui, p.desktop) {}
 

@@ -53,7 +53,7 @@ class AppDelegate {
   std::string python() { return service_.python(); }
   std::string plistPath() { return service_.plistPath(); }
   std::string uid() { return service_.uid(); }
-  void installAgent() { service_.installAgent(); }
+  bool installAgent() { return service_.installAgent(); }
   int launchctl(const std::vector<std::string>& args) { return service_.launchctl(args); }
   void ping(std::function<void(bool)> done) { service_.ping(std::move(done)); }
   void waitForServer(int tries, std::function<void(bool)> done) {

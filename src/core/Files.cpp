@@ -47,6 +47,7 @@ static bool writeAll(int fd, const char* data, std::size_t size) {
   while (size > 0) {
     ssize_t n = ::write(fd, data, size);
     if (n < 0 && errno == EINTR) continue;
+    if (n == 0) errno = ENOSPC;  // a write that takes nothing has no room
     if (n <= 0) return false;
     data += n;
     size -= static_cast<std::size_t>(n);
@@ -137,28 +138,39 @@ bool writeAtomic(const std::string& path, const std::string& content, mode_t mod
     syncFolder(dir);
     return true;
   }
+  int why = errno;  // the failure's, not the clean-up's
   ::unlink(name.c_str());
+  errno = why;
   return false;
 }
 
 bool makeDirs(const std::string& path, mode_t mode) {
   if (path.empty()) return false;
   struct stat st {};
-  if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+  if (::stat(path.c_str(), &st) == 0) {
+    if (!S_ISDIR(st.st_mode)) errno = ENOTDIR;
+    return S_ISDIR(st.st_mode);
+  }
   std::string p = parent(path);
-  if (!p.empty() && p != path) makeDirs(p, mode);
+  // A parent that cannot be made makes this mkdir fail too, with the reason that matters.
+  if (!p.empty() && p != path) (void)makeDirs(p, mode);
   if (::mkdir(path.c_str(), mode) == 0) {
     if (isPrivate(mode)) ::chmod(path.c_str(), mode);  // exactly, whatever the umask
     return true;
   }
-  return errno == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  if (errno != EEXIST || ::stat(path.c_str(), &st) != 0) return false;
+  if (!S_ISDIR(st.st_mode)) errno = ENOTDIR;
+  return S_ISDIR(st.st_mode);
 }
 
 bool append(const std::string& path, const std::string& data, mode_t mode) {
   int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, mode);
   if (fd < 0) return false;
   bool ok = writeAll(fd, data.data(), data.size());
-  return (::close(fd) == 0) && ok;
+  int why = errno;
+  if (::close(fd) != 0) return false;
+  errno = why;
+  return ok;
 }
 
 bool remove(const std::string& path) {

@@ -1,5 +1,6 @@
 #pragma once
-// Small-file helpers shared by the subsystems. None of them throws.
+// Small-file helpers shared by the subsystems. None of them throws. Those that change the file
+// system report whether they did; after a failure errno tells why.
 
 #include <sys/types.h>
 
@@ -19,15 +20,16 @@ std::optional<std::string> read(const std::string& path, std::size_t maxBytes = 
 // created with `mode` before anything is written, then renames it over `path` and syncs the
 // folder. Readers see the old or the new content, never a part. Temporaries of `path` left by
 // an earlier write that died are removed; no other file is.
-bool writeAtomic(const std::string& path, const std::string& content, mode_t mode = 0666);
+[[nodiscard]] bool writeAtomic(const std::string& path, const std::string& content,
+                               mode_t mode = 0666);
 
 // Creates the folder and its missing parents with `mode`. True when it exists after.
-bool makeDirs(const std::string& path, mode_t mode = 0777);
+[[nodiscard]] bool makeDirs(const std::string& path, mode_t mode = 0777);
 
 // Appends data with one write to a file opened for appending, creating it when missing.
-bool append(const std::string& path, const std::string& data, mode_t mode = 0666);
+[[nodiscard]] bool append(const std::string& path, const std::string& data, mode_t mode = 0666);
 
-bool remove(const std::string& path);
+[[nodiscard]] bool remove(const std::string& path);
 bool exists(const std::string& path);  // any kind of file system item
 
 // Trims spaces, tabs, line feeds, carriage returns, vertical tabs and form feeds at both ends.

@@ -137,11 +137,12 @@ void IntroSound::stopSound(Sound& sound) {
 
 void IntroSound::note(const std::string& message) {
   std::string dir = paths::suiteLogDir();
-  files::makeDirs(dir);
+  // The log only tells what the sound did; a line that cannot be written changes nothing else.
+  (void)files::makeDirs(dir);
   auto id = bundle_.identifier();
   std::string who = id && !id->empty() ? oneLine(*id) : "?";
   std::string line = utcStamp(clock_.now()) + " " + who + " " + oneLine(message) + "\n";
-  files::append(dir + "/intro-sound.log", line);
+  (void)files::append(dir + "/intro-sound.log", line);
 }
 
 }  // namespace qm

@@ -64,6 +64,9 @@ class CookieStore {
   virtual void getAll(std::function<void(std::vector<Cookie>)> done) = 0;
   // Adds or replaces a cookie; done(false) when the store refused it.
   virtual void set(const Cookie& cookie, std::function<void(bool)> done) = 0;
+  // Removes the stored cookie with the name, domain, path and value of `cookie`; done(false)
+  // when the store failed to.
+  virtual void remove(const Cookie& cookie, std::function<void(bool)> done) = 0;
   // Called on the main thread whenever the store's cookies change.
   virtual void setObserver(std::function<void()> onChange) = 0;
 };

@@ -28,9 +28,9 @@ bool itemExists(const std::string& path) {
 
 }  // namespace
 
-ConnectionFlow::ConnectionFlow(Http& http, Bundle& bundle, ServerInUse& server, MainPages& window,
-                               IntroOverlay& intro, ServiceControl& service, StatusPoller& poller,
-                               EarlyResolution* early)
+ConnectionFlow::ConnectionFlow(Http& http, MainLoop& loop, Bundle& bundle, ServerInUse& server,
+                               MainPages& window, IntroOverlay& intro, ServiceControl& service,
+                               StatusPoller& poller, EarlyResolution* early)
     : bundle_(bundle),
       server_(server),
       window_(window),
@@ -38,7 +38,8 @@ ConnectionFlow::ConnectionFlow(Http& http, Bundle& bundle, ServerInUse& server, 
       service_(service),
       poller_(poller),
       http_(http),
-      early_(early) {}
+      early_(early),
+      hostFile_(loop, &SuiteServer::file, 0666) {}
 
 std::function<void(std::optional<std::string>)> ConnectionFlow::newAttempt(
     std::function<void(std::optional<std::string>)> then) {
@@ -87,7 +88,7 @@ void ConnectionFlow::connectCompleted(const std::optional<std::string>& host) {
 
 void ConnectionFlow::use(const std::string& host) {
   server_.use(host);
-  if (host != kLocalHost) SuiteServer::save(host);
+  if (host != kLocalHost) hostFile_.put(host);
   // The first poll waits for the adoption, so that it already carries an adopted sign-in.
   window_.loadUi(host, server_.BASE(), life_.guard([this] { poller_.poll(); }));
   intro_.uiLoading();
@@ -100,7 +101,7 @@ void ConnectionFlow::showMessage(const std::string& text) {
 void ConnectionFlow::onServerMessage(const ScriptMessage& body) {
   // Remembered before probing, so the new host is among the candidates of this very
   // resolution and stays remembered whether or not it answers.
-  if (auto host = SuiteServer::clean(body.value_or(""))) SuiteServer::save(*host);
+  if (auto host = SuiteServer::clean(body.value_or(""))) hostFile_.put(*host);
   window_.loadHtml(kConnectingPage);
   connect();
 }

@@ -14,6 +14,7 @@
 #include "poller/Poller.h"
 #include "server/EarlyResolution.h"
 #include "service/ServiceControl.h"
+#include "session/SharedFile.h"
 #include "window/WindowSlices.h"
 
 namespace qm {
@@ -21,7 +22,7 @@ namespace qm {
 class ConnectionFlow {
  public:
   // early: the launch's resolution, already under way, taken by the first connect.
-  ConnectionFlow(Http& http, Bundle& bundle, ServerInUse& server, MainPages& window,
+  ConnectionFlow(Http& http, MainLoop& loop, Bundle& bundle, ServerInUse& server, MainPages& window,
                  IntroOverlay& intro, ServiceControl& service, StatusPoller& poller,
                  EarlyResolution* early = nullptr);
   ConnectionFlow(const ConnectionFlow&) = delete;
@@ -54,6 +55,7 @@ class ConnectionFlow {
   StatusPoller& poller_;
   Http& http_;
   EarlyResolution* early_;
+  SharedFile hostFile_;  // the remembered host
   std::unique_ptr<ScopedHttp> probes_;
   // The number of the latest connect(); an outcome of an earlier one is dropped.
   std::uint64_t attempt_ = 0;

@@ -187,15 +187,6 @@ std::optional<std::string> saved() {
   return host;
 }
 
-void save(const std::optional<std::string>& host) {
-  // The folder also holds the suite's sign-in, so whoever creates it first keeps it private.
-  files::makeDirs(files::parent(file()), 0700);
-  if (host)
-    files::writeAtomic(file(), *host);
-  else
-    files::remove(file());
-}
-
 std::vector<std::string> builtIn(Bundle& bundle) {
   std::string value = bundle.infoString("QMHosts").value_or("");
   std::vector<std::string> hosts;

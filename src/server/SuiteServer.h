@@ -14,9 +14,9 @@ namespace qm::SuiteServer {
 
 // ~/Library/Application Support/Quillmarsh/server-host, built on each call.
 std::string file();
+// Remembering goes through the connection flow's SharedFile on file(), which tries a failed
+// write again.
 std::optional<std::string> saved();
-// With a host: remember it (atomic write). With none: forget it.
-void save(const std::optional<std::string>& host);
 // "QMHosts" of Info.json split at commas, pieces trimmed of spaces and tabs, empty ones dropped.
 std::vector<std::string> builtIn(Bundle& bundle);
 std::optional<std::string> clean(const std::string& input);

@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "core/Constants.h"
 #include "core/Files.h"
@@ -63,9 +65,13 @@ void ServiceControl::runSequence(const std::function<void(const service::ToolRun
   deadline_.reset();
 }
 
-void ServiceControl::installAgent() {
+bool ServiceControl::installAgent() {
   auto manager = managerOf(*this, bundle_);
-  runSequence([&](const auto& run) { manager->install(run); });
+  std::string why;
+  runSequence([&](const auto& run) { why = manager->install(run); });
+  if (why.empty()) return true;
+  logProblem(why);
+  return false;
 }
 
 int ServiceControl::launchctl(const std::vector<std::string>& args) {
@@ -84,8 +90,9 @@ void ServiceControl::logProblem(const std::string& why) {
   std::string line = "Quillmarsh Quarn did not install the service: " + why;
   for (char& c : line)
     if (static_cast<unsigned char>(c) < 0x20) c = ' ';
-  files::makeDirs(agent.dataDir());
-  files::append(agent.logPath(), line + "\n");
+  log(line);
+  if (!files::makeDirs(agent.dataDir()) || !files::append(agent.logPath(), line + "\n"))
+    log("could not note that in " + agent.logPath() + ": " + std::strerror(errno));
 }
 
 void ServiceControl::ping(std::function<void(bool)> done) {
@@ -124,7 +131,7 @@ void ServiceControl::ensureService(std::function<void(bool)> done) {
       done(false);
       return;
     }
-    installAgent();
+    if (!installAgent()) return done(false);
     waitForServer(kStartTries, std::move(done));
   });
 }

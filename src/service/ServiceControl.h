@@ -28,7 +28,9 @@ class ServiceControl {
   std::string python();
   std::string plistPath();
   std::string uid();
-  void installAgent();
+  // False when the definition could not be written (nothing is loaded then), with the reason
+  // in the service's log and the app's.
+  bool installAgent();
   // Runs the service manager's tool, bounded in time, and within a sequence by what is left of
   // the sequence's time; its exit status.
   int launchctl(const std::vector<std::string>& args);
@@ -47,8 +49,8 @@ class ServiceControl {
   // Runs one tool sequence of the service manager: the window is blocked meanwhile, so the
   // whole sequence is bounded, not only each run.
   void runSequence(const std::function<void(const service::ToolRun&)>& sequence);
-  // Notes in the service's log, which the failure page names, why the service was not
-  // installed.
+  // Notes in the service's log, which the failure page names, and in the app's, why the service
+  // was not installed.
   void logProblem(const std::string& why);
 
   const Clock& clock_;

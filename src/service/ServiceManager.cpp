@@ -2,10 +2,13 @@
 
 #include <glib.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include "core/Files.h"
 #include "core/Handle.h"
+#include "core/Log.h"
 #include "core/Paths.h"
 
 namespace qm::service {
@@ -22,6 +25,20 @@ static std::optional<std::string> toolOverride() {
 
 namespace {
 
+void removeDefinition(const std::string& path) {
+  if (!files::remove(path) && errno != ENOENT)
+    log("could not remove " + path + ": " + std::strerror(errno));
+}
+
+// Writes the definition and makes the service's data folder; why not, or empty.
+std::string writeDefinition(const std::string& path, const std::string& text,
+                            const std::string& dataDir) {
+  if (!files::makeDirs(files::parent(path)) || !files::writeAtomic(path, text))
+    return "could not write " + path + ": " + std::strerror(errno);
+  if (!files::makeDirs(dataDir)) return "could not make " + dataDir + ": " + std::strerror(errno);
+  return {};
+}
+
 class Launchd : public ServiceManager {
  public:
   Launchd(Agent agent, std::string plist) : a_(std::move(agent)), plist_(std::move(plist)) {}
@@ -31,18 +48,17 @@ class Launchd : public ServiceManager {
   // The property list escapes whatever the paths hold.
   std::string problem() const override { return {}; }
 
-  void install(const ToolRun& run) override {
-    const std::string text = launchdPlist(a_);
-    files::makeDirs(files::parent(plist_));
-    files::makeDirs(a_.dataDir());
-    files::writeAtomic(plist_, text);
+  std::string install(const ToolRun& run) override {
+    if (auto why = writeDefinition(plist_, launchdPlist(a_), a_.dataDir()); !why.empty())
+      return why;
     run({"bootout", a_.target()});
     run({"bootstrap", a_.domain(), plist_});
+    return {};
   }
   void restart(const ToolRun& run) override { run({"kickstart", "-k", a_.target()}); }
   void stop(const ToolRun& run) override {
     run({"bootout", a_.target()});
-    files::remove(plist_);
+    removeDefinition(plist_);
   }
 
  private:
@@ -68,21 +84,20 @@ class Systemd : public ServiceManager {
     return why;
   }
 
-  void install(const ToolRun& run) override {
+  std::string install(const ToolRun& run) override {
     // A path that a unit file cannot hold is not written at all: a half-understood unit could
     // run something else than the server.
     std::string why;
     auto unit = systemdUnit(a_, why);
-    if (!unit) return;
-    files::makeDirs(files::parent(unitPath_));
-    files::makeDirs(a_.dataDir());
-    files::writeAtomic(unitPath_, *unit);
+    if (!unit) return why;
+    if (why = writeDefinition(unitPath_, *unit, a_.dataDir()); !why.empty()) return why;
     run({"--user", "daemon-reload"});
     run({"--user", "enable", a_.unitName()});
     // A server given up after too many starts is not started again until this is cleared.
     run({"--user", "reset-failed", a_.unitName()});
     // restart, not start: a running server picks up the new definition, as after a reload.
     run({"--user", "restart", a_.unitName()});
+    return {};
   }
   void restart(const ToolRun& run) override {
     run({"--user", "reset-failed", a_.unitName()});
@@ -90,7 +105,7 @@ class Systemd : public ServiceManager {
   }
   void stop(const ToolRun& run) override {
     run({"--user", "disable", "--now", a_.unitName()});
-    files::remove(unitPath_);
+    removeDefinition(unitPath_);
     run({"--user", "daemon-reload"});
   }
 

@@ -31,9 +31,10 @@ class ServiceManager {
   // Why the definition cannot be written so that the manager runs the server; empty when it
   // can.
   virtual std::string problem() const = 0;
-  // Writes the definition and (re)loads and starts the service. Failures are ignored: whether
-  // the server came up is judged by probing it.
-  virtual void install(const ToolRun& run) = 0;
+  // Writes the definition and (re)loads and starts the service; a definition that could not be
+  // written is not loaded, and why is returned. Empty once loaded: failures of the tool are
+  // ignored, as whether the server came up is judged by probing it.
+  virtual std::string install(const ToolRun& run) = 0;
   virtual void restart(const ToolRun& run) = 0;
   // Unloads the service and removes its definition, so it does not start at the next login.
   virtual void stop(const ToolRun& run) = 0;

@@ -1,7 +1,9 @@
 #pragma once
 // The shared sign-in planted as soon as the web engine's cookie store exists, before the window
 // and before the server is chosen, for the hosts a launch most likely uses: the UI's load need
-// then not wait for the store.
+// then not wait for the store. Until the choice, each plant is a session cookie, which the
+// engine keeps in memory only: a host that is not used never keeps the sign-in, even when the
+// app ends first.
 
 #include <functional>
 #include <optional>
@@ -26,6 +28,9 @@ class EarlySignIn {
   // and calls done(stored) once the store has answered (at once when it already has). False
   // otherwise, and done is not called.
   bool take(const std::string& host, const std::string& value, std::function<void(bool)> done);
+  // The server is chosen, with `value` shared now: the plant for `chosen` of that value becomes
+  // the lasting cookie, every other plant is withdrawn. Once; later calls do nothing.
+  void settle(const std::string& chosen, const std::optional<std::string>& value, double now);
 
  private:
   struct Plant {
@@ -35,7 +40,9 @@ class EarlySignIn {
     bool taken;
     std::function<void(bool)> waiting;
   };
+  CookieStore& store_;
   std::vector<Plant> plants_;
+  bool settled_ = false;
   Lifetime life_;
 };
 

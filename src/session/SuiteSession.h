@@ -7,12 +7,14 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/Constants.h"
 #include "platform/MainLoop.h"
 #include "platform/Scoped.h"
 #include "platform/Web.h"
+#include "session/SharedFile.h"
 
 namespace qm {
 
@@ -23,11 +25,15 @@ class SuiteSession {
   static constexpr const char* cookieName = "qmsuite";
   // How long a planted suite cookie lives: 30 days.
   static constexpr double cookieLifetime = 2592000.0;
+  // A burst of store changes (a page setting many cookies) is read from the store once, this
+  // long after its first change.
+  static constexpr double changeDelay = 0.2;
   // ~/Library/Application Support/Quillmarsh/suite-session, built on each call.
   static std::string file();
 
   // Starts watching the store at once. All must outlive this object; `early` may be null.
-  SuiteSession(CookieStore& store, const Clock& clock, EarlySignIn* early = nullptr);
+  SuiteSession(CookieStore& store, MainLoop& loop, const Clock& clock,
+               EarlySignIn* early = nullptr);
   ~SuiteSession();
   SuiteSession(const SuiteSession&) = delete;
   SuiteSession& operator=(const SuiteSession&) = delete;
@@ -40,11 +46,16 @@ class SuiteSession {
   // Plants the shared sign-in into the store; done(true) when the store's cookie was replaced.
   // When it was planted early for this host, done runs at once, unless the store refused that.
   void adopt(std::function<void(bool)> done);
-  // The store's observer.
+  // Reads the store and shares what changed; the store's observer calls it once per burst.
+  // When the sign-in ends here, every suite cookie that carried it, or that this object
+  // planted, is removed, whatever its host.
   void cookiesDidChange(CookieStore& store);
 
-  // The value of the first cookie named "qmsuite" whose domain is `host` (the engine stores
-  // domains lower-cased; a remembered host may not be).
+  // The domain the engine keeps for a host's cookies: an IPv6 address without its brackets.
+  static std::string cookieDomain(const std::string& host);
+
+  // The value of the first cookie named "qmsuite" whose domain is cookieDomain(host) (the
+  // engine stores domains lower-cased; a remembered host may not be).
   static std::optional<std::string> current(const std::vector<Cookie>& cookies,
                                             const std::string& host);
   // The suite cookie for `host` carrying `value`, living from `now`; none when the value cannot
@@ -56,13 +67,26 @@ class SuiteSession {
 
  private:
   void adoptFromStore(std::uint64_t query, std::function<void(bool)> done);
-  void share(const std::optional<std::string>& value) const;
+  void share(const std::optional<std::string>& value);
+  // The shared sign-in as this app knows it: a value still to land counts over the file's.
+  std::optional<std::string> sharedNow() const;
+  void notePlant(const std::string& host, const std::string& value);
+  // The sign-in `ended` is over: removes every suite cookie carrying it or planted here. The
+  // cookies that stay.
+  std::vector<Cookie> endSignIn(std::vector<Cookie> cookies, const std::string& ended);
 
   std::string host_ = kLocalHost;
   CookieStore& store_;
   const Clock& clock_;
   EarlySignIn* early_;
+  SharedFile file_;
+  ScopedLoop loop_;
+  TimerId changes_ = 0;  // the read that a burst of changes is waiting for
   std::optional<std::string> known_;
+  // The file's value as last read or shared here: once the file has none, that sign-in ended.
+  std::optional<std::string> lastShared_;
+  // The (domain, value) of each cookie planted here since the last sign-out.
+  std::vector<std::pair<std::string, std::string>> planted_;
   bool ready_ = false;
   // Store answers can arrive after a newer answer, a plant or a host switch has already set
   // known_; each query is numbered, and carries its host, so that such a stale answer is

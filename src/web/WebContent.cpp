@@ -22,7 +22,7 @@ constexpr double kProgressSeconds = 0.5;
 void removeIfEmpty(const std::string& path) {
   struct stat st {};
   if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0)
-    files::remove(path);
+    (void)files::remove(path);  // an empty file left behind loses nothing
 }
 
 // True when both name the same folder, however written.
@@ -122,7 +122,7 @@ std::string WebContent::downloadsDir() {
 
 std::string WebContent::downloadDestination(DownloadId id, const std::string& suggestedName) {
   std::string dir = downloadsDir();
-  files::makeDirs(dir, 0755);
+  (void)files::makeDirs(dir, 0755);  // a folder that cannot be made fails the claim, with why
   auto claim = web::claimFile(dir, web::safeFileName(suggestedName));
   if (!claim.path) {
     downloads_.erase(id);

@@ -20,7 +20,7 @@ namespace qm {
 class MainWindowController : public MainPages, public IntroHost, public CookieSource {
  public:
   // `early` (may be null) holds the sign-in planted before the window was built.
-  MainWindowController(Ui& ui, const Clock& clock, const ServerInUse& server,
+  MainWindowController(Ui& ui, MainLoop& loop, const Clock& clock, const ServerInUse& server,
                        EarlySignIn* early = nullptr);
   MainWindowController(const MainWindowController&) = delete;
   MainWindowController& operator=(const MainWindowController&) = delete;
@@ -58,6 +58,7 @@ class MainWindowController : public MainPages, public IntroHost, public CookieSo
 
  private:
   Ui& ui_;
+  MainLoop& loop_;
   const Clock& clock_;
   const ServerInUse& server_;
   EarlySignIn* early_;

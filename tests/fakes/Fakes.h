@@ -168,8 +168,10 @@ struct FakeCookieStore : CookieStore {
   bool deferred = false;
   std::deque<std::function<void()>> queued;
   std::vector<Cookie> setCalls;
+  int reads = 0;
 
   void getAll(std::function<void(std::vector<Cookie>)> done) override {
+    ++reads;
     run([done = std::move(done), copy = cookies] { done(copy); });
   }
   void set(const Cookie& c, std::function<void(bool)> done) override {
@@ -180,6 +182,10 @@ struct FakeCookieStore : CookieStore {
     if (!refuse) same == cookies.end() ? cookies.push_back(c) : void(*same = c);
     run([done = std::move(done), ok = !refuse] { done(ok); });
     if (!refuse) changed();
+  }
+  void remove(const Cookie& c, std::function<void(bool)> done) override {
+    std::erase_if(cookies, [&](auto& e) { return e.domain == c.domain && e.value == c.value; });
+    run([done = std::move(done)] { done(true); }), changed();
   }
   void setObserver(std::function<void()> fn) override { observer = std::move(fn); }
   // Simulates a change made by the engine (a Set-Cookie, a sign-out).

@@ -11,7 +11,15 @@
 #include <utility>
 #include <vector>
 
+#include "core/Files.h"
+
 namespace qm::test {
+
+// A file written for a test, its folder made first.
+inline void writeFile(const std::string& path, const std::string& text, mode_t mode = 0666) {
+  if (!files::makeDirs(files::parent(path)) || !files::writeAtomic(path, text, mode))
+    throw std::runtime_error("cannot write " + path);
+}
 
 class TempHome {
  public:

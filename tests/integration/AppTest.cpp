@@ -190,13 +190,29 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
   EXPECT_FALSE(app->hardwareAcceleration());
 }
 
+// Signed out at the remembered server, which was chosen while the sign-in was planted for this
+// computer's too: a server that answers here at the next launch never gets it.
+TEST_F(AppTest, ASignOutAtOneServerReachesNoOtherAtTheNextLaunch) {
+  startSampleServer("127.0.0.2");
+  write(suite + "/suite-session", "0123456789abcdef", 0600);
+  write(suite + "/server-host", "127.0.0.2");
+  launch();
+  ASSERT_TRUE(shows("http://127.0.0.2:8795/"));
+  run(view(), "document.getElementById('logout').click()");
+  EXPECT_TRUE(spinUntil([&] { return !files::exists(suite + "/suite-session"); }));
+  g_subprocess_force_exit(server.get()), g_subprocess_wait(server.get(), {}, {});
+  app.reset(), startSampleServer(), launch();
+  ASSERT_TRUE(shows(local + "/"));
+  EXPECT_TRUE(uiRequests().at(0)["cookie"].is_null()) << uiRequests().at(0);
+}
+
 TEST_F(AppTest,
        TypedHostConnectsItsPageHandsLinksFilesAndDialogsOnAndMenuKeysActOnTheDialogInFront) {
   // Nothing answers on this computer and there is no service folder to start one from.
   startSampleServer("127.0.0.2");
   const std::string other = "http://127.0.0.2:8795/", downloads = home.path() + "/Downloads";
   // A FIFO in place of the window's state file neither blocks the launch nor is replaced.
-  files::makeDirs(files::parent(state));
+  ASSERT_TRUE(files::makeDirs(files::parent(state)));
   ASSERT_EQ(mkfifo(state.c_str(), 0600), 0);
   // The desktop's Downloads folder is the home folder itself, as after the folder was deleted.
   write(home.path() + "/.config/user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"$HOME/\"\n");
@@ -556,7 +572,7 @@ TEST_F(AppTest, ProgramRefusesUnknownOptionsLoadsTheUiAtEachLaunchUnderLoadAndEn
   g_subprocess_wait(server.get(), {}, {});
   const std::string tool = home.path() + "/tool", started = home.path() + "/tool-started";
   write(tool, "#!/bin/sh\necho $$ > '" + started + "'\nexec sleep 600\n", 0755);
-  files::makeDirs(home.path() + "/service");
+  ASSERT_TRUE(files::makeDirs(home.path() + "/service"));
   write(bundle + "/Info.json",
         "{\"QMQuarnDir\": \"" + home.path() + "/service\", \"QMPython\": \"/bin/sh\"}");
   auto stuck = spawn({kProgram}, {{"QUARN_SERVICE_TOOL", tool.c_str()}});

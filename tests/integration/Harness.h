@@ -32,8 +32,7 @@ using test::spinUntil;
 inline const char* const kProgram = QUARN_BINARY_DIR "/quillmarsh-quarn";
 
 inline void write(const std::string& path, const std::string& text, mode_t mode = 0644) {
-  files::makeDirs(files::parent(path));
-  files::writeAtomic(path, text, mode);
+  ASSERT_TRUE(files::makeDirs(files::parent(path)) && files::writeAtomic(path, text, mode)) << path;
 }
 
 // The body of a GET answered with 200, else none.

@@ -44,11 +44,11 @@ TEST(AgentDefinition, UnitsVerifyWithSystemd) {
   if (!files::exists("/usr/bin/systemd-analyze")) GTEST_SKIP() << "no systemd-analyze here";
   test::TempHome home;
   const std::string h = home.path(), file = h + "/app.quillmarsh.quarn.service";
-  files::makeDirs(h + "/run", 0700), g_setenv("XDG_RUNTIME_DIR", (h + "/run").c_str(), TRUE);
+  ASSERT_TRUE(files::makeDirs(h + "/run", 0700));
+  g_setenv("XDG_RUNTIME_DIR", (h + "/run").c_str(), TRUE);
   const std::string dir = h + "/q$x %h\"'\\ é", python = h + "/b i n$HOME/$$py%";
-  files::makeDirs(dir + "/data"), files::makeDirs(files::parent(python));
-  files::writeAtomic(python, "#!/bin/sh\n", 0755);
-  files::writeAtomic(file, unit(dir, python).value());
+  ASSERT_TRUE(files::makeDirs(dir + "/data"));
+  test::writeFile(python, "#!/bin/sh\n", 0755), test::writeFile(file, unit(dir, python).value());
   GCharPtr cmd(g_strconcat("systemd-analyze verify --user ",
                            GCharPtr(g_shell_quote(file.c_str())).get(), nullptr));
   char *out = nullptr, *err = nullptr;

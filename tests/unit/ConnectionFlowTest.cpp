@@ -18,8 +18,7 @@ TEST(ConnectionFlow, FromLaunchThroughEachWayAConnectionEnds) {
   const std::string dir = home.path() + "/a<b>&c";
   fp.bundle.info = {{"QMQuarnDir", dir}, {"QMHosts", std::string("Mac.Local,\0", 11)}};
   fp.bundle.resources["intro.html"] = "/intro.html";
-  files::makeDirs(home.path() + "/Library/Application Support/Quillmarsh");
-  files::writeAtomic(SuiteSession::file(), "tok");
+  test::writeFile(SuiteSession::file(), "tok");
   AppDelegate app{fp.platform};
   app.applicationDidFinishLaunching();
   auto& w = *fp.ui.window;
@@ -63,17 +62,22 @@ TEST(ConnectionFlow, FromLaunchThroughEachWayAConnectionEnds) {
   app.onScriptMessage("qm", std::string("finished"));  // the intro's channel
   EXPECT_EQ(w.intros.at(1)->fades.size(), 1u);
 
-  // A typed host is remembered at once; the built-in one answers and is remembered instead.
+  // A typed host is remembered at once; the built-in one answers and is remembered instead, once
+  // the file can be written (a folder stands in its place).
   fp.ui.events->onServerMessage(std::string(" HTTP://127.0.0.2:8795/people "));
   EXPECT_EQ(SuiteServer::saved(), "127.0.0.2");
+  std::filesystem::remove(SuiteServer::file()),
+      std::filesystem::create_directories(SuiteServer::file() + "/x");
   for (int status : {500, 503, 404}) fp.http.respond(kProbePath, test::FakeHttp::status(status));
   w.cookieStore.flush();
   EXPECT_EQ(std::tuple(app.server().BASE(), w.webView.log.back(), SuiteServer::saved()),
-            std::tuple("http://Mac.Local:8795", "url:http://Mac.Local:8795", "Mac.Local"));
+            std::tuple("http://Mac.Local:8795", "url:http://Mac.Local:8795", std::nullopt));
+  std::filesystem::remove_all(SuiteServer::file()), fp.loop.advance(SharedFile::retrySeconds);
+  EXPECT_EQ(SuiteServer::saved(), "Mac.Local");
 
   // Becoming active re-adopts only while the page comes from BASE (the engine lower-cases its
   // host), and reloads on a change.
-  files::writeAtomic(SuiteSession::file(), "new");
+  test::writeFile(SuiteSession::file(), "new");
   for (auto [page, reloads] :
        {std::pair("http://127.0.0.1:8795/", false), {"http://mac.local:8795/b", true}}) {
     SCOPED_TRACE(page);
@@ -111,9 +115,7 @@ TEST(ConnectionFlow, FirstConnectTakesTheResolutionAndTheSignInStartedWithThePro
       return std::ranges::count_if(fp.http.pending,
                                    [](auto& p) { return p.request.url.ends_with(kProbePath); });
     };
-    if (signedIn)
-      files::makeDirs(files::parent(SuiteSession::file())),
-          files::writeAtomic(SuiteSession::file(), "tok");
+    if (signedIn) test::writeFile(SuiteSession::file(), "tok");
     test::FakeCookieStore store;
     store.deferred = true;  // neither store answers
     EarlySignIn early(store, fp.clock, {kLocalHost});
@@ -126,7 +128,7 @@ TEST(ConnectionFlow, FirstConnectTakesTheResolutionAndTheSignInStartedWithThePro
     if (!answeredFirst) fp.http.respond(kProbePath, test::FakeHttp::status(200));
     fp.loop.drain();
     EXPECT_EQ(fp.ui.window->webView.log.back(), "url:http://127.0.0.1:8795");
-    EXPECT_EQ(store.setCalls.size(), signedIn ? 1u : 0u);
+    EXPECT_EQ(store.setCalls.size(), signedIn ? 2u : 0u);  // planted, then made to last
     fp.ui.events->onServerMessage(std::string(""));
     EXPECT_EQ(probes(), 1);
   }

@@ -43,7 +43,7 @@ TEST(Files, ModesFollowTheUmaskButPrivateOnesAndOnlyOldTemporariesOfOursAreClear
                                                 {"f.quarn-tmp.Ab3xYz", 2, false},
                                                 {"..f.quarn-tmp.Ab3xYz", 2, false}};
   for (auto& [name, age, removed] : names) {
-    files::writeAtomic(h + "/" + name, "token");
+    ASSERT_TRUE(files::writeAtomic(h + "/" + name, "token"));
     std::filesystem::last_write_time(
         h + "/" + name, std::filesystem::file_time_type::clock::now() - std::chrono::minutes(age));
   }

@@ -17,11 +17,10 @@ struct StuckHelper {
   test::TempHome home;
   std::string helper = home.path() + "/stuck", pidFile = home.path() + "/pid";
   StuckHelper() {
-    files::writeAtomic(helper,
-                       "#!/bin/sh\ntrap '' TERM HUP PIPE\necho $$ > " + pidFile + ".new && mv " +
-                           pidFile + ".new " + pidFile +
-                           "\necho playing\nexec sleep 600 </dev/null\n",
-                       0755);
+    test::writeFile(helper,
+                    "#!/bin/sh\ntrap '' TERM HUP PIPE\necho $$ > " + pidFile + ".new && mv " +
+                        pidFile + ".new " + pidFile + "\necho playing\nexec sleep 600 </dev/null\n",
+                    0755);
   }
   pid_t pid() { return std::stoi(files::read(pidFile).value_or("0")); }
   // Ended and reaped, or left for its new parent to reap.

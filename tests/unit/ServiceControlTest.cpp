@@ -2,6 +2,8 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include "core/Files.h"
 #include "fakes/Fakes.h"
 #include "fakes/TempHome.h"
@@ -57,7 +59,7 @@ TEST(ServiceControl, ToolLinesWaitsAndTheStopAlertOfEachOperation) {
     fp.bundle.info = {{"QMQuarnDir", home.path()}, {"QMServiceManager", manager}};
     setenv("QUARN_SERVICE_TOOL", tool.c_str(), 1);
     def = manager == "launchd" ? plist : home.path() + "/.config/systemd/user/" + unit;
-    files::remove(def);
+    (void)files::remove(def);
     if (op >= Stop) service.installAgent();
     log.clear();
     fp.loop.now = 0;
@@ -104,4 +106,13 @@ TEST(ServiceControl, ToolLinesWaitsAndTheStopAlertOfEachOperation) {
   EXPECT_EQ(asked.message + "\n" + asked.informative + "\n" + testing::PrintToString(asked.buttons),
             "Stop the Quarn service?\nSigning in to the other apps keeps working; only Quarn's "
             "pages close until you open it again.\n{ \"Stop and quit\", \"Cancel\" }");
+
+  // A unit that cannot be written (a file stands where its folder goes) is not loaded: the
+  // failure at once, why in the service's log.
+  std::filesystem::remove_all(files::parent(def)), test::writeFile(files::parent(def), "");
+  fp.tools.timeouts.clear(), service.ensureService([&](bool up) { log = up ? "up" : "down"; });
+  fp.http.respond(kProbePath, test::FakeHttp::status(204));
+  EXPECT_EQ(std::tuple(log, fp.tools.timeouts.size()), std::tuple("down", 0u));
+  EXPECT_TRUE(
+      files::read(home.path() + "/data/quarn.log")->ends_with(unit + ": Not a directory\n"));
 }

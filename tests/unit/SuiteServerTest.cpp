@@ -44,9 +44,7 @@ struct Resolve {
   test::FakeHttp http;
   std::vector<Host> reports;
   Resolve(const std::string& file, const std::string& qmHosts) {
-    if (!file.empty())
-      files::makeDirs(files::parent(SuiteServer::file())),
-          files::writeAtomic(SuiteServer::file(), file);
+    if (!file.empty()) test::writeFile(SuiteServer::file(), file);
     bundle.info["QMHosts"] = qmHosts;
     SuiteServer::resolve(http, bundle, 8795, kProbePath, [this](Host h) { reports.push_back(h); });
   }

@@ -10,6 +10,7 @@
 #include "core/Files.h"
 #include "fakes/Fakes.h"
 #include "fakes/TempHome.h"
+#include "session/SharedFile.h"
 
 using namespace qm;
 
@@ -17,15 +18,18 @@ namespace {
 
 struct SuiteSessionTest : testing::Test {
   test::TempHome home;
+  test::FakeLoop loop;
   test::FakeClock clock;
   test::FakeCookieStore store;
-  std::unique_ptr<SuiteSession> session = std::make_unique<SuiteSession>(store, clock);
+  std::unique_ptr<SuiteSession> session = std::make_unique<SuiteSession>(store, loop, clock);
   std::string file = home.path() + "/Library/Application Support/Quillmarsh/suite-session";
 
   Cookie suite(std::string v, std::string h = kLocalHost) { return {"qmsuite", v, h, "/", {}}; }
-  void share(std::string t) { files::makeDirs(files::parent(file)), files::writeAtomic(file, t); }
+  void share(std::string t) { test::writeFile(file, t); }
+  // The store changed; the mirror reads it once the burst is over.
+  void changed() { store.changed(), loop.advance(1); }
   // The engine changes its cookies (a Set-Cookie, a sign-out).
-  void engineSets(std::vector<Cookie> c) { store.cookies = std::move(c), store.changed(); }
+  void engineSets(std::vector<Cookie> c) { store.cookies = std::move(c), changed(); }
 };
 
 TEST_F(SuiteSessionTest, AdoptPlantsTheSharedValueForTheHostOnly) {
@@ -46,15 +50,15 @@ TEST_F(SuiteSessionTest, AdoptPlantsTheSharedValueForTheHostOnly) {
            {"t", {suite("old")}, "t", true}}) {
     SCOPED_TRACE(text.value_or("(none)").substr(0, 9));
     // The old one goes first: its destructor clears the store's observer.
-    session = nullptr, session = std::make_unique<SuiteSession>(store, clock);
-    text ? share(*text) : void(files::remove(file));
+    session = nullptr, session = std::make_unique<SuiteSession>(store, loop, clock);
+    text ? share(*text) : void(std::filesystem::remove(file));
     store.cookies = cookies, store.setCalls.clear(), store.refuse = refuse;
     std::optional<bool> result;
     session->adopt([&](bool replaced) { result = replaced; });
     EXPECT_EQ(result, planted && !refuse);
     EXPECT_EQ(store.setCalls.empty() ? V() : store.setCalls.at(0).value, planted);
     EXPECT_EQ(files::read(file), text);  // the plant is not echoed back
-    store.changed();                     // nor taken for news when it did not happen
+    changed();                           // nor taken for news when it did not happen
     EXPECT_EQ(files::read(file), text);
     engineSets({suite("z")});  // ready whatever adopt found
     EXPECT_EQ(files::read(file), "z");
@@ -70,8 +74,17 @@ TEST_F(SuiteSessionTest, StoreChangesAreSharedOnceReadyNeverFromAStaleAnswerNorA
   session->adopt([](bool) {});
   engineSets({suite("early")});
   EXPECT_FALSE(files::exists(file));
-  engineSets({suite("in")});
-  EXPECT_EQ(files::read(file), "in");
+  store.reads = 0, store.cookies = {suite("in")};  // a page sets many cookies at once
+  for (int i = 0; i < 1000; ++i) store.changed();
+  loop.advance(SuiteSession::changeDelay);
+  EXPECT_EQ(std::tuple(store.reads, files::read(file)), std::tuple(1, "in"));
+  // Not on disk (a file stands where the folder goes) is not shared yet, nor undone meanwhile.
+  std::filesystem::remove_all(files::parent(file)), test::writeFile(files::parent(file), "");
+  engineSets({suite("x")}), engineSets({suite("again")}), session->adopt([](bool) {});
+  EXPECT_EQ(std::tuple(SuiteSession::current(store.cookies, kLocalHost), files::exists(file)),
+            std::tuple("again", false));
+  std::filesystem::remove(files::parent(file)), loop.advance(SharedFile::retrySeconds);
+  EXPECT_EQ(std::tuple(files::read(file), loop.timers.size()), std::tuple("again", 0u));
   EXPECT_EQ(int(std::filesystem::status(file).permissions()), 0600);
   EXPECT_EQ(int(std::filesystem::status(files::parent(file)).permissions()), 0700);
   engineSets({suite("in", "127.0.0.2")});  // signed out here
@@ -80,18 +93,18 @@ TEST_F(SuiteSessionTest, StoreChangesAreSharedOnceReadyNeverFromAStaleAnswerNorA
   engineSets({suite("in", "127.0.0.2")});  // nothing new here
   store.deferred = true;
   session->adopt([](bool) {});
-  store.changed();
+  changed();
   store.queued[0]();  // plants "new"
   store.queued[1]();  // asked before the plant, answered without it
   EXPECT_EQ(files::read(file), "new");
   // A host switch while the store answers: no answer is taken for the new host's.
   store.queued.clear();
-  store.changed();
+  changed();
   session->adopt([](bool) {});
   session->setHost("127.0.0.2");
-  store.changed();  // the new host's sign-in is not known yet
+  changed();  // the new host's sign-in is not known yet
   store.flush();
-  store.deferred = false, store.changed(), store.deferred = true;
+  store.deferred = false, changed(), store.deferred = true;
   EXPECT_EQ(files::read(file), "new");
   session->adopt([](bool) { ADD_FAILURE() << "completed after the session ended"; });
   session.reset();  // what is still queued touches nothing
@@ -118,9 +131,9 @@ TEST_F(SuiteSessionTest, AnEarlyPlantIsTakenOnceForItsHostAndValue) {
     early.deferred = !answered, early.refuse = refused;
     EarlySignIn plants(early, clock, {kLocalHost, "mac.local"});
     ASSERT_EQ(early.setCalls.size(), 2u);
-    EXPECT_EQ(std::tie(early.setCalls[1].domain, early.setCalls[1].value),
-              std::tuple("mac.local", "tok"));
-    session = nullptr, session = std::make_unique<SuiteSession>(store, clock, &plants);
+    EXPECT_EQ(std::tie(early.setCalls[1].domain, early.setCalls[1].expires),
+              std::tuple("mac.local", std::optional<double>()));  // kept in memory only
+    session = nullptr, session = std::make_unique<SuiteSession>(store, loop, clock, &plants);
     store.cookies.clear(), store.queued.clear(), store.deferred = true;
     share(value), session->setHost(host);
     bool done = false;
@@ -136,6 +149,27 @@ TEST_F(SuiteSessionTest, AnEarlyPlantIsTakenOnceForItsHostAndValue) {
     store.deferred = true;
     session->adopt([](bool) {});
     EXPECT_EQ(store.queued.size(), 1u);
+  }
+}
+
+// However the sign-in ends, no cookie of it stays, whichever host it was planted for; a server's
+// own sign-in of another value stays. The chosen host is an IPv6 one, whose cookies the engine
+// keeps under the address without brackets.
+TEST_F(SuiteSessionTest, ASignInThatEndsLeavesNoCookieOfItForAnyHost) {
+  for (bool here : {true, false}) {
+    share("tok");
+    store.cookies = {suite("tok", "127.0.0.3"), suite("own", "127.0.0.4")};
+    EarlySignIn plants(store, clock, {kLocalHost, "[fd7a::1]"});
+    session = nullptr, session = std::make_unique<SuiteSession>(store, loop, clock, &plants);
+    session->setHost("[fd7a::1]"), session->adopt([](bool) {}), loop.advance(1);
+    EXPECT_EQ(std::tuple(store.cookies.size(), SuiteSession::current(store.cookies, "[fd7a::1]"),
+                         store.cookies[2].expires),
+              std::tuple(3u, "tok", clock.t + 2592000));  // the other plant is gone
+    here ? engineSets({store.cookies[0], store.cookies[1]})
+         : (std::filesystem::remove(file), session->adopt([](bool) {}), loop.advance(1));
+    EXPECT_EQ(std::tuple(store.cookies.size(), store.cookies[0].value, files::exists(file)),
+              std::tuple(1u, "own", false))
+        << here;
   }
 }
 

@@ -34,7 +34,7 @@ TEST_F(WebContentTest, DownloadsClaimTheNextFreeNameShowWhenFinishedAndAlertWhen
   EXPECT_EQ(web.downloadDestination(1, "a/b.pdf"), dir + "/a_b.pdf");
   EXPECT_EQ(web.downloadDestination(2, "a/b.pdf"), dir + "/a_b 2.pdf");
   EXPECT_EQ(web.downloadDestination(3, "a/b.pdf"), dir + "/a_b 3.pdf");
-  files::writeAtomic(dir + "/a_b 3.pdf", "part");
+  ASSERT_TRUE(files::writeAtomic(dir + "/a_b 3.pdf", "part"));
   for (DownloadId id : {2, 2, 4}) web.onDownloadFinished(id);
   web.onDownloadFailed(1, "Connection reset");
   web.onDownloadFailed(3, "Disk full");  // while the first alert shows: dropped

@@ -81,12 +81,19 @@ template <typename Done>
 struct Pending {
   GPtr<GCancellable> cancellable;
   Done done;
+  // The engine's request holds the cookie manager, which must not outlive the session it
+  // belongs to: the session is let go only after the request is done with the manager.
+  GPtr<WebKitNetworkSession> session;
+  ~Pending() {
+    if (session) g_idle_add_once([](gpointer s) { g_object_unref(s); }, session.release());
+  }
 };
 
 class GtkCookieStore : public CookieStore {
  public:
   explicit GtkCookieStore(WebKitNetworkSession* session)
-      : manager_(
+      : session_(GPtr<WebKitNetworkSession>::ref(session)),
+        manager_(
             GPtr<WebKitCookieManager>::ref(webkit_network_session_get_cookie_manager(session))),
         cancellable_(GPtr<GCancellable>::adopt(g_cancellable_new())),
         changed_(manager_.get(),
@@ -100,26 +107,21 @@ class GtkCookieStore : public CookieStore {
 
   void getAll(std::function<void(std::vector<Cookie>)> done) override {
     webkit_cookie_manager_get_all_cookies(manager_.get(), cancellable_.get(), onAll,
-                                          new AllPending{cancellable_, std::move(done)});
+                                          new AllPending{cancellable_, std::move(done), session_});
   }
 
   void set(const Cookie& cookie, std::function<void(bool)> done) override {
     Owned<SoupCookie> soup = toSoup(cookie);
-    if (!soup) {
-      auto* p = new SetPending{cancellable_, std::move(done)};
-      // Still asynchronous, as the engine's own answer would be.
-      g_idle_add_once(
-          [](gpointer data) {
-            guarded([&] {
-              std::unique_ptr<SetPending> p(static_cast<SetPending*>(data));
-              if (!g_cancellable_is_cancelled(p->cancellable.get())) p->done(false);
-            });
-          },
-          p);
-      return;
-    }
+    if (!soup) return later(std::move(done));
     webkit_cookie_manager_add_cookie(manager_.get(), soup.get(), cancellable_.get(), onAdded,
-                                     new SetPending{cancellable_, std::move(done)});
+                                     new SetPending{cancellable_, std::move(done), session_});
+  }
+
+  void remove(const Cookie& cookie, std::function<void(bool)> done) override {
+    Owned<SoupCookie> soup = toSoup(cookie);
+    if (!soup) return later(std::move(done));
+    webkit_cookie_manager_delete_cookie(manager_.get(), soup.get(), cancellable_.get(), onDeleted,
+                                        new SetPending{cancellable_, std::move(done), session_});
   }
 
   void setObserver(std::function<void()> onChange) override { observer_ = std::move(onChange); }
@@ -127,6 +129,18 @@ class GtkCookieStore : public CookieStore {
  private:
   using AllPending = Pending<std::function<void(std::vector<Cookie>)>>;
   using SetPending = Pending<std::function<void(bool)>>;
+
+  // A refusal without asking the engine, still asynchronous, as the engine's own answer would be.
+  void later(std::function<void(bool)> done) {
+    g_idle_add_once(
+        [](gpointer data) {
+          guarded([&] {
+            std::unique_ptr<SetPending> p(static_cast<SetPending*>(data));
+            if (!g_cancellable_is_cancelled(p->cancellable.get())) p->done(false);
+          });
+        },
+        new SetPending{cancellable_, std::move(done), session_});
+  }
 
   static void onChanged(WebKitCookieManager*, gpointer self) {
     guarded([&] {
@@ -161,6 +175,19 @@ class GtkCookieStore : public CookieStore {
     });
   }
 
+  static void onDeleted(GObject* source, GAsyncResult* result, gpointer data) {
+    guarded([&] {
+      std::unique_ptr<SetPending> p(static_cast<SetPending*>(data));
+      GError* error = nullptr;
+      bool ok =
+          webkit_cookie_manager_delete_cookie_finish(WEBKIT_COOKIE_MANAGER(source), result, &error);
+      GErrorPtr owned(error);
+      if (g_cancellable_is_cancelled(p->cancellable.get())) return;
+      p->done(ok && !error);
+    });
+  }
+
+  GPtr<WebKitNetworkSession> session_;
   GPtr<WebKitCookieManager> manager_;
   GPtr<GCancellable> cancellable_;
   SignalConnection changed_;

@@ -41,8 +41,9 @@ bool updateKeyFile(const std::string& path, const std::function<void(GKeyFile*)>
   change(kf.get());
   gsize len = 0;
   GCharPtr data(g_key_file_to_data(kf.get(), &len, nullptr));
-  files::makeDirs(files::parent(path));
-  if (files::writeAtomic(path, std::string(data.get(), len))) return true;
+  if (files::makeDirs(files::parent(path)) &&
+      files::writeAtomic(path, std::string(data.get(), len)))
+    return true;
   g_warning("%s cannot be written (%s); %s", path.c_str(), g_strerror(errno), instead.c_str());
   return false;
 }

@@ -29,8 +29,8 @@ Instance::Instance(std::vector<std::string> args, std::string bundleDir,
 
 void Instance::prepareWeb() {
   // The sign-in goes into the store while the view and the window are still to be made, for
-  // this computer's server and the remembered one (those a launch nearly always uses, and
-  // whose cookie an earlier launch already planted): the UI's load then need not wait for it.
+  // this computer's server and the remembered one (those a launch nearly always uses): the UI's
+  // load then need not wait for it.
   std::vector<std::string> hosts{kLocalHost};
   if (auto remembered = SuiteServer::saved();
       remembered && *remembered != kLocalHost && SuiteServer::usable(*remembered))

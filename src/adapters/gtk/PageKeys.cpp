@@ -267,8 +267,10 @@ bool PageKeys::zoom(int steps) {
   levels_[zoomHost_] = level;
   if (!zoomFileBroken_ && !zoomHost_.empty()) {
     std::string path = zoomPath();
-    files::makeDirs(files::parent(path));
-    files::writeAtomic(path, page::formatZoomLevels(levels_));
+    // The zoom is kept for the next change, which writes the whole file again.
+    if (!files::makeDirs(files::parent(path)) ||
+        !files::writeAtomic(path, page::formatZoomLevels(levels_)))
+      g_warning("%s cannot be written: %s", path.c_str(), g_strerror(errno));
   }
   return true;
 }

@@ -43,8 +43,9 @@ WebKitNetworkSession* WebStart::session() {
   if (session_) return session_.get();
   std::string data = paths::xdgDataHome() + "/" + kAppId;
   std::string cache = paths::xdgCacheHome() + "/" + kAppId;
-  files::makeDirs(data, 0700);
-  files::makeDirs(cache, 0700);
+  for (const auto& dir : {data, cache})
+    if (!files::makeDirs(dir, 0700))
+      g_warning("%s cannot be made (%s): pages keep nothing there", dir.c_str(), g_strerror(errno));
   session_ =
       GPtr<WebKitNetworkSession>::adopt(webkit_network_session_new(data.c_str(), cache.c_str()));
   WebKitCookieManager* cookies = webkit_network_session_get_cookie_manager(session_.get());

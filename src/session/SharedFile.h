@@ -1,0 +1,43 @@
+#pragma once
+// A file shared with the suite's other apps, written so that a value counts as shared only once
+// it is on disk: a write that fails is tried again, a few seconds apart, until it lands or a
+// newer value replaces it.
+
+#include <sys/types.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "platform/MainLoop.h"
+#include "platform/Scoped.h"
+
+namespace qm {
+
+class SharedFile {
+ public:
+  static constexpr double retrySeconds = 3.0;
+
+  // `path` is asked at each try (the home folder is read each time). The folder is made 700 when
+  // missing; the file gets `mode`.
+  SharedFile(MainLoop& loop, std::function<std::string()> path, mode_t mode);
+  SharedFile(const SharedFile&) = delete;
+  SharedFile& operator=(const SharedFile&) = delete;
+
+  // Writes the value, or removes the file for none; true when that is on disk now. Otherwise it
+  // is tried again until it lands or the next put().
+  bool put(const std::optional<std::string>& value);
+  // The value still to land, while one is.
+  const std::optional<std::optional<std::string>>& pending() const { return pending_; }
+
+ private:
+  bool attempt();
+
+  ScopedLoop loop_;
+  std::function<std::string()> path_;
+  mode_t mode_;
+  std::optional<std::optional<std::string>> pending_;
+  TimerId retry_ = 0;
+};
+
+}  // namespace qm
