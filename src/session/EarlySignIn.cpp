@@ -52,7 +52,10 @@ namespace qm {
 void EarlySignIn::settle(const std::string& chosen, const std::optional<std::string>& value,
                          double now) {
   if (std::exchange(settled_, true)) return;
-  for (const Plant& p : plants_) {
+  for (Plant& p : plants_) {
+    // Withdrawn or made to last, no plant stands for the store any more: a later move to its
+    // host plants anew.
+    p.taken = true;
     auto cookie = SuiteSession::suiteCookie(p.host, p.value, now);
     if (!cookie) continue;
     if (p.host == chosen && p.value == value) {

@@ -171,6 +171,13 @@ TEST_F(SuiteSessionTest, ASignInThatEndsLeavesNoCookieOfItForAnyHost) {
               std::tuple(1u, "own", false))
         << here;
   }
+  // A move to a host whose plant was withdrawn plants the sign-in there anew.
+  share("tok");
+  EarlySignIn plants(store, clock, {kLocalHost, "mac.local"});
+  session = nullptr, session = std::make_unique<SuiteSession>(store, loop, clock, &plants);
+  session->adopt([](bool) {}), loop.advance(1);
+  session->setHost("mac.local"), session->adopt([](bool) {}), loop.advance(1);
+  EXPECT_EQ(SuiteSession::current(store.cookies, "mac.local"), "tok");
 }
 
 }  // namespace
