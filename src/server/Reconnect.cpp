@@ -111,14 +111,19 @@ Reconnect::Reconnect(Http& http, MainLoop& loop, const Clock& clock, NetworkEven
 
 bool Reconnect::onLoadFailed(const LoadFailure& failure) {
   auto why = unreachable(failure.domain, failure.code);
-  if (!why || !sameHost(urlHost(failure.uri), urlHost(server_.BASE()))) return false;
-  log("the UI at " + failure.uri + " could not be loaded (" + said(*why) +
+  // Another port of the same host is some other program, not the server in use.
+  if (!why || !sameOrigin(failure.uri, server_.BASE())) return false;
+  log("the UI at " + server_.BASE() + " could not be loaded (" + said(*why) +
       "): showing that the server cannot be reached");
   host_ = server_.host(), url_ = failure.uri, page_ = unreachablePage(host_, *why);
   if (!watching()) {
     double now = clock_.monotonic();
-    // Failing again right after it answered, it goes on where the tries had got to.
-    if (now - reloaded_ >= kLookAgainAfter) failed_ = 0, since_ = now, looked_.reset();
+    // Failing again right after it answered, it goes on where the tries had got to, one step
+    // further: a page that fails while the probe answers is not loaded again every second.
+    if (now - reloaded_ >= kLookAgainAfter)
+      failed_ = 0, since_ = now, looked_.reset();
+    else
+      ++failed_;
     watch_ = network_.watch(life_.guard([this](const std::string& what) {
       if (!watching()) return;
       failed_ = 0;  // a new network: short intervals again
@@ -174,7 +179,7 @@ void Reconnect::probe(const std::string& why) {
 void Reconnect::answered(bool up) {
   if (!pageShown()) return;
   if (up) {
-    log(host_ + " answers again: loading " + url_ + " again");
+    log(host_ + " answers again: loading the page again");
     return reload();
   }
   ++failed_;
@@ -198,7 +203,7 @@ void Reconnect::lookAgain() {
     if (!watching() || !pageShown()) return;
     if (!found) return log("no server answered: trying " + host_ + " on");
     if (equalsIgnoringCase(*found, host_)) {
-      log(host_ + " answers again: loading " + url_ + " again");
+      log(host_ + " answers again: loading the page again");
       return reload();
     }
     log("the server at " + *found + " answers: using it instead of " + host_);

@@ -57,6 +57,7 @@ TEST(Reconnect, ThePageShowsUntilTheServerAnswersAndAfterAMinuteAnotherServerIsU
   };
   // Another host's failure, or a load the engine cancelled, is no business of the app's.
   EXPECT_FALSE(t.events().onLoadFailed({"http://mac.local:8795/", "g-io-error-quark", 39}));
+  EXPECT_FALSE(t.events().onLoadFailed({"http://127.0.0.1:8080/", "g-io-error-quark", 39}));
   EXPECT_FALSE(t.events().onLoadFailed({at, "WebKitNetworkError", 302}));
   EXPECT_FALSE(t.events().onLoadFailed({at, "g-resolver-error-quark", 2}));
   // Refused, then the page's button; a name not found, then the network changing. Each probes
@@ -90,7 +91,7 @@ TEST(Reconnect, ThePageShowsUntilTheServerAnswersAndAfterAMinuteAnotherServerIsU
   fp.loop.drain();
   EXPECT_NE(t.view().log.back().find("no network to reach <b>127.0.0.1</b>"), std::string::npos);
   t.app.showMessage("elsewhere");
-  answerProbes(3, 503, 0);
+  answerProbes(5, 503, 0);  // failing again soon after the reload: one step further, at 4 s
   EXPECT_EQ(std::tuple(probes.size(), t.app.reconnect().watching()), std::tuple(0u, false));
   // Gone for good: about a minute of tries, then the servers are looked for again in the
   // usual order, and the built-in one that answers is used and remembered.
