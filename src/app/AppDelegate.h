@@ -42,7 +42,8 @@ class AppDelegate {
   // --- Menu
   void buildMainMenu();
   void onMenuAction(const std::string& action) { menu_.onMenuAction(action); }
-  void reloadWeb() { window_.reloadFromOrigin(); }
+  // On the page saying that the server cannot be reached, a reload is a try at once.
+  void reloadWeb() { reconnect_.watching() ? reconnect_.tryNow() : window_.reloadFromOrigin(); }
   void openHQ() { menu_.openHQ(); }
   void openStudio() { menu_.openStudio(); }
   void openExports() { menu_.openExports(service_.quarnDir()); }
@@ -61,7 +62,8 @@ class AppDelegate {
   }
   void ensureService(std::function<void(bool)> done) { service_.ensureService(std::move(done)); }
   void restartService() {
-    service_.restartService([this] { window_.reload(); });
+    service_.restartService(
+        [this] { reconnect_.watching() ? reconnect_.tryNow() : window_.reload(); });
   }
   void quitAndStop() { service_.quitAndStop(); }
 

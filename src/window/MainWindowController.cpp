@@ -113,6 +113,11 @@ void MainWindowController::webProcessEnded() {
 }
 
 void MainWindowController::noteWhereUserIs() {
+  // Back, Forward or a swipe may have gone from one of the app's own pages to the server's.
+  if (auto page = web_->committedUri(); !onProcessPage_ && sameOrigin(page, server_.BASE())) {
+    showsUi_ = true, shown_ = *page;
+    return;
+  }
   auto at = web_->uri();
   if (showsUi_ && !onProcessPage_ && at && sameHost(urlHost(at), urlHost(shown_))) shown_ = *at;
 }

@@ -18,7 +18,8 @@ TEST(MainWindow, AnEndedWebProcessShowsThePageAgainUntilItEndsThreeTimesInAMinut
       {"hxx", "HHH"},     {"unx", "UN"},     {"uoxx", "UUU"},        {"uxxx", "UUUP"},
       {"uxxwwx", "UUUU"}, {"uxwxx", "UUUP"}, {"uxxxrf", "UUUPUU"},   {"hxxxrx", "HHHPHP"},
       {"hxxxf", "HHHPH"}, {"xx", "HH"},      {"uxxxrrr", "UUUPUUU"}, {"unsa", "Us"},
-      {"uos", "U"},       {"ues", "U"},      {"hsa", "Hsa"},         {"s", ""}};
+      {"uos", "U"},       {"ues", "U"},      {"hsa", "Hsa"},         {"s", ""},
+      {"hnx", "HN"}};
   for (auto& [steps, seen] : rows) {
     SCOPED_TRACE(steps);
     test::TempHome home;

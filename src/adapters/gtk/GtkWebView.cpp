@@ -62,6 +62,7 @@ void GtkWebView::loadUrl(const std::string& url) {
 void GtkWebView::reload() {
   timeout_.reset();
   loadingHtml_ = false;
+  if (showsOwnPage()) return loadHtml(std::string(html_));
   webkit_web_view_reload(view_);
 }
 void GtkWebView::reloadFromOrigin() {
