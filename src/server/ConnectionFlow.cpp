@@ -54,12 +54,12 @@ std::function<void(std::optional<std::string>)> ConnectionFlow::newAttempt(
 void ConnectionFlow::connect() {
   auto done = newAttempt([this](std::optional<std::string> host) { connectCompleted(host); });
   if (early_ && early_->take(done)) return;
-  SuiteServer::resolve(*probes_, bundle_, PORT, kProbePath, done);
+  SuiteServer::resolve(*probes_, bundle_, PORT, kProbePath, done, hostFile_.pending());
 }
 
 void ConnectionFlow::lookAgain(std::function<void(std::optional<std::string>)> found) {
   auto done = newAttempt(std::move(found));
-  SuiteServer::resolve(*probes_, bundle_, PORT, kProbePath, done);
+  SuiteServer::resolve(*probes_, bundle_, PORT, kProbePath, done, hostFile_.pending());
 }
 
 void ConnectionFlow::connectCompleted(const std::optional<std::string>& host) {
@@ -83,7 +83,7 @@ void ConnectionFlow::connectCompleted(const std::optional<std::string>& host) {
     return;
   }
   intro_.endIntro();
-  window_.loadHtml(SuiteServer::askPage(bundle_, kAppName));
+  window_.loadHtml(SuiteServer::askPage(bundle_, kAppName, std::nullopt, hostFile_.pending()));
 }
 
 void ConnectionFlow::use(const std::string& host) {
@@ -100,7 +100,8 @@ void ConnectionFlow::showMessage(const std::string& text) {
 
 void ConnectionFlow::onServerMessage(const ScriptMessage& body) {
   // Remembered before probing, so the new host is among the candidates of this very
-  // resolution and stays remembered whether or not it answers.
+  // resolution, even while its write is still to land, and stays remembered whether or not it
+  // answers.
   if (auto host = SuiteServer::clean(body.value_or(""))) hostFile_.put(*host);
   window_.loadHtml(kConnectingPage);
   connect();

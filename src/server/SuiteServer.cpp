@@ -226,10 +226,10 @@ bool usable(const std::string& host) {
   return probeUrl(host, PORT, kProbePath).has_value();
 }
 
-std::vector<std::string> candidates(Bundle& bundle) {
+std::vector<std::string> candidates(Bundle& bundle, const Pending& pending) {
   std::vector<std::string> list{kLocalHost};
   std::vector<std::string> extra;
-  if (auto remembered = saved()) extra.push_back(*remembered);
+  if (auto remembered = pending ? *pending : saved()) extra.push_back(*remembered);
   for (auto& h : builtIn(bundle)) extra.push_back(h);
   for (auto& h : extra) {
     bool known = false;
@@ -240,9 +240,9 @@ std::vector<std::string> candidates(Bundle& bundle) {
 }
 
 void resolve(Http& http, Bundle& bundle, int port, const std::string& probe,
-             std::function<void(std::optional<std::string>)> done) {
+             std::function<void(std::optional<std::string>)> done, const Pending& pending) {
   auto call = std::make_shared<Call>(http);
-  call->hosts = candidates(bundle);
+  call->hosts = candidates(bundle, pending);
   call->answered.assign(call->hosts.size(), std::nullopt);
   call->ids.assign(call->hosts.size(), std::nullopt);
   call->done = std::move(done);
@@ -278,9 +278,9 @@ void resolve(Http& http, Bundle& bundle, int port, const std::string& probe,
   }
 }
 
-std::string askPage(Bundle& bundle, const std::string& app,
-                    const std::optional<std::string>& error) {
-  auto remembered = saved();
+std::string askPage(Bundle& bundle, const std::string& app, const std::optional<std::string>& error,
+                    const Pending& pending) {
+  auto remembered = pending ? *pending : saved();
   std::string message;
   if (error) {
     message = escapeMarkup(*error, true);

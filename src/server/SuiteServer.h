@@ -23,14 +23,17 @@ std::optional<std::string> clean(const std::string& input);
 std::string base(const std::string& host, int port);
 // Whether a remembered or built-in host can be probed at all; unusable ones are skipped.
 bool usable(const std::string& host);
+// A value still to land in file(), when one is: it counts as the remembered host over saved().
+using Pending = std::optional<std::optional<std::string>>;
 // "127.0.0.1", then the remembered host, then the built-in hosts, without duplicates.
-std::vector<std::string> candidates(Bundle& bundle);
+std::vector<std::string> candidates(Bundle& bundle, const Pending& pending = {});
 // Probes every candidate in parallel and calls done exactly once, on the main thread, with the
 // first candidate in order that answered with a status below 500, or none. Reports as soon as
 // that answer is certain.
 void resolve(Http& http, Bundle& bundle, int port, const std::string& probe,
-             std::function<void(std::optional<std::string>)> done);
+             std::function<void(std::optional<std::string>)> done, const Pending& pending = {});
 std::string askPage(Bundle& bundle, const std::string& app,
-                    const std::optional<std::string>& error = std::nullopt);
+                    const std::optional<std::string>& error = std::nullopt,
+                    const Pending& pending = {});
 
 }  // namespace qm::SuiteServer

@@ -15,7 +15,17 @@ SharedFile::SharedFile(MainLoop& loop, std::function<std::string()> path, mode_t
 bool SharedFile::put(const std::optional<std::string>& value) {
   if (retry_) loop_.cancel(std::exchange(retry_, 0));
   pending_ = value;
+  held_ = files::read(path_());
   return attempt();
+}
+
+const std::optional<std::optional<std::string>>& SharedFile::pending() {
+  if (pending_ && files::read(path_()) != held_) {
+    log(path_() + " was changed by another app: the value still to land there is dropped");
+    if (retry_) loop_.cancel(std::exchange(retry_, 0));
+    pending_.reset();
+  }
+  return pending_;
 }
 
 bool SharedFile::attempt() {
@@ -36,7 +46,7 @@ bool SharedFile::attempt() {
       std::strerror(errno) + "; trying again in a few seconds");
   retry_ = loop_.after(retrySeconds, [this] {
     retry_ = 0;
-    attempt();
+    if (pending()) attempt();
   });
   return false;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // A file shared with the suite's other apps, written so that a value counts as shared only once
-// it is on disk: a write that fails is tried again, a few seconds apart, until it lands or a
-// newer value replaces it.
+// it is on disk: a write that fails is tried again, a few seconds apart, until it lands, a
+// newer value replaces it, or another app changes the file meanwhile.
 
 #include <sys/types.h>
 
@@ -27,8 +27,9 @@ class SharedFile {
   // Writes the value, or removes the file for none; true when that is on disk now. Otherwise it
   // is tried again until it lands or the next put().
   bool put(const std::optional<std::string>& value);
-  // The value still to land, while one is.
-  const std::optional<std::optional<std::string>>& pending() const { return pending_; }
+  // The value still to land, while one is. Once the file no longer holds what it held at put(),
+  // another app wrote it since: its value counts, and this one is dropped.
+  const std::optional<std::optional<std::string>>& pending();
 
  private:
   bool attempt();
@@ -37,6 +38,7 @@ class SharedFile {
   std::function<std::string()> path_;
   mode_t mode_;
   std::optional<std::optional<std::string>> pending_;
+  std::optional<std::string> held_;  // the file's content at put(); none when absent or unread
   TimerId retry_ = 0;
 };
 

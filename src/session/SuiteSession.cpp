@@ -217,7 +217,7 @@ std::optional<std::string> SuiteSession::shared() {
   return value;
 }
 
-std::optional<std::string> SuiteSession::sharedNow() const {
+std::optional<std::string> SuiteSession::sharedNow() {
   if (const auto& pending = file_.pending()) return *pending;
   return shared();
 }

@@ -68,8 +68,9 @@ class SuiteSession {
  private:
   void adoptFromStore(std::uint64_t query, std::function<void(bool)> done);
   void share(const std::optional<std::string>& value);
-  // The shared sign-in as this app knows it: a value still to land counts over the file's.
-  std::optional<std::string> sharedNow() const;
+  // The shared sign-in as this app knows it: a value still to land counts over the file's
+  // until another app writes the file.
+  std::optional<std::string> sharedNow();
   void notePlant(const std::string& host, const std::string& value);
   // The sign-in `ended` is over: removes every suite cookie carrying it or planted here. The
   // cookies that stay.

@@ -62,13 +62,16 @@ TEST(ConnectionFlow, FromLaunchThroughEachWayAConnectionEnds) {
   app.onScriptMessage("qm", std::string("finished"));  // the intro's channel
   EXPECT_EQ(w.intros.at(1)->fades.size(), 1u);
 
-  // A typed host is remembered at once; the built-in one answers and is remembered instead, once
-  // the file can be written (a folder stands in its place).
+  // A typed host is remembered at once, and is a candidate while its write is still to land (a
+  // folder stands in the file's place); the built-in one answers and is remembered instead, once
+  // the file can be written.
   fp.ui.events->onServerMessage(std::string(" HTTP://127.0.0.2:8795/people "));
   EXPECT_EQ(SuiteServer::saved(), "127.0.0.2");
   std::filesystem::remove(SuiteServer::file()),
       std::filesystem::create_directories(SuiteServer::file() + "/x");
-  for (int status : {500, 503, 404}) fp.http.respond(kProbePath, test::FakeHttp::status(status));
+  fp.ui.events->onServerMessage(std::string("127.0.0.3"));
+  for (int status : {500, 503, 404})  // 127.0.0.1, 127.0.0.3, Mac.Local
+    EXPECT_TRUE(fp.http.respond(kProbePath, test::FakeHttp::status(status)));
   w.cookieStore.flush();
   EXPECT_EQ(std::tuple(app.server().BASE(), w.webView.log.back(), SuiteServer::saved()),
             std::tuple("http://Mac.Local:8795", "url:http://Mac.Local:8795", std::nullopt));
