@@ -25,4 +25,12 @@ TEST(PagePolicy, ContextMenuKeepsWhatStaysWithinTheAppAndInspectOnlyForDeveloper
       EXPECT_TRUE(keepMenuEntry(entry, context)) << int(entry);
 }
 
+TEST(PagePolicy, OnlyNotificationsAreAllowedAndSpellingSkipsLocalesOfNoLanguage) {
+  EXPECT_EQ(
+      std::pair(allowPermission(Permission::Notifications), allowPermission(Permission::Camera)),
+      std::pair(true, false));
+  EXPECT_EQ(spellLanguages({"de_DE.UTF-8", "", "C", "POSIX", "de_DE@euro", "de"}),
+            (std::vector<std::string>{"de_DE", "de"}));
+}
+
 }  // namespace qm::web

@@ -93,6 +93,17 @@ TEST(Reconnect, ThePageShowsUntilTheServerAnswersAndAfterAMinuteAnotherServerIsU
   t.app.showMessage("elsewhere");
   answerProbes(5, 503, 0);  // failing again soon after the reload: one step further, at 4 s
   EXPECT_EQ(std::tuple(probes.size(), t.app.reconnect().watching()), std::tuple(0u, false));
+  // A look that ends once the page was left changes nothing.
+  answerProbes(61, 200, 0);
+  EXPECT_TRUE(t.events().onLoadFailed({at, "g-io-error-quark", 39}));
+  for (double end = fp.loop.now + 61; fp.loop.now < end; fp.loop.advance(0.5))
+    while (fp.http.respond("127.0.0.1:8795/static", test::FakeHttp::status(503))) {
+    }
+  t.app.showMessage("left");
+  while (fp.http.respond("127.0.0.1:8795/static", test::FakeHttp::status(503))) {
+  }
+  EXPECT_TRUE(fp.http.respond("mac.local", test::FakeHttp::status(200)));
+  EXPECT_EQ(t.view().log.back().rfind("html:", 0), 0u) << t.view().log.back();
   // Gone for good: about a minute of tries, then the servers are looked for again in the
   // usual order, and the built-in one that answers is used and remembered.
   answerProbes(61, 200, 0);

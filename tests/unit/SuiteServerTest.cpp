@@ -33,7 +33,7 @@ TEST(SuiteServer, CleanNormalisesTypedHosts) {
            "u@mac.local", ".local", "mac..local", "mac.local..", ".", "...",
            // Shorthands the engine would rewrite to another address.
            "10.1", "0", "010.000.000.005", "0x0a.0.0.5", "1.2.3.256", "1.2.3.4.", "1.2.3.4.5", "7.",
-           "mac.0x1f", "mac.7", h253 + "h", l63 + "l.local"})
+           "1.x.3.4", "mac.0x1f", "mac.7", h253 + "h", l63 + "l.local"})
     EXPECT_EQ(SuiteServer::clean(in), std::nullopt) << testing::PrintToString(in);
 }
 
@@ -81,6 +81,8 @@ TEST(SuiteServer, ResolveProbesEachUsableCandidateInOrder) {
     }
     EXPECT_EQ(r.reports, std::vector<Host>{std::nullopt});  // the unsent ones count as no
   }
+  Resolve r("mac\xC2\x9F", "");
+  EXPECT_EQ(SuiteServer::saved(), std::nullopt);  // nor a control character of the upper range
 }
 
 TEST(SuiteServer, ResolveReportsTheFirstInOrderAsSoonAsItIsCertain) {

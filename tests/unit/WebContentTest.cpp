@@ -47,6 +47,8 @@ TEST_F(WebContentTest, DownloadsClaimTheNextFreeNameShowWhenFinishedAndAlertWhen
   web.onDownloadFailed(5, "Timed out");
   loop.drain();
   EXPECT_EQ(alerts().back(), (Shown{"Download failed", "Timed out", {}}));
+  web.onScriptAlert("hi", [] {}), loop.drain();
+  EXPECT_EQ(alerts().back(), (Shown{"hi", "", {}}));
   // The file manager is shown at most once every three seconds, then with the latest file.
   desktop.downloads = home.path() + "/Dl";
   for (DownloadId id : {7, 8, 9}) web.downloadDestination(id, "c"), web.onDownloadFinished(id);

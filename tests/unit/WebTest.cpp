@@ -84,6 +84,8 @@ TEST(Web, DownloadNamesArePlainAndNumberedBeforeTheExtension) {
       {"\uFEFFa\u200Bb\u200D\u2066c\u2069.txt", 1, "abc.txt"},
       {"cafe\xCC\x81.txt", 1, "caf\xC3\xA9.txt"},
       {std::string(300, 'x') + ".pdf", 1, std::string(251, 'x') + ".pdf"},
+      {std::string(250, 'x') + " " + std::string(49, 'y') + ".pdf", 1,
+       std::string(250, 'x') + ".pdf"},
       {e127 + e150, 1, e127},  // never cut inside a character
       {".bashrc", 2, "bashrc 2"},
       {"notes.", 12, "notes 12"},
