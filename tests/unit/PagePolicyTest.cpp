@@ -25,12 +25,15 @@ TEST(PagePolicy, ContextMenuKeepsWhatStaysWithinTheAppAndInspectOnlyForDeveloper
       EXPECT_TRUE(keepMenuEntry(entry, context)) << int(entry);
 }
 
-TEST(PagePolicy, OnlyNotificationsAreAllowedAndSpellingSkipsLocalesOfNoLanguage) {
+TEST(PagePolicy, OnlyNotificationsAreAllowedSpellingSkipsLocalesOfNoLanguageSeparatorsAreTidied) {
   EXPECT_EQ(
       std::pair(allowPermission(Permission::Notifications), allowPermission(Permission::Camera)),
       std::pair(true, false));
   EXPECT_EQ(spellLanguages({"de_DE.UTF-8", "", "C", "POSIX", "de_DE@euro", "de"}),
             (std::vector<std::string>{"de_DE", "de"}));
+  // Separators left at the ends or doubled by removals go; one between two entries stays.
+  EXPECT_EQ(tidySeparators({true, false, true, true, false, true}),
+            (std::vector<std::size_t>{1, 3, 4}));
 }
 
 }  // namespace qm::web
