@@ -113,14 +113,16 @@ class GtkCookieStore : public CookieStore {
   void set(const Cookie& cookie, std::function<void(bool)> done) override {
     Owned<SoupCookie> soup = toSoup(cookie);
     if (!soup) return later(std::move(done));
-    webkit_cookie_manager_add_cookie(manager_.get(), soup.get(), cancellable_.get(), onAdded,
+    webkit_cookie_manager_add_cookie(manager_.get(), soup.get(), cancellable_.get(),
+                                     onStored<webkit_cookie_manager_add_cookie_finish>,
                                      new SetPending{cancellable_, std::move(done), session_});
   }
 
   void remove(const Cookie& cookie, std::function<void(bool)> done) override {
     Owned<SoupCookie> soup = toSoup(cookie);
     if (!soup) return later(std::move(done));
-    webkit_cookie_manager_delete_cookie(manager_.get(), soup.get(), cancellable_.get(), onDeleted,
+    webkit_cookie_manager_delete_cookie(manager_.get(), soup.get(), cancellable_.get(),
+                                        onStored<webkit_cookie_manager_delete_cookie_finish>,
                                         new SetPending{cancellable_, std::move(done), session_});
   }
 
@@ -163,24 +165,13 @@ class GtkCookieStore : public CookieStore {
     });
   }
 
-  static void onAdded(GObject* source, GAsyncResult* result, gpointer data) {
+  // The end of an add or a delete, which the engine finishes alike.
+  template <gboolean (*Finish)(WebKitCookieManager*, GAsyncResult*, GError**)>
+  static void onStored(GObject* source, GAsyncResult* result, gpointer data) {
     guarded([&] {
       std::unique_ptr<SetPending> p(static_cast<SetPending*>(data));
       GError* error = nullptr;
-      bool ok =
-          webkit_cookie_manager_add_cookie_finish(WEBKIT_COOKIE_MANAGER(source), result, &error);
-      GErrorPtr owned(error);
-      if (g_cancellable_is_cancelled(p->cancellable.get())) return;
-      p->done(ok && !error);
-    });
-  }
-
-  static void onDeleted(GObject* source, GAsyncResult* result, gpointer data) {
-    guarded([&] {
-      std::unique_ptr<SetPending> p(static_cast<SetPending*>(data));
-      GError* error = nullptr;
-      bool ok =
-          webkit_cookie_manager_delete_cookie_finish(WEBKIT_COOKIE_MANAGER(source), result, &error);
+      bool ok = Finish(WEBKIT_COOKIE_MANAGER(source), result, &error);
       GErrorPtr owned(error);
       if (g_cancellable_is_cancelled(p->cancellable.get())) return;
       p->done(ok && !error);
