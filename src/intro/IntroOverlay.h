@@ -7,8 +7,15 @@
 #include <vector>
 
 #include "intro/IntroSound.h"
+#include "platform/Bundle.h"
+#include "platform/Clock.h"
+#include "platform/IntroEvents.h"
+#include "platform/IntroView.h"
+#include "platform/MainLoop.h"
 #include "platform/Scoped.h"
-#include "platform/System.h"
+#include "platform/ScriptMessage.h"
+#include "platform/Settings.h"
+#include "platform/SoundPlayer.h"
 #include "platform/Ui.h"
 #include "window/WindowSlices.h"
 

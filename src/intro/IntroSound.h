@@ -7,9 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/Bundle.h"
+#include "platform/Clock.h"
 #include "platform/MainLoop.h"
 #include "platform/Scoped.h"
-#include "platform/System.h"
+#include "platform/Settings.h"
+#include "platform/Sound.h"
+#include "platform/SoundPlayer.h"
 
 namespace qm {
 

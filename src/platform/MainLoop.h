@@ -1,6 +1,6 @@
 #pragma once
-// Main loop, timers and the clock. Everything the logic does runs on the main thread;
-// these are the only ways it defers work.
+// Main loop and timers. Everything the logic does runs on the main thread; these are the only
+// ways it defers work.
 
 #include <cstdint>
 #include <functional>
@@ -34,15 +34,5 @@ void inBackground(MainLoop& loop, std::function<T()> work, std::function<void(T)
   loop.background([result, work = std::move(work)] { result->emplace(work()); },
                   [result, done = std::move(done)] { done(std::move(**result)); });
 }
-
-class Clock {
- public:
-  virtual ~Clock() = default;
-  // Wall-clock time, seconds since the Unix epoch.
-  virtual double now() const = 0;
-  // Seconds on a clock that never steps (unlike the wall clock at a time sync or resume), for
-  // deadlines.
-  virtual double monotonic() const = 0;
-};
 
 }  // namespace qm

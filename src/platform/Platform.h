@@ -4,12 +4,17 @@
 #include <string>
 #include <vector>
 
+#include "platform/Bundle.h"
+#include "platform/Clock.h"
 #include "platform/Desktop.h"
 #include "platform/Http.h"
 #include "platform/MainLoop.h"
-#include "platform/System.h"
+#include "platform/NetworkEvents.h"
+#include "platform/Notifier.h"
+#include "platform/Settings.h"
+#include "platform/SoundPlayer.h"
+#include "platform/ToolRunner.h"
 #include "platform/Ui.h"
-#include "platform/Web.h"
 
 namespace qm {
 

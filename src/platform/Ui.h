@@ -8,7 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/Web.h"
+#include "platform/CookieStore.h"
+#include "platform/IntroEvents.h"
+#include "platform/IntroView.h"
+#include "platform/MainViewEvents.h"
+#include "platform/WebView.h"
 
 namespace qm {
 

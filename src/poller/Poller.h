@@ -7,6 +7,8 @@
 
 #include "core/ServerInUse.h"
 #include "platform/Desktop.h"
+#include "platform/MainLoop.h"
+#include "platform/Notifier.h"
 #include "platform/Scoped.h"
 #include "poller/Overview.h"
 #include "window/WindowSlices.h"

@@ -6,8 +6,9 @@
 #include <optional>
 #include <string>
 
+#include "platform/Bundle.h"
+#include "platform/MainLoop.h"
 #include "platform/Scoped.h"
-#include "platform/System.h"
 
 namespace qm {
 

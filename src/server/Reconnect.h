@@ -10,8 +10,11 @@
 #include <string>
 
 #include "core/ServerInUse.h"
+#include "platform/Clock.h"
+#include "platform/MainLoop.h"
+#include "platform/MainViewEvents.h"
+#include "platform/NetworkEvents.h"
 #include "platform/Scoped.h"
-#include "platform/System.h"
 #include "server/ConnectionFlow.h"
 #include "window/WindowSlices.h"
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Bundle.h"
 #include "platform/Http.h"
-#include "platform/System.h"
 
 namespace qm::SuiteServer {
 

@@ -8,8 +8,11 @@
 #include <vector>
 
 #include "core/ServerInUse.h"
+#include "platform/Bundle.h"
+#include "platform/Clock.h"
+#include "platform/MainLoop.h"
 #include "platform/Scoped.h"
-#include "platform/System.h"
+#include "platform/ToolRunner.h"
 #include "platform/Ui.h"
 #include "service/ServiceManager.h"
 

@@ -10,9 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/Clock.h"
+#include "platform/CookieStore.h"
 #include "platform/MainLoop.h"
 #include "platform/Scoped.h"
-#include "platform/Web.h"
 
 namespace qm {
 

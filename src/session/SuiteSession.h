@@ -11,9 +11,10 @@
 #include <vector>
 
 #include "core/Constants.h"
+#include "platform/Clock.h"
+#include "platform/CookieStore.h"
 #include "platform/MainLoop.h"
 #include "platform/Scoped.h"
-#include "platform/Web.h"
 #include "session/SharedFile.h"
 
 namespace qm {

@@ -5,7 +5,7 @@
 #include <map>
 #include <optional>
 
-#include "platform/Web.h"
+#include "platform/DownloadEvents.h"
 
 namespace qm::web {
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/Web.h"
+#include "platform/ContentEvents.h"
 
 namespace qm::web {
 

@@ -7,7 +7,11 @@
 #include <string>
 
 #include "core/ServerInUse.h"
+#include "platform/ContentEvents.h"
 #include "platform/Desktop.h"
+#include "platform/DownloadEvents.h"
+#include "platform/MainLoop.h"
+#include "platform/Notifier.h"
 #include "platform/Scoped.h"
 #include "platform/Ui.h"
 #include "web/DownloadProgress.h"

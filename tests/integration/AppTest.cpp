@@ -222,11 +222,11 @@ TEST_F(AppTest,
   // A setting is not saved into a file that does not parse, which would lose the rest of it;
   // the switch still acts for this run, and the log says why it is not kept.
   const std::string broken = "[Defaults]\nshowIntro=false\nnot a key\n";
-  write(gtk::KeyFileSettings::path(), broken);
+  write(GlibSettings::path(), broken);
   logged.clear();
   app->delegate().toggleIntroSound();
   app->delegate().toggleIntro();
-  EXPECT_EQ(files::read(gtk::KeyFileSettings::path()), broken);
+  EXPECT_EQ(files::read(GlibSettings::path()), broken);
   EXPECT_FALSE(app->delegate().introOn());
   EXPECT_TRUE(
       wasLogged(" cannot be read as a key file; left as it is, showIntro=false holds until "

@@ -1,5 +1,5 @@
 #pragma once
-// The real program, built as main() builds it (qm::gtk::Instance), under Xvfb and a private
+// The real program, built as main() builds it (qm::gtk::GtkInstance), under Xvfb and a private
 // session bus (scripts/with-display.sh), each test in a fresh home with its own bundle folder.
 
 #include <gio/gio.h>
@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "adapters/gtk/Instance.h"
+#include "adapters/gtk/GtkInstance.h"
 #include "core/Constants.h"
 #include "core/Files.h"
 #include "fakes/Spin.h"
@@ -182,7 +182,7 @@ class AppTest : public testing::Test {
     g_application_register(G_APPLICATION(shared), nullptr, nullptr);
     prepare(intro);
     options.insert(options.begin(), args.begin(), args.end());
-    app = std::make_unique<gtk::Instance>(options, bundle);
+    app = std::make_unique<gtk::GtkInstance>(options, bundle);
     app->prepareWeb();
     app->launch(shared);
   }
@@ -194,7 +194,7 @@ class AppTest : public testing::Test {
     for (std::string name : {"intro.html", "intro-sound.m4a"})
       if (intro)
         std::filesystem::copy_file(QUARN_BINARY_DIR "/bundle/" + name, bundle + "/" + name);
-    if (!intro) write(gtk::KeyFileSettings::path(), "[Defaults]\nshowIntro=false\n" + settings);
+    if (!intro) write(GlibSettings::path(), "[Defaults]\nshowIntro=false\n" + settings);
   }
 
   // The sample suite server on the suite's port, as a child process.
@@ -251,7 +251,7 @@ class AppTest : public testing::Test {
   GPtr<GSubprocess> server;
   std::vector<std::string> args{"quillmarsh-quarn"};
   std::string settings;  // more lines for [Defaults], without the intro
-  std::unique_ptr<gtk::Instance> app;
+  std::unique_ptr<gtk::GtkInstance> app;
 };
 
 }  // namespace qm::itest

@@ -2,7 +2,7 @@
 // permission requests, and what a screen reader finds of the window.
 #include <set>
 
-#include "adapters/gtk/WebKitCompat.h"
+#include "adapters/webkit/WebKitCompat.h"
 #include "integration/Harness.h"
 
 // The X window of a surface (gdk/x11/gdkx.h, whose Xlib macros clash with test names).
@@ -168,7 +168,7 @@ TEST_F(AppTest, ScreenReadersFindTheWindowAndWhatTheAppAddsOverAtSpi) {
         60))
         << node << " not in" << tree;
   // The page's own content is there only where the toolkit can take it from the web engine.
-  EXPECT_EQ(tree.find("\ndocument web|") != std::string::npos, gtk::kPagesReachScreenReaders);
+  EXPECT_EQ(tree.find("\ndocument web|") != std::string::npos, webkit::kPagesReachScreenReaders);
   g_subprocess_send_signal(program.get(), SIGTERM);
   g_subprocess_wait(program.get(), nullptr, nullptr);
 }

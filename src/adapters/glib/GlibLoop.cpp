@@ -97,11 +97,11 @@ void GlibLoop::background(std::function<void()> work, std::function<void()> done
   g_object_unref(task);
 }
 
-double SystemClock::now() const {
+double GlibClock::now() const {
   return static_cast<double>(g_get_real_time()) / 1e6;
 }
 
-double SystemClock::monotonic() const {
+double GlibClock::monotonic() const {
   return static_cast<double>(g_get_monotonic_time()) / 1e6;
 }
 

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "core/Handle.h"
+#include "platform/Clock.h"
 #include "platform/MainLoop.h"
 
 namespace qm {
@@ -26,7 +27,7 @@ class GlibLoop : public MainLoop {
   TimerId next_ = 1;
 };
 
-class SystemClock : public Clock {
+class GlibClock : public Clock {
  public:
   double now() const override;
   double monotonic() const override;

@@ -2,10 +2,15 @@
 
 #include <malloc.h>
 
-#include "adapters/gtk/Factories.h"
+#include "adapters/glib/GlibKeyFile.h"
 #include "adapters/gtk/GtkPlatform.h"
 #include "adapters/gtk/GtkUi.h"
-#include "adapters/gtk/WebKitCompat.h"
+#include "adapters/gtk/GtkWorkArea.h"
+#include "adapters/webkit/WebKitCompat.h"
+#include "adapters/webkit/WebKitContent.h"
+#include "adapters/webkit/WebKitCookieStore.h"
+#include "adapters/webkit/WebKitIntroView.h"
+#include "adapters/webkit/WebKitPageFeatures.h"
 #include "core/Constants.h"
 #include "core/Files.h"
 #include "core/Guard.h"
@@ -29,7 +34,7 @@ std::string GtkMainWindow::statePath() {
 template <auto Channel>
 void GtkMainWindow::onMessage(WebKitUserContentManager*, JSCValue* value, gpointer self) {
   auto& handler = static_cast<GtkMainWindow*>(self)->events_.*Channel;
-  GCharPtr body(scriptMessageString(value));
+  GCharPtr body(webkit::scriptMessageString(value));
   guarded([&] {
     if (handler) handler(body ? ScriptMessage(body.get()) : std::nullopt);
   });
@@ -46,7 +51,7 @@ gboolean GtkMainWindow::onLoadFailed(WebKitWebView*, WebKitLoadEvent, char* uri,
   return handled;
 }
 
-GtkMainWindow::GtkMainWindow(GtkUi& ui, WebStart& web, MainViewEvents events)
+GtkMainWindow::GtkMainWindow(GtkUi& ui, webkit::WebKitSession& web, MainViewEvents events)
     : ui_(ui),
       window_(GPtr<GtkWindow>::adopt(
           GTK_WINDOW(g_object_ref_sink(gtk_application_window_new(ui.application()))))),
@@ -54,7 +59,7 @@ GtkMainWindow::GtkMainWindow(GtkUi& ui, WebStart& web, MainViewEvents events)
       session_(web.session()),
       events_(std::move(events)) {
   GtkWindow* window = window_.get();
-  WebStart::View made = web.takeView();
+  webkit::WebKitSession::View made = web.takeView();
   WebKitWebView* view = made.view.get();
   WebKitUserContentManager* ucm = webkit_web_view_get_user_content_manager(view);
   web_.emplace(view, std::move(made.loading));
@@ -79,7 +84,8 @@ GtkMainWindow::GtkMainWindow(GtkUi& ui, WebStart& web, MainViewEvents events)
   // The touchpad's swipe goes back and forward as the Back and Forward keys do, each step a
   // navigation that the policy below decides like any other.
   webkit_settings_set_enable_back_forward_navigation_gestures(settings, TRUE);
-  for (auto& c : connectWebContent(view, events_.content, true)) signals_.push_back(std::move(c));
+  for (auto& c : webkit::connectWebContent(view, events_.content, true))
+    signals_.push_back(std::move(c));
   signals_.emplace_back(
       view, g_signal_connect_swapped(view, "load-changed",
                                      G_CALLBACK(+[](GtkMainWindow* self, WebKitLoadEvent event) {
@@ -99,8 +105,8 @@ GtkMainWindow::GtkMainWindow(GtkUi& ui, WebStart& web, MainViewEvents events)
               guarded([&] { self->events_.onWebProcessEnded(); });
           }),
           this));
-  downloads_ = watchDownloads(session_, events_.downloads);
-  cookies_ = makeCookieStore(session_);
+  downloads_ = webkit::watchDownloads(session_, events_.downloads);
+  cookies_ = webkit::makeCookieStore(session_);
 
   gtk_window_set_title(window, kAppName);
   // A header bar without a title: the title is the window's, but not drawn.
@@ -123,11 +129,12 @@ GtkMainWindow::GtkMainWindow(GtkUi& ui, WebStart& web, MainViewEvents events)
     g_clear_error(&raw);
     maximized = g_key_file_get_boolean(kf.get(), kStateGroup, "maximized", nullptr);
   }
-  WindowSize size = fitToArea({width, height}, firstWorkArea(), {kMinWidth, kMinHeight});
+  WindowSize size =
+      fitToArea({width, height}, firstWorkArea(gdk_display_get_default()), {kMinWidth, kMinHeight});
   gtk_window_set_default_size(window, size.width, size.height);
   if (maximized) gtk_window_maximize(window);
 
-  describeMainView(GTK_WIDGET(view));
+  webkit::describeMainView(GTK_WIDGET(view));
   gtk_widget_set_hexpand(GTK_WIDGET(view), TRUE);
   gtk_widget_set_vexpand(GTK_WIDGET(view), TRUE);
   gtk_overlay_set_child(overlay_, GTK_WIDGET(view));
@@ -200,8 +207,8 @@ void GtkMainWindow::minimize() {
 
 std::unique_ptr<IntroView> GtkMainWindow::createIntroView(const std::string& htmlPath,
                                                           IntroEvents& events) {
-  return makeIntroView(overlay_, session_, htmlPath, events, events_.content,
-                       [this] { trimSoon(); });
+  return webkit::makeIntroView(overlay_, session_, htmlPath, events, events_.content,
+                               [this] { trimSoon(); });
 }
 
 void GtkMainWindow::trimSoon() {

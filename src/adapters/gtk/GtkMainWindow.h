@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "adapters/gtk/GtkWebView.h"
-#include "adapters/gtk/PageKeys.h"
-#include "adapters/gtk/WebStart.h"
+#include "adapters/gtk/GtkPageKeys.h"
+#include "adapters/webkit/WebKitSession.h"
+#include "adapters/webkit/WebKitView.h"
 #include "core/Handle.h"
 #include "platform/Ui.h"
 
@@ -22,7 +22,7 @@ class GtkUi;
 
 class GtkMainWindow : public MainWindow {
  public:
-  GtkMainWindow(GtkUi& ui, WebStart& web, MainViewEvents events);
+  GtkMainWindow(GtkUi& ui, webkit::WebKitSession& web, MainViewEvents events);
   ~GtkMainWindow() override;
   GtkMainWindow(const GtkMainWindow&) = delete;
   GtkMainWindow& operator=(const GtkMainWindow&) = delete;
@@ -57,7 +57,7 @@ class GtkMainWindow : public MainWindow {
   GtkOverlay* overlay_;
   WebKitNetworkSession* session_;
   MainViewEvents events_;
-  std::optional<GtkWebView> web_;
+  std::optional<webkit::WebKitView> web_;
   std::unique_ptr<CookieStore> cookies_;
   std::vector<SignalConnection> signals_;
   std::shared_ptr<void> downloads_;
@@ -65,7 +65,7 @@ class GtkMainWindow : public MainWindow {
   SourceId trimTimer_;
   bool trimmed_ = false;  // after the first page the view finished loading
   std::string activationToken_;
-  std::optional<PageKeys> pageKeys_;
+  std::optional<GtkPageKeys> pageKeys_;
 };
 
 }  // namespace qm::gtk

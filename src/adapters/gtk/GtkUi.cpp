@@ -28,7 +28,7 @@ struct GtkUi::Action {
   SignalConnection activate;
 };
 
-GtkUi::GtkUi(GtkApplication* app, WebStart& web)
+GtkUi::GtkUi(GtkApplication* app, webkit::WebKitSession& web)
     : app_(app),
       web_(web),
       css_(GPtr<GtkCssProvider>::adopt(gtk_css_provider_new())),

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "adapters/gtk/GtkMainWindow.h"
-#include "adapters/gtk/WebStart.h"
+#include "adapters/webkit/WebKitSession.h"
 #include "core/Handle.h"
 #include "platform/Ui.h"
 
@@ -18,7 +18,7 @@ namespace qm::gtk {
 
 class GtkUi : public Ui {
  public:
-  GtkUi(GtkApplication* app, WebStart& web);
+  GtkUi(GtkApplication* app, webkit::WebKitSession& web);
   ~GtkUi() override;
   GtkUi(const GtkUi&) = delete;
   GtkUi& operator=(const GtkUi&) = delete;
@@ -47,7 +47,7 @@ class GtkUi : public Ui {
   void removeMenu();
 
   GtkApplication* app_;
-  WebStart& web_;
+  webkit::WebKitSession& web_;
   GPtr<GtkCssProvider> css_;
   GPtr<GListStore> shortcuts_;  // the menu's keys, shared by every window's controller
   SignalConnection windowAdded_;

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "adapters/gtk/GtkInstance.h"
 #include "adapters/gtk/GtkMainWindow.h"
-#include "adapters/gtk/Instance.h"
 #include "core/Constants.h"
 #include "core/Log.h"
 
@@ -34,7 +34,7 @@ bool anotherRunning(GDBusConnection* bus) {
 struct App {
   std::vector<std::string> args;
   bool acceleration = true;
-  std::unique_ptr<qm::gtk::Instance> instance;
+  std::unique_ptr<qm::gtk::GtkInstance> instance;
   // The launcher's token for bringing a window forward, read before GTK takes it from the
   // environment; a second start hands it to the running instance.
   std::string activationToken;
@@ -69,14 +69,14 @@ void present(App* app, const std::string& token) {
 // The probes go out before GTK and the web engine start, which take longer than a server on
 // this computer takes to answer.
 void start(App* app) {
-  std::string bundle = qm::gtk::FolderBundle::locate(app->args.front());
+  std::string bundle = qm::GlibBundle::locate(app->args.front());
   // Said once here; each look-up in a missing folder then quietly finds nothing.
   if (!g_file_test(bundle.c_str(), G_FILE_TEST_IS_DIR))
     g_log_structured(qm::kLogDomain, G_LOG_LEVEL_WARNING, "MESSAGE",
                      "No bundle folder at %s: built-in settings only, no intro "
                      "(QUARN_BUNDLE_DIR names another)",
                      bundle.c_str());
-  app->instance = std::make_unique<qm::gtk::Instance>(app->args, bundle, app->acceleration);
+  app->instance = std::make_unique<qm::gtk::GtkInstance>(app->args, bundle, app->acceleration);
 }
 
 void onActivate(GtkApplication* gtkApp, App* app) {
@@ -208,8 +208,8 @@ int main(int argc, char** argv) {
   for (int i = 0; i < argc; ++i) app.args.emplace_back(argv[i]);
   // The environment is changed while this is the process's only thread: the bus connection,
   // the HTTP thread and GLib's workers read it.
-  app.acceleration = qm::gtk::Instance::accelerationWanted(app.args);
-  qm::gtk::WebStart::setEnvironment(app.acceleration);
+  app.acceleration = qm::gtk::GtkInstance::accelerationWanted(app.args);
+  qm::webkit::WebKitSession::setEnvironment(app.acceleration);
   for (const char* name : {"XDG_ACTIVATION_TOKEN", "DESKTOP_STARTUP_ID"})
     if (const char* token = g_getenv(name); token && *token && app.activationToken.empty())
       app.activationToken = token;

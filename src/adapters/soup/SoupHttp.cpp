@@ -4,7 +4,7 @@
 
 #include <thread>
 
-#include "adapters/soup/ProxyResolver.h"
+#include "adapters/glib/GlibProxyResolver.h"
 #include "core/Guard.h"
 #include "core/Handle.h"
 
