@@ -55,7 +55,6 @@ class AppDelegate {
   std::string plistPath() { return service_.plistPath(); }
   std::string uid() { return service_.uid(); }
   bool installAgent() { return service_.installAgent(); }
-  int launchctl(const std::vector<std::string>& args) { return service_.launchctl(args); }
   void ping(std::function<void(bool)> done) { service_.ping(std::move(done)); }
   void waitForServer(int tries, std::function<void(bool)> done) {
     service_.waitForServer(tries, std::move(done));

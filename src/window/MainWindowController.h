@@ -54,7 +54,6 @@ class MainWindowController : public MainPages, public IntroHost, public CookieSo
   // Read-only views for the other controllers; null until build().
   const WebView* web() const { return web_; }
   CookieStore* cookies() override { return window_ ? &window_->cookies() : nullptr; }
-  const SuiteSession* suiteSession() const { return suiteSession_.get(); }
 
  private:
   Ui& ui_;
