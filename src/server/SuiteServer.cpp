@@ -10,51 +10,12 @@
 #include "core/Files.h"
 #include "core/Markup.h"
 #include "core/Paths.h"
+#include "core/Text.h"
 #include "core/Url.h"
 
 namespace qm::SuiteServer {
 
 namespace {
-
-// Length of the UTF-8 white-space character at s[i], or 0. Typed and pasted text may carry
-// no-break and other Unicode spaces; line ends only count when asked for.
-std::size_t spaceAt(const std::string& s, std::size_t i, bool lineEnds) {
-  auto byte = [&](std::size_t k) -> unsigned {
-    return k < s.size() ? static_cast<unsigned char>(s[k]) : 0u;
-  };
-  unsigned c = byte(i);
-  if (c == ' ' || c == '\t') return 1;
-  if (c == '\n' || c == '\r' || c == '\v' || c == '\f') return lineEnds ? 1 : 0;
-  if (c == 0xC2 && byte(i + 1) == 0x85) return lineEnds ? 2 : 0;  // next line
-  if (c == 0xC2 && byte(i + 1) == 0xA0) return 2;                 // no-break space
-  if (c == 0xE1 && byte(i + 1) == 0x9A && byte(i + 2) == 0x80) return 3;
-  if (c == 0xE3 && byte(i + 1) == 0x80 && byte(i + 2) == 0x80) return 3;
-  if (c == 0xE2 && byte(i + 1) == 0x80) {
-    unsigned d = byte(i + 2);
-    if (d >= 0x80 && d <= 0x8A) return 3;  // en quad .. hair space
-    if (d == 0xA8 || d == 0xA9) return lineEnds ? 3 : 0;
-    if (d == 0xAF) return 3;
-  }
-  if (c == 0xE2 && byte(i + 1) == 0x81 && byte(i + 2) == 0x9F) return 3;
-  return 0;
-}
-
-std::string trimSpace(const std::string& s, bool lineEnds) {
-  std::size_t b = 0;
-  while (std::size_t n = spaceAt(s, b, lineEnds)) b += n;
-  std::size_t e = s.size();
-  // Scan forward for the last non-space, so multi-byte spaces are found from their first byte.
-  std::size_t lastEnd = b;
-  for (std::size_t i = b; i < e;) {
-    if (std::size_t n = spaceAt(s, i, lineEnds)) {
-      i += n;
-    } else {
-      ++i;
-      lastEnd = i;
-    }
-  }
-  return s.substr(b, lastEnd - b);
-}
 
 bool startsWith(const std::string& s, const std::string& prefix) {
   return s.compare(0, prefix.size(), prefix) == 0;
@@ -174,14 +135,14 @@ std::string file() {
 
 std::optional<std::string> saved() {
   auto text = files::read(file());
-  if (!text || !files::validUtf8(*text)) return std::nullopt;
-  std::string host = trimSpace(*text, true);
+  if (!text || !text::validUtf8(*text)) return std::nullopt;
+  std::string host = text::trim(*text, text::anySpace);
   if (host.empty()) return std::nullopt;
   // A control character (a NUL above all) is no part of a host, and would cut short the C
   // strings it is handed on in.
   for (std::size_t i = 0; i < host.size();) {
     unsigned cp = 0;
-    i += files::decodeUtf8(host, i, cp);
+    i += text::decodeUtf8(host, i, cp);
     if (cp < 0x20 || (cp >= 0x7F && cp <= 0x9F)) return std::nullopt;
   }
   return host;
@@ -194,7 +155,7 @@ std::vector<std::string> builtIn(Bundle& bundle) {
   while (start <= value.size()) {
     std::size_t comma = value.find(',', start);
     if (comma == std::string::npos) comma = value.size();
-    std::string piece = trimSpace(value.substr(start, comma - start), false);
+    std::string piece = text::trim(value.substr(start, comma - start), text::spaceInLine);
     if (!piece.empty()) hosts.push_back(std::move(piece));
     start = comma + 1;
   }
@@ -202,7 +163,7 @@ std::vector<std::string> builtIn(Bundle& bundle) {
 }
 
 std::optional<std::string> clean(const std::string& input) {
-  std::string s = trimSpace(input, true);
+  std::string s = text::trim(input, text::anySpace);
   for (char& c : s)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   if (startsWith(s, "https://")) s.erase(0, 8);

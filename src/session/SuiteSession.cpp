@@ -7,6 +7,7 @@
 #include "core/Files.h"
 #include "core/Log.h"
 #include "core/Paths.h"
+#include "core/Text.h"
 #include "core/Url.h"
 #include "session/EarlySignIn.h"
 
@@ -211,8 +212,8 @@ std::vector<Cookie> SuiteSession::endSignIn(std::vector<Cookie> cookies, const s
 
 std::optional<std::string> SuiteSession::shared() {
   auto text = files::read(file(), kMaxFileBytes);
-  if (!text || !files::validUtf8(*text)) return std::nullopt;
-  auto value = files::trim(*text);
+  if (!text || !text::validUtf8(*text)) return std::nullopt;
+  auto value = text::trim(*text);
   if (value.empty()) return std::nullopt;
   return value;
 }
