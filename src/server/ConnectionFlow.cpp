@@ -5,6 +5,7 @@
 #include "core/Constants.h"
 #include "core/Log.h"
 #include "core/Markup.h"
+#include "server/HostText.h"
 #include "server/SuiteServer.h"
 
 namespace qm {

@@ -8,6 +8,7 @@
 #include "core/Files.h"
 #include "fakes/Fakes.h"
 #include "fakes/TempHome.h"
+#include "server/HostText.h"
 
 namespace qm::suite_server_test {
 

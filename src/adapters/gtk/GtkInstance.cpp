@@ -6,7 +6,8 @@
 #include "adapters/webkit/WebKitCookieStore.h"
 #include "core/Constants.h"
 #include "core/Guard.h"
-#include "server/SuiteServer.h"
+#include "server/HostText.h"
+#include "server/RememberedHost.h"
 #include "window/MainWindowController.h"
 
 namespace qm::gtk {
