@@ -37,7 +37,6 @@ class AppDelegate {
   bool applicationShouldHandleReopen();
   void showWindow() { window_.present(); }
   void buildWindow();
-  static const char* placeholderPage() { return MainWindowController::placeholderPage(); }
 
   // --- Menu
   void buildMainMenu();

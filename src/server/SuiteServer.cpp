@@ -5,17 +5,12 @@
 #include <utility>
 
 #include "core/Constants.h"
-#include "core/Markup.h"
 #include "core/Text.h"
 #include "server/HostText.h"
 
 namespace qm::SuiteServer {
 
 namespace {
-
-std::string quoted(const std::string& s) {
-  return "\"" + s + "\"";
-}
 
 // One resolve call: its candidates, their answers so far and the probes still running.
 struct Call {
@@ -114,58 +109,6 @@ void resolve(Http& http, Bundle& bundle, int port, const std::string& probe,
     nothing.wantBody = false;
     http.get(nothing, [call](HttpResponse) { call->decideIfCertain(); });
   }
-}
-
-std::string askPage(Bundle& bundle, const std::string& app, const std::optional<std::string>& error,
-                    const Pending& pending) {
-  auto remembered = SuiteServer::remembered(pending);
-  std::string message;
-  if (error) {
-    message = escapeMarkup(*error, true);
-  } else {
-    std::string tried = "this Mac";
-    if (remembered) tried += ", " + escapeMarkup(*remembered, true);
-    for (auto& h : builtIn(bundle)) tried += ", " + escapeMarkup(h, true);
-    message = "Couldn't find the Quillmarsh Mac automatically (tried " + tried +
-              "). Make sure it's awake, then enter its name or address. On the same Wi-Fi that's "
-              "its name ending in .local; anywhere else, its Tailscale address.";
-  }
-  const std::string pageStyle =
-      "font:15px -apple-system,'IBM Plex Sans',sans-serif;background:#F4F4F4;color:#161616;"
-      "display:flex;align-items:center;justify-content:center;height:92vh;margin:0";
-  const std::string cardStyle =
-      "background:#fff;padding:32px;width:440px;display:flex;flex-direction:column;gap:12px";
-  const std::string fieldStyle =
-      "font:inherit;height:40px;border:0;border-bottom:1px solid "
-      "#8D8D8D;background:#F4F4F4;padding:0 12px";
-  const std::string connectScript =
-      "window.webkit.messageHandlers.qmserver.postMessage(document.getElementById('a').value)";
-  const std::string primaryStyle =
-      "font:inherit;height:40px;padding:0 18px;border:0;background:#0F62FE;color:#fff;cursor:"
-      "pointer";
-  const std::string retryScript = "window.webkit.messageHandlers.qmserver.postMessage('')";
-  const std::string secondaryStyle =
-      "font:inherit;height:40px;padding:0 14px;border:0;background:transparent;color:#0F62FE;"
-      "cursor:pointer";
-
-  std::vector<std::string> lines{
-      "<body style=" + quoted(pageStyle) + ">",
-      "<div style=" + quoted(cardStyle) + ">",
-      "<b style=" + quoted("font-size:18px") + ">Connect " + escapeMarkup(app, true) +
-          " to the Quillmarsh Mac</b>",
-      "<span style=" + quoted("color:#525252;line-height:1.5") + ">" + message + "</span>",
-      "<input id=" + quoted("a") + " placeholder=" + quoted("quillmarsh-mac.local") +
-          " value=" + quoted(remembered ? escapeMarkup(*remembered, true) : "") +
-          " style=" + quoted(fieldStyle) + ">",
-      "<div style=" + quoted("display:flex;gap:8px") + "><button onclick=" + quoted(connectScript) +
-          " style=" + quoted(primaryStyle) + ">Connect</button>",
-      "<button onclick=" + quoted(retryScript) + " style=" + quoted(secondaryStyle) +
-          ">Try again</button></div>",
-      "</div></body>",
-  };
-  std::string page;
-  for (std::size_t i = 0; i < lines.size(); ++i) page += (i ? "\n" : "") + lines[i];
-  return page;
 }
 
 }  // namespace qm::SuiteServer

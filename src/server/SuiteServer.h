@@ -1,6 +1,6 @@
 #pragma once
 // Finding the suite server: the candidates in their order, each probed, the first to answer
-// chosen; the connect page. Stateless; the remembered-host file is the only state that outlives a call.
+// chosen. Stateless; the remembered-host file is the only state that outlives a call.
 
 #include <functional>
 #include <optional>
@@ -22,8 +22,5 @@ std::vector<std::string> candidates(Bundle& bundle, const Pending& pending = {})
 // that answer is certain.
 void resolve(Http& http, Bundle& bundle, int port, const std::string& probe,
              std::function<void(std::optional<std::string>)> done, const Pending& pending = {});
-std::string askPage(Bundle& bundle, const std::string& app,
-                    const std::optional<std::string>& error = std::nullopt,
-                    const Pending& pending = {});
 
 }  // namespace qm::SuiteServer

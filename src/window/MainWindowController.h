@@ -25,10 +25,6 @@ class MainWindowController : public MainPages, public IntroHost, public CookieSo
   MainWindowController(const MainWindowController&) = delete;
   MainWindowController& operator=(const MainWindowController&) = delete;
 
-  static const char* placeholderPage();
-  // Shown instead of reloading once the web process has ended three times within a minute.
-  static std::string webProcessPage();
-
   // Makes the window, its web view and the sign-in mirror; nothing is shown yet. Only the app's
   // own pages and those of the server in use reach onServerMessage, only the app's own pages
   // onAppMessage, and "reload" stays here.
