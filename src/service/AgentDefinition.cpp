@@ -47,7 +47,8 @@ static bool isControl(unsigned char c) {
   return c < 0x20 || c == 0x7f;
 }
 
-std::string systemdExecWord(const std::string& s) {
+// An argument of an ExecStart= line: double-quoted, with backslash escapes, "%%" and "$$".
+static std::string systemdExecWord(const std::string& s) {
   std::string out = "\"";
   for (unsigned char c : s) {
     switch (c) {
