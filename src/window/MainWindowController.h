@@ -48,7 +48,6 @@ class MainWindowController : public MainPages, public IntroHost, public CookieSo
   bool built() const override { return web_ != nullptr; }
 
   // Read-only views for the other controllers; null until build().
-  const WebView* web() const { return web_; }
   CookieStore* cookies() override { return window_ ? &window_->cookies() : nullptr; }
 
  private:
