@@ -31,8 +31,8 @@ bool spaceInLine(unsigned cp) {
 }
 
 std::string trim(const std::string& s, Drops drops) {
-  std::size_t start = 0;
-  while (std::size_t n = droppedAt(s, start, drops)) start += n;
+  std::size_t start = 0, n = 0;
+  while (start < s.size() && (n = droppedAt(s, start, drops))) start += n;
   return trimEnd(s.substr(start), drops);
 }
 
@@ -50,7 +50,6 @@ std::string trimEnd(const std::string& s, Drops drops) {
 }
 
 std::size_t decodeUtf8(const std::string& s, std::size_t i, unsigned& cp) {
-  if (i >= s.size()) return 0;
   auto c = static_cast<unsigned char>(s[i]);
   std::size_t len;
   if (c < 0x80) {
