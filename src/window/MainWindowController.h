@@ -25,10 +25,6 @@ class MainWindowController : public MainPages, public IntroHost, public CookieSo
   MainWindowController(const MainWindowController&) = delete;
   MainWindowController& operator=(const MainWindowController&) = delete;
 
-  static const char* placeholderPage();
-  // Shown instead of reloading once the web process has ended three times within a minute.
-  static std::string webProcessPage();
-
   // Makes the window, its web view and the sign-in mirror; nothing is shown yet. Only the app's
   // own pages and those of the server in use reach onServerMessage, only the app's own pages
   // onAppMessage, and "reload" stays here.
@@ -52,9 +48,7 @@ class MainWindowController : public MainPages, public IntroHost, public CookieSo
   bool built() const override { return web_ != nullptr; }
 
   // Read-only views for the other controllers; null until build().
-  const WebView* web() const { return web_; }
   CookieStore* cookies() override { return window_ ? &window_->cookies() : nullptr; }
-  const SuiteSession* suiteSession() const { return suiteSession_.get(); }
 
  private:
   Ui& ui_;

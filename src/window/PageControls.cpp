@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "core/Files.h"
+#include "core/Text.h"
 
 namespace qm::page {
 
@@ -50,13 +50,13 @@ std::optional<ZoomLevels> parseZoomLevels(const std::string& text) {
   while (start <= text.size()) {
     std::size_t end = text.find('\n', start);
     if (end == std::string::npos) end = text.size();
-    std::string line = files::trim(text.substr(start, end - start));
+    std::string line = text::trim(text.substr(start, end - start));
     start = end + 1;
     if (line.empty() || line[0] == '#') continue;
     std::size_t eq = line.find('=');
     if (eq == std::string::npos) return std::nullopt;
-    std::string host = files::trim(line.substr(0, eq));
-    auto percent = parsePercent(files::trim(line.substr(eq + 1)));
+    std::string host = text::trim(line.substr(0, eq));
+    auto percent = parsePercent(text::trim(line.substr(eq + 1)));
     if (!writableHost(host) || !percent) return std::nullopt;
     levels[host] = clampZoom(*percent);
   }

@@ -6,6 +6,7 @@
 #include "core/Files.h"
 #include "fakes/Fakes.h"
 #include "fakes/TempHome.h"
+#include "pages/Pages.h"
 #include "server/SuiteServer.h"
 #include "session/EarlySignIn.h"
 
@@ -22,31 +23,27 @@ TEST(ConnectionFlow, FromLaunchThroughEachWayAConnectionEnds) {
   AppDelegate app{fp.platform};
   app.applicationDidFinishLaunching();
   auto& w = *fp.ui.window;
-  EXPECT_EQ(w.webView.log,
-            std::vector<std::string>{
-                "html:<body style='font:15px -apple-system;background:Canvas;color:GrayText;"
-                "display:flex;align-items:center;justify-content:center;height:90vh'>Quillmarsh "
-                "Quarn<br><span style='font-size:12px'>&nbsp;Starting\u2026</span></body>"});
+  EXPECT_EQ(w.webView.log, std::vector<std::string>{"html:" + pages::placeholderPage()});
   EXPECT_EQ(std::tuple(w.intros.size(), fp.notifier.permissionRequests), std::tuple(1u, 1));
   EXPECT_TRUE(app.applicationShouldHandleReopen() && w.presented == 2);
 
-  // No server and no service folder: the connect page.
+  // No server and no service folder: the connect page, naming the host remembered meanwhile.
+  test::writeFile(SuiteServer::file(), "r.local");
   while (fp.http.respond(kProbePath, test::FakeHttp::failure())) fp.loop.advance(0.5);
-  std::string ask = SuiteServer::askPage(fp.bundle, "Quillmarsh Quarn");
+  std::string ask =
+      pages::askPage("Quillmarsh Quarn", "r.local", {"Mac.Local", std::string(1, '\0')});
   std::erase(ask, '\0');  // it would end the page early in the engine
   EXPECT_EQ(w.webView.log.back(), "html:" + ask);
+  std::filesystem::remove(SuiteServer::file());
 
   // "Try again" with a service folder whose service never answers: the failure page.
   std::filesystem::create_directories(dir);
   fp.ui.events->onServerMessage(std::string(""));
-  EXPECT_EQ(w.webView.log.back(),
-            "html:<body style='font:15px -apple-system;color:#525252;display:flex;"
-            "align-items:center;justify-content:center;height:90vh'>Connecting\u2026</body>");
+  EXPECT_EQ(w.webView.log.back(), "html:" + pages::connectingPage());
   while (fp.http.respond(kProbePath, test::FakeHttp::failure())) fp.loop.advance(0.5);
   EXPECT_EQ(w.webView.log.back(),
-            "html:<body style='font:15px -apple-system;background:Canvas;color:CanvasText;"
-            "padding:40px;white-space:pre-wrap'>Couldn't start Quillmarsh Quarn.\n\nCheck " +
-                home.path() + "/a&lt;b&gt;&amp;c/data/quarn.log</body>");
+            "html:" + pages::messagePage("Couldn't start Quillmarsh Quarn.\n\nCheck " + dir +
+                                         "/data/quarn.log"));
 
   // Once more, and the service answers: this computer's server, used once the shared sign-in
   // is planted, and not remembered.

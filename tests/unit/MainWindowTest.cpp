@@ -2,6 +2,7 @@
 
 #include "fakes/Fakes.h"
 #include "fakes/TempHome.h"
+#include "pages/Pages.h"
 #include "web/WebContent.h"
 #include "window/MainWindowController.h"
 
@@ -49,11 +50,11 @@ TEST(MainWindow, AnEndedWebProcessShowsThePageAgainUntilItEndsThreeTimesInAMinut
     }
     std::string got;
     for (auto& load : view.log)
-      got += load.size() == 1                                           ? load[0]
-             : load == "url:" + ui                                      ? 'U'
-             : load == "url:" + ui + "/checks"                          ? 'N'
-             : load == "html:" + MainWindowController::webProcessPage() ? 'P'
-                                                                        : 'H';
+      got += load.size() == 1                            ? load[0]
+             : load == "url:" + ui                       ? 'U'
+             : load == "url:" + ui + "/checks"           ? 'N'
+             : load == "html:" + pages::webProcessPage() ? 'P'
+                                                         : 'H';
     EXPECT_EQ(got, seen);
   }
 }

@@ -6,8 +6,9 @@
 #include "adapters/webkit/WebKitCookieStore.h"
 #include "core/Constants.h"
 #include "core/Guard.h"
-#include "server/SuiteServer.h"
-#include "window/MainWindowController.h"
+#include "pages/Pages.h"
+#include "server/HostText.h"
+#include "server/RememberedHost.h"
 
 namespace qm::gtk {
 
@@ -38,7 +39,7 @@ void GtkInstance::prepareWeb() {
     hosts.push_back(*remembered);
   earlyCookies_ = webkit::makeCookieStore(web_.session());
   earlySignIn_ = std::make_unique<EarlySignIn>(*earlyCookies_, GlibClock(), hosts);
-  web_.prepare(MainWindowController::placeholderPage());
+  web_.prepare(pages::placeholderPage());
 }
 
 void GtkInstance::launch(GtkApplication* app) {
