@@ -25,7 +25,7 @@ class WebContent : public ContentEvents, public DownloadEvents {
   WebContent(const WebContent&) = delete;
   WebContent& operator=(const WebContent&) = delete;
 
-  bool allowNavigation(bool mainView, const std::optional<std::string>& url) override;
+  bool allowNavigation(const std::optional<std::string>& url) override;
   ResponsePolicy decideResponse(const std::string& contentDisposition,
                                 bool canShowMimeType) override;
   void onNewWindowRequest(const std::optional<std::string>& url) override;
