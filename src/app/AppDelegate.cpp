@@ -17,7 +17,6 @@ AppDelegate::AppDelegate(Platform& p, EarlyResolution* early, EarlySignIn* signI
 void AppDelegate::applicationDidFinishLaunching() {
   buildMainMenu();
   buildWindow();
-  platform_.notifier.requestPermission();
   flow_.connect();
   poller_.start();
 }

@@ -277,11 +277,9 @@ struct FakeDesktop : Desktop {
 };
 
 struct FakeNotifier : Notifier {
-  int permissionRequests = 0;
   std::vector<std::pair<std::string, std::string>> posted;  // title, body
   std::vector<std::optional<std::int64_t>> badges;          // every setBadge call
 
-  void requestPermission() override { ++permissionRequests; }
   void post(const std::string& t, const std::string& b) override { posted.emplace_back(t, b); }
   void setBadge(std::optional<std::int64_t> c) override { badges.push_back(c); }
   std::vector<std::optional<double>> progress;
