@@ -39,9 +39,8 @@ class GtkMainWindow : public MainWindow {
   // The launcher's token that lets the next present() bring the window forward on desktops
   // that ask for one (Wayland's activation, X11's startup notification).
   void setActivationToken(std::string token) { activationToken_ = std::move(token); }
-  // Size and maximized state, kept under "QuillmarshQuarnMain".
+  // Size and maximized state, kept for the next launch (GlibWindowState).
   void saveState();
-  static std::string statePath();
 
  private:
   // A script message of the main view, handed to that channel's handler in events_.
