@@ -5,7 +5,7 @@ namespace qm {
 AppDelegate::AppDelegate(Platform& p, EarlyResolution* early, EarlySignIn* signIn)
     : platform_(p),
       content_(p.desktop, p.ui, p.notifier, p.loop, server_),
-      window_(p.ui, p.loop, p.clock, server_, signIn),
+      window_(p.ui, p.cookies, p.loop, p.clock, server_, signIn),
       hang_(p.ui, p.loop, [this] { window_.restartPage(); }),
       intro_(window_, p.ui, p.loop, p.clock, p.settings, p.bundle, p.sound, p.args),
       service_(p.http, p.loop, p.clock, p.bundle, p.tools, p.ui, server_),

@@ -6,6 +6,7 @@
 
 #include "platform/Bundle.h"
 #include "platform/Clock.h"
+#include "platform/CookieStore.h"
 #include "platform/Desktop.h"
 #include "platform/Http.h"
 #include "platform/MainLoop.h"
@@ -30,6 +31,8 @@ struct Platform {
   Bundle& bundle;
   ToolRunner& tools;
   NetworkEvents& network;
+  // The network session's cookies, which every web view shares.
+  CookieStore& cookies;
   // The process's command-line arguments, the program path first.
   std::vector<std::string> args;
 };

@@ -205,12 +205,10 @@ struct FakeCookieStore : CookieStore {
 
 struct FakeMainWindow : MainWindow {
   FakeWebView webView;
-  FakeCookieStore cookieStore;
   int presented = 0;
   std::vector<FakeIntroView*> intros;  // every intro view created, in order
 
   WebView& web() override { return webView; }
-  CookieStore& cookies() override { return cookieStore; }
   void present() override { ++presented; }
   void minimize() override {}
   std::unique_ptr<IntroView> createIntroView(const std::string&, IntroEvents&) override {
@@ -383,8 +381,9 @@ struct FakePlatform {
   FakeBundle bundle;
   FakeTools tools;
   FakeNetwork network;
-  Platform platform{loop,  clock,    http,   ui,    desktop, notifier,
-                    sound, settings, bundle, tools, network, {"q"}};
+  FakeCookieStore cookies;
+  Platform platform{loop,     clock,  http,  ui,      desktop, notifier, sound,
+                    settings, bundle, tools, network, cookies, {"q"}};
 };
 
 }  // namespace qm::test

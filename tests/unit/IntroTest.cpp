@@ -19,7 +19,7 @@ struct Intro {
   test::FakePlatform f;
   ServerInUse server;
   WebContent content{f.desktop, f.ui, f.notifier, f.loop, server};
-  MainWindowController window{f.ui, f.loop, f.clock, server};
+  MainWindowController window{f.ui, f.cookies, f.loop, f.clock, server};
   IntroOverlay overlay;
 
   explicit Intro(const std::string& arg = "q")

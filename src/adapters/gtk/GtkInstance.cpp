@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "adapters/glib/GlibSettings.h"
-#include "adapters/webkit/WebKitCookieStore.h"
 #include "core/Constants.h"
 #include "core/Guard.h"
 #include "server/SuiteServer.h"
@@ -36,8 +35,7 @@ void GtkInstance::prepareWeb() {
   if (auto remembered = SuiteServer::saved();
       remembered && *remembered != kLocalHost && SuiteServer::usable(*remembered))
     hosts.push_back(*remembered);
-  earlyCookies_ = webkit::makeCookieStore(web_.session());
-  earlySignIn_ = std::make_unique<EarlySignIn>(*earlyCookies_, GlibClock(), hosts);
+  earlySignIn_ = std::make_unique<EarlySignIn>(web_.cookies(), GlibClock(), hosts);
   web_.prepare(MainWindowController::placeholderPage());
 }
 

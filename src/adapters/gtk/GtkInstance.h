@@ -47,7 +47,6 @@ class GtkInstance {
   HeadlessPorts headless_;
   EarlyResolution early_;
   webkit::WebKitSession web_;
-  std::unique_ptr<CookieStore> earlyCookies_;
   std::unique_ptr<EarlySignIn> earlySignIn_;
   std::unique_ptr<GtkPlatform> platform_;
   std::unique_ptr<AppDelegate> delegate_;

@@ -8,7 +8,6 @@
 #include "adapters/gtk/GtkWorkArea.h"
 #include "adapters/webkit/WebKitCompat.h"
 #include "adapters/webkit/WebKitContent.h"
-#include "adapters/webkit/WebKitCookieStore.h"
 #include "adapters/webkit/WebKitIntroView.h"
 #include "adapters/webkit/WebKitPageFeatures.h"
 #include "core/Constants.h"
@@ -98,7 +97,6 @@ GtkMainWindow::GtkMainWindow(GtkUi& ui, webkit::WebKitSession& web, MainViewEven
           }),
           this));
   downloads_ = webkit::watchDownloads(session_, events_.downloads);
-  cookies_ = webkit::makeCookieStore(session_);
 
   gtk_window_set_title(window, kAppName);
   // A header bar without a title: the title is the window's, but not drawn.

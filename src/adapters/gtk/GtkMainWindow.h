@@ -28,7 +28,6 @@ class GtkMainWindow : public MainWindow {
   GtkMainWindow& operator=(const GtkMainWindow&) = delete;
 
   WebView& web() override { return *web_; }
-  CookieStore& cookies() override { return *cookies_; }
   void present() override;
   void minimize() override;
   std::unique_ptr<IntroView> createIntroView(const std::string& htmlPath,
@@ -57,7 +56,6 @@ class GtkMainWindow : public MainWindow {
   WebKitNetworkSession* session_;
   MainViewEvents events_;
   std::optional<webkit::WebKitView> web_;
-  std::unique_ptr<CookieStore> cookies_;
   std::vector<SignalConnection> signals_;
   std::shared_ptr<void> downloads_;
   SourceId saveTimer_;

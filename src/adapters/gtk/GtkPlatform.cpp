@@ -27,7 +27,8 @@ GtkPlatform::GtkPlatform(GtkApplication* app, std::vector<std::string> args,
       sound_(makeSoundPlayer()),
       ui_(std::make_unique<GtkUi>(app, web)),
       ports_{headless.loop(), clock_,    headless.http(),   *ui_,   *desktop_, *notifier_,
-             *sound_,         settings_, headless.bundle(), tools_, network_,  std::move(args)} {}
+             *sound_,         settings_, headless.bundle(), tools_, network_,  web.cookies(),
+             std::move(args)} {}
 
 GtkPlatform::~GtkPlatform() = default;
 

@@ -2,9 +2,11 @@
 
 #include <webkit/webkit.h>
 
+#include <memory>
 #include <string>
 
 #include "core/Handle.h"
+#include "platform/CookieStore.h"
 
 namespace qm::webkit {
 
@@ -28,6 +30,8 @@ class WebKitSession {
   // Data and cache in the app's own folders, cookies kept on disk so a sign-in survives a
   // restart. Made on first use.
   WebKitNetworkSession* session();
+  // The session's cookies, for the sign-in planted early and for the window; made on first use.
+  CookieStore& cookies();
   // Whether the main view offers the engine's developer tools (Inspect Element).
   void setDeveloper(bool on) { developer_ = on; }
   // Makes the main view and starts loading `html` in it; once, before the window is built.
@@ -42,6 +46,8 @@ class WebKitSession {
 
  private:
   GPtr<WebKitNetworkSession> session_;
+  // Gone before the session; a request it still has running holds the session until it ends.
+  std::unique_ptr<CookieStore> cookies_;
   View prepared_;
   bool developer_ = false;
   bool hardwareAcceleration_;
