@@ -1,9 +1,7 @@
 #pragma once
 // Everything the logic needs from the platform, handed to AppDelegate in one piece.
 
-#include <string>
-#include <vector>
-
+#include "core/Options.h"
 #include "platform/Bundle.h"
 #include "platform/Clock.h"
 #include "platform/CookieStore.h"
@@ -33,8 +31,7 @@ struct Platform {
   NetworkEvents& network;
   // The network session's cookies, which every web view shares.
   CookieStore& cookies;
-  // The process's command-line arguments, the program path first.
-  std::vector<std::string> args;
+  Options options;
 };
 
 }  // namespace qm

@@ -383,7 +383,7 @@ struct FakePlatform {
   FakeNetwork network;
   FakeCookieStore cookies;
   Platform platform{loop,     clock,  http,  ui,      desktop, notifier, sound,
-                    settings, bundle, tools, network, cookies, {"q"}};
+                    settings, bundle, tools, network, cookies, {}};
 };
 
 }  // namespace qm::test

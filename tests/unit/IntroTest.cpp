@@ -23,7 +23,8 @@ struct Intro {
   IntroOverlay overlay;
 
   explicit Intro(const std::string& arg = "q")
-      : overlay(window, f.ui, f.loop, f.clock, f.settings, f.bundle, f.sound, {"q", arg}) {
+      : overlay(window, f.ui, f.loop, f.clock, f.settings, f.bundle, f.sound,
+                arg == "--qm-ensemble") {
     f.bundle.resources = {{"intro.html", "/b/intro.html"},
                           {"intro-sound.m4a", "/b/intro-sound.m4a"}};
     window.build({content, content, {}, {}, {}});
