@@ -51,10 +51,7 @@ class MainWindowController : public MainPages, public IntroHost, public CookieSo
                                              IntroEvents& events) override;
   bool built() const override { return web_ != nullptr; }
 
-  // Read-only views for the other controllers; null until build().
-  const WebView* web() const { return web_; }
   CookieStore* cookies() override { return window_ ? &cookies_ : nullptr; }
-  const SuiteSession* suiteSession() const { return suiteSession_.get(); }
 
  private:
   Ui& ui_;

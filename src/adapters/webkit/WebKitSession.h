@@ -23,7 +23,6 @@ class WebKitSession {
   // What the engine reads from the environment for that choice. It changes the environment, so
   // only main calls it, before any thread starts.
   static void setEnvironment(bool hardwareAcceleration);
-  bool hardwareAcceleration() const { return hardwareAcceleration_; }
   WebKitSession(const WebKitSession&) = delete;
   WebKitSession& operator=(const WebKitSession&) = delete;
 
