@@ -85,8 +85,8 @@ class AppDelegate {
   void toggleIntroSound() { intro_.toggleIntroSound(); }
 
   // --- Web content
-  bool allowNavigation(bool mainView, const std::optional<std::string>& url) {
-    return content_.allowNavigation(mainView, url);
+  bool allowNavigation(const std::optional<std::string>& url) {
+    return content_.allowNavigation(url);
   }
   ResponsePolicy decideResponse(const std::string& disposition, bool canShowMimeType) {
     return content_.decideResponse(disposition, canShowMimeType);

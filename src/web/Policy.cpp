@@ -40,9 +40,9 @@ bool openableOutside(const UrlParts& parts, const std::string& url) {
 
 }  // namespace
 
-NavigationDecision decideNavigation(bool mainView, const std::optional<std::string>& url,
+NavigationDecision decideNavigation(const std::optional<std::string>& url,
                                     const std::string& base) {
-  if (!mainView || !url) return NavigationDecision::Allow;
+  if (!url) return NavigationDecision::Allow;
   auto parts = parseUrl(*url);
   if (!parts || !parts->host) return NavigationDecision::Allow;
   const std::string& host = *parts->host;

@@ -25,7 +25,7 @@ class WebContent : public ContentEvents, public DownloadEvents {
   WebContent(const WebContent&) = delete;
   WebContent& operator=(const WebContent&) = delete;
 
-  bool allowNavigation(bool mainView, const std::optional<std::string>& url) override;
+  bool allowNavigation(const std::optional<std::string>& url) override;
   ResponsePolicy decideResponse(const std::string& contentDisposition,
                                 bool canShowMimeType) override;
   void onNewWindowRequest(const std::optional<std::string>& url) override;
@@ -48,7 +48,8 @@ class WebContent : public ContentEvents, public DownloadEvents {
   Notifier& notifier_;
   const ServerInUse& server_;
   ScopedLoop loop_;
-  std::map<DownloadId, std::string> downloads_;  // under way, and the files they write
+  // Downloads under way and the files they write.
+  std::map<DownloadId, std::string> downloads_;
   // A page can fail or finish downloads by the hundred: one failure alert at a time, and the
   // file manager shown at most once per kRevealSeconds, then with the latest file.
   bool failureShowing_ = false;

@@ -11,9 +11,10 @@ constexpr std::size_t kProcessEndsBeforeGivingUp = 3;
 constexpr double kProcessEndsWindowSeconds = 60;
 }  // namespace
 
-MainWindowController::MainWindowController(Ui& ui, MainLoop& loop, const Clock& clock,
-                                           const ServerInUse& server, EarlySignIn* early)
-    : ui_(ui), loop_(loop), clock_(clock), server_(server), early_(early) {}
+MainWindowController::MainWindowController(Ui& ui, CookieStore& cookies, MainLoop& loop,
+                                           const Clock& clock, const ServerInUse& server,
+                                           EarlySignIn* early)
+    : ui_(ui), cookies_(cookies), loop_(loop), clock_(clock), server_(server), early_(early) {}
 
 void MainWindowController::build(MainViewEvents events) {
   if (window_) return;
@@ -37,7 +38,7 @@ void MainWindowController::build(MainViewEvents events) {
   events.onWebProcessEnded = [this] { webProcessEnded(); };
   window_ = ui_.createMainWindow(std::move(events));
   web_ = &window_->web();
-  suiteSession_ = std::make_unique<SuiteSession>(window_->cookies(), loop_, clock_, early_);
+  suiteSession_ = std::make_unique<SuiteSession>(cookies_, loop_, clock_, early_);
 }
 
 void MainWindowController::showPlaceholder() {

@@ -20,8 +20,8 @@ namespace qm {
 class MainWindowController : public MainPages, public IntroHost, public CookieSource {
  public:
   // `early` (may be null) holds the sign-in planted before the window was built.
-  MainWindowController(Ui& ui, MainLoop& loop, const Clock& clock, const ServerInUse& server,
-                       EarlySignIn* early = nullptr);
+  MainWindowController(Ui& ui, CookieStore& cookies, MainLoop& loop, const Clock& clock,
+                       const ServerInUse& server, EarlySignIn* early = nullptr);
   MainWindowController(const MainWindowController&) = delete;
   MainWindowController& operator=(const MainWindowController&) = delete;
 
@@ -47,11 +47,11 @@ class MainWindowController : public MainPages, public IntroHost, public CookieSo
                                              IntroEvents& events) override;
   bool built() const override { return web_ != nullptr; }
 
-  // Read-only views for the other controllers; null until build().
-  CookieStore* cookies() override { return window_ ? &window_->cookies() : nullptr; }
+  CookieStore* cookies() override { return window_ ? &cookies_ : nullptr; }
 
  private:
   Ui& ui_;
+  CookieStore& cookies_;
   MainLoop& loop_;
   const Clock& clock_;
   const ServerInUse& server_;

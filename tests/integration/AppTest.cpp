@@ -216,7 +216,7 @@ TEST_F(AppTest,
   ASSERT_EQ(mkfifo(state.c_str(), 0600), 0);
   // The desktop's Downloads folder is the home folder itself, as after the folder was deleted.
   write(home.path() + "/.config/user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"$HOME/\"\n");
-  args.push_back("--no-hardware-acceleration");
+  options.noHardwareAcceleration = true;
   launch();
   EXPECT_FALSE(app->hardwareAcceleration());
   // A setting is not saved into a file that does not parse, which would lose the rest of it;

@@ -82,7 +82,8 @@ TEST_F(AppTest, ContextMenuKeepsTheAppsRulesCopiesLinksGuessesSpellingAndPermiss
   g_setenv("LANGUAGE", "en_US", TRUE);
   for (bool developer : {false, true}) {
     app.reset();
-    launch(false, developer ? std::vector<std::string>{"--developer"} : std::vector<std::string>{});
+    options.developer = developer;
+    launch();
     ASSERT_TRUE(shows(local + "/"));
     ASSERT_EQ(evaluate(view(), kLinkAndField), "ok");
     Menus menus;

@@ -28,7 +28,7 @@ TEST(MainWindow, AnEndedWebProcessShowsThePageAgainUntilItEndsThreeTimesInAMinut
     ServerInUse server;
     server.use("s.local");
     WebContent content{f.desktop, f.ui, f.notifier, f.loop, server};
-    MainWindowController window{f.ui, f.loop, f.clock, server};
+    MainWindowController window{f.ui, f.cookies, f.loop, f.clock, server};
     auto note = [&](const char* what) {
       return [&, what](const ScriptMessage&) { f.ui.window->webView.log.push_back(what); };
     };
