@@ -4,15 +4,15 @@ namespace qm {
 
 AppDelegate::AppDelegate(Platform& p, EarlyResolution* early, EarlySignIn* signIn)
     : platform_(p),
-      content_(p.desktop, p.ui, p.notifier, p.loop, server_),
-      window_(p.ui, p.loop, p.clock, server_, signIn),
-      hang_(p.ui, p.loop, [this] { window_.restartPage(); }),
-      intro_(window_, p.ui, p.loop, p.clock, p.settings, p.bundle, p.sound, p.args),
-      service_(p.http, p.loop, p.clock, p.bundle, p.tools, p.ui, server_),
+      content_(p.desktop, p.dialogs, p.shell, p.notifier, p.loop, server_),
+      window_(p.windows, p.loop, p.clock, server_, signIn),
+      hang_(p.dialogs, p.loop, [this] { window_.restartPage(); }),
+      intro_(window_, p.menuBar, p.loop, p.clock, p.settings, p.bundle, p.sound, p.args),
+      service_(p.http, p.loop, p.clock, p.bundle, p.tools, p.dialogs, p.shell, server_),
       poller_(p.http, p.loop, p.notifier, server_, window_),
       flow_(p.http, p.loop, p.bundle, server_, window_, intro_, service_, poller_, early),
       reconnect_(p.http, p.loop, p.clock, p.network, server_, window_, flow_),
-      menu_(p.ui, p.desktop) {}
+      menu_(p.menuBar, p.dialogs, p.desktop) {}
 
 void AppDelegate::applicationDidFinishLaunching() {
   buildMainMenu();
@@ -39,24 +39,30 @@ void AppDelegate::buildWindow() {
 }
 
 bool AppDelegate::applicationShouldHandleReopen() {
-  showWindow();
+  window_.present();
   return true;
 }
 
 void AppDelegate::buildMainMenu() {
-  menu_.buildMainMenu(intro_.introOn(), intro_.introSoundOn(),
-                      {
-                          {"showAbout", [this] { showAbout(); }},
-                          {"replayIntro", [this] { replayIntro(); }},
-                          {"toggleIntro", [this] { toggleIntro(); }},
-                          {"toggleIntroSound", [this] { toggleIntroSound(); }},
-                          {"openHQ", [this] { openHQ(); }},
-                          {"openStudio", [this] { openStudio(); }},
-                          {"openExports", [this] { openExports(); }},
-                          {"restartService", [this] { restartService(); }},
-                          {"quitAndStop", [this] { quitAndStop(); }},
-                          {"reloadWeb", [this] { reloadWeb(); }},
-                      });
+  menu_.buildMainMenu(
+      intro_.introOn(), intro_.introSoundOn(),
+      {
+          {Command::ShowAbout, [this] { menu_.showAbout(); }},
+          {Command::ReplayIntro, [this] { replayIntro(); }},
+          {Command::ToggleIntro, [this] { toggleIntro(); }},
+          {Command::ToggleIntroSound, [this] { toggleIntroSound(); }},
+          {Command::OpenHQ, [this] { menu_.openHQ(); }},
+          {Command::OpenStudio, [this] { menu_.openStudio(); }},
+          {Command::OpenExports, [this] { menu_.openExports(service_.quarnDir()); }},
+          {Command::RestartService, [this] { restartService(); }},
+          {Command::QuitAndStop, [this] { service_.quitAndStop(); }},
+          {Command::ReloadWeb, [this] { reloadWeb(); }},
+      });
+}
+
+void AppDelegate::restartService() {
+  service_.restartService(
+      [this] { reconnect_.watching() ? reconnect_.tryNow() : window_.reload(); });
 }
 
 void AppDelegate::onScriptMessage(const std::string& channel, const ScriptMessage& body) {

@@ -4,17 +4,20 @@
 #include <string>
 #include <vector>
 
+#include "platform/AppShell.h"
 #include "platform/Bundle.h"
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
+#include "platform/Dialogs.h"
 #include "platform/Http.h"
 #include "platform/MainLoop.h"
+#include "platform/MainWindowFactory.h"
+#include "platform/MenuBar.h"
 #include "platform/NetworkEvents.h"
 #include "platform/Notifier.h"
 #include "platform/Settings.h"
 #include "platform/SoundPlayer.h"
 #include "platform/ToolRunner.h"
-#include "platform/Ui.h"
 
 namespace qm {
 
@@ -22,7 +25,10 @@ struct Platform {
   MainLoop& loop;
   Clock& clock;
   Http& http;
-  Ui& ui;
+  MainWindowFactory& windows;
+  MenuBar& menuBar;
+  Dialogs& dialogs;
+  AppShell& shell;
   Desktop& desktop;
   Notifier& notifier;
   SoundPlayer& sound;

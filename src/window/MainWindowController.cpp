@@ -10,9 +10,10 @@ constexpr std::size_t kProcessEndsBeforeGivingUp = 3;
 constexpr double kProcessEndsWindowSeconds = 60;
 }  // namespace
 
-MainWindowController::MainWindowController(Ui& ui, MainLoop& loop, const Clock& clock,
-                                           const ServerInUse& server, EarlySignIn* early)
-    : ui_(ui), loop_(loop), clock_(clock), server_(server), early_(early) {}
+MainWindowController::MainWindowController(MainWindowFactory& windows, MainLoop& loop,
+                                           const Clock& clock, const ServerInUse& server,
+                                           EarlySignIn* early)
+    : windows_(windows), loop_(loop), clock_(clock), server_(server), early_(early) {}
 
 const char* MainWindowController::placeholderPage() {
   return "<body style='font:15px -apple-system;background:Canvas;color:GrayText;display:flex;"
@@ -50,7 +51,7 @@ void MainWindowController::build(MainViewEvents events) {
     if (app) app(body);
   };
   events.onWebProcessEnded = [this] { webProcessEnded(); };
-  window_ = ui_.createMainWindow(std::move(events));
+  window_ = windows_.createMainWindow(std::move(events));
   web_ = &window_->web();
   suiteSession_ = std::make_unique<SuiteSession>(window_->cookies(), loop_, clock_, early_);
 }

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "core/ServerInUse.h"
+#include "platform/MainWindowFactory.h"
 #include "platform/Scoped.h"
-#include "platform/Ui.h"
 #include "session/SuiteSession.h"
 #include "window/WindowSlices.h"
 
@@ -20,8 +20,8 @@ namespace qm {
 class MainWindowController : public MainPages, public IntroHost, public CookieSource {
  public:
   // `early` (may be null) holds the sign-in planted before the window was built.
-  MainWindowController(Ui& ui, MainLoop& loop, const Clock& clock, const ServerInUse& server,
-                       EarlySignIn* early = nullptr);
+  MainWindowController(MainWindowFactory& windows, MainLoop& loop, const Clock& clock,
+                       const ServerInUse& server, EarlySignIn* early = nullptr);
   MainWindowController(const MainWindowController&) = delete;
   MainWindowController& operator=(const MainWindowController&) = delete;
 
@@ -57,7 +57,7 @@ class MainWindowController : public MainPages, public IntroHost, public CookieSo
   const SuiteSession* suiteSession() const { return suiteSession_.get(); }
 
  private:
-  Ui& ui_;
+  MainWindowFactory& windows_;
   MainLoop& loop_;
   const Clock& clock_;
   const ServerInUse& server_;

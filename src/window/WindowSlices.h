@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/Ui.h"
+#include "platform/MainWindow.h"
 
 namespace qm {
 
