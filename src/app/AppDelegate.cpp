@@ -48,7 +48,7 @@ void AppDelegate::buildMainMenu() {
       intro_.introOn(), intro_.introSoundOn(),
       {
           {Command::ShowAbout, [this] { menu_.showAbout(); }},
-          {Command::ReplayIntro, [this] { replayIntro(); }},
+          {Command::ReplayIntro, [this] { intro_.replayIntro(); }},
           {Command::ToggleIntro, [this] { toggleIntro(); }},
           {Command::ToggleIntroSound, [this] { toggleIntroSound(); }},
           {Command::OpenHQ, [this] { menu_.openHQ(); }},

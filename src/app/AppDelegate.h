@@ -38,7 +38,6 @@ class AppDelegate {
   // On the page saying that the server cannot be reached, a reload is a try at once.
   void reloadWeb() { reconnect_.watching() ? reconnect_.tryNow() : window_.reloadFromOrigin(); }
   bool introOn() { return intro_.introOn(); }
-  void replayIntro() { intro_.replayIntro(); }
   void toggleIntro() { intro_.toggleIntro(); }
   void toggleIntroSound() { intro_.toggleIntroSound(); }
   void showMessage(const std::string& text) { flow_.showMessage(text); }
@@ -50,7 +49,6 @@ class AppDelegate {
   }
 
   // Read-only state, for whoever watches the app (tests, the platform).
-  const ServerInUse& server() const { return server_; }
   const Reconnect& reconnect() const { return reconnect_; }
 
  private:

@@ -20,6 +20,7 @@ TEST(AppDelegate, MenuActionsRunTheirOperationsAndDestructionLeavesNothingThatRe
   fp.bundle.info["QMQuarnDir"] = "~/x/quarn";
   auto app = std::make_unique<AppDelegate>(fp.platform);
   app->applicationDidFinishLaunching();
+  EXPECT_EQ(fp.notifier.permissionRequests, 1);
   std::string got;
   for (auto& m : fp.ui.menus) {
     got += "[" + m.title + "] ";
@@ -65,6 +66,7 @@ TEST(AppDelegate, MenuActionsRunTheirOperationsAndDestructionLeavesNothingThatRe
                        "Stop the Quarn service?"));
   EXPECT_EQ(Strings(w.webView.log.end() - 2, w.webView.log.end()),
             (Strings{"reloadFromOrigin", "reload"}));
+  EXPECT_TRUE(app->applicationShouldHandleReopen() && w.presented == 3);
 
   // Besides the intro's guard, the poll timer and the stop alert: a readiness wait, a probe, an
   // overview being read, a store answer and a script panel.
