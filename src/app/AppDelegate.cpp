@@ -23,10 +23,8 @@ void AppDelegate::applicationDidFinishLaunching() {
 }
 
 void AppDelegate::buildWindow() {
-  MainViewEvents events{content_,
-                        content_,
-                        [this](const ScriptMessage& body) { onScriptMessage("qmserver", body); },
-                        {}};
+  MainViewEvents events{
+      content_, content_, [this](const ScriptMessage& body) { flow_.onServerMessage(body); }, {}};
   events.onAppMessage = [this](const ScriptMessage& body) { onAppMessage(body); };
   events.onLoadFailed = [this](const LoadFailure& failure) {
     return reconnect_.onLoadFailed(failure);
@@ -63,13 +61,6 @@ void AppDelegate::buildMainMenu() {
 void AppDelegate::restartService() {
   service_.restartService(
       [this] { reconnect_.watching() ? reconnect_.tryNow() : window_.reload(); });
-}
-
-void AppDelegate::onScriptMessage(const std::string& channel, const ScriptMessage& body) {
-  if (channel == "qmserver")
-    flow_.onServerMessage(body);
-  else if (channel == "qm")
-    intro_.onIntroMessage(body);
 }
 
 void AppDelegate::onAppMessage(const ScriptMessage& body) {

@@ -3,7 +3,6 @@
 // other and to the main window's events, and keeps the few operations the platform calls.
 // Everything runs on the main thread.
 
-#include <functional>
 #include <string>
 
 #include "app/Menu.h"
@@ -42,11 +41,6 @@ class AppDelegate {
   void toggleIntroSound() { intro_.toggleIntroSound(); }
   void showMessage(const std::string& text) { flow_.showMessage(text); }
   void poll() { poller_.poll(); }
-  // A page's message on "qmserver" (the connect page) or "qm" (the intro page).
-  void onScriptMessage(const std::string& channel, const ScriptMessage& body);
-  void onScriptAlert(const std::string& message, std::function<void()> done) {
-    content_.onScriptAlert(message, std::move(done));
-  }
 
   // Read-only state, for whoever watches the app (tests, the platform).
   const Reconnect& reconnect() const { return reconnect_; }

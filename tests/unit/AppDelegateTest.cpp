@@ -72,13 +72,13 @@ TEST(AppDelegate, MenuActionsRunTheirOperationsAndDestructionLeavesNothingThatRe
   // overview being read, a store answer and a script panel.
   fp.ui.onAction(Command::RestartService);
   fp.http.respond(kProbePath, test::FakeHttp::failure());
-  app->onScriptMessage("qmserver", std::string(""));
+  fp.ui.events->onServerMessage(std::string(""));
   w.cookieStore.cookies = {{"qmsuite", "v", "127.0.0.1", "/", {}, {}, {}, {}}};
   app->poll();
   fp.http.respond("/api/overview", test::FakeHttp::status(200, R"({"checks":[]})"));
   w.cookieStore.deferred = true;
   app->poll();
-  app->onScriptAlert("hi", [] {});
+  fp.ui.events->content.onScriptAlert("hi", [] {});
   ASSERT_EQ(std::tuple(fp.loop.timers.size(), fp.http.pending.size(), w.cookieStore.queued.size(),
                        fp.loop.posted.size()),
             std::tuple(3u, 1u, 1u, 2u));
