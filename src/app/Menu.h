@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "platform/Desktop.h"

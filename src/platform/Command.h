@@ -7,7 +7,7 @@
 namespace qm {
 
 enum class Command {
-  // Run by the app.
+  // Run by the app; these come first (runByApp).
   ShowAbout,
   ReplayIntro,
   ToggleIntro,

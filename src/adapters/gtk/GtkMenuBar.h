@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "adapters/gtk/GtkAppShell.h"
 #include "adapters/gtk/GtkPageKeys.h"
 #include "adapters/gtk/GtkWindows.h"
 #include "core/Handle.h"
+#include "platform/AppShell.h"
 #include "platform/MenuBar.h"
 
 namespace qm::gtk {
