@@ -4,16 +4,16 @@ namespace qm {
 
 AppDelegate::AppDelegate(Platform& p, EarlyResolution* early, EarlySignIn* signIn)
     : platform_(p),
-      content_(p.desktop, p.ui, p.notifier, p.loop, server_),
-      window_(p.ui, p.cookies, p.loop, p.clock, server_, signIn),
-      hang_(p.ui, p.loop, [this] { window_.restartPage(); }),
-      intro_(window_, p.ui, p.loop, p.clock, p.settings, p.bundle, p.sound,
+      content_(p.desktop, p.dialogs, p.shell, p.notifier, p.loop, server_),
+      window_(p.windows, p.cookies, p.loop, p.clock, server_, signIn),
+      hang_(p.dialogs, p.loop, [this] { window_.restartPage(); }),
+      intro_(window_, p.menuBar, p.loop, p.clock, p.settings, p.bundle, p.sound,
              p.options.ensembleLaunch),
-      service_(p.http, p.loop, p.clock, p.bundle, p.tools, p.ui, server_),
+      service_(p.http, p.loop, p.clock, p.bundle, p.tools, p.dialogs, p.shell, server_),
       poller_(p.http, p.loop, p.notifier, server_, window_),
       flow_(p.http, p.loop, p.bundle, server_, window_, intro_, service_, poller_, early),
       reconnect_(p.http, p.loop, p.clock, p.network, server_, window_, flow_),
-      menu_(p.ui, p.desktop) {}
+      menu_(p.menuBar, p.dialogs, p.desktop) {}
 
 void AppDelegate::applicationDidFinishLaunching() {
   buildMainMenu();
@@ -23,10 +23,8 @@ void AppDelegate::applicationDidFinishLaunching() {
 }
 
 void AppDelegate::buildWindow() {
-  MainViewEvents events{content_,
-                        content_,
-                        [this](const ScriptMessage& body) { onScriptMessage("qmserver", body); },
-                        {}};
+  MainViewEvents events{
+      content_, content_, [this](const ScriptMessage& body) { flow_.onServerMessage(body); }, {}};
   events.onAppMessage = [this](const ScriptMessage& body) { onAppMessage(body); };
   events.onLoadFailed = [this](const LoadFailure& failure) {
     return reconnect_.onLoadFailed(failure);
@@ -39,31 +37,30 @@ void AppDelegate::buildWindow() {
 }
 
 bool AppDelegate::applicationShouldHandleReopen() {
-  showWindow();
+  window_.present();
   return true;
 }
 
 void AppDelegate::buildMainMenu() {
-  menu_.buildMainMenu(intro_.introOn(), intro_.introSoundOn(),
-                      {
-                          {"showAbout", [this] { showAbout(); }},
-                          {"replayIntro", [this] { replayIntro(); }},
-                          {"toggleIntro", [this] { toggleIntro(); }},
-                          {"toggleIntroSound", [this] { toggleIntroSound(); }},
-                          {"openHQ", [this] { openHQ(); }},
-                          {"openStudio", [this] { openStudio(); }},
-                          {"openExports", [this] { openExports(); }},
-                          {"restartService", [this] { restartService(); }},
-                          {"quitAndStop", [this] { quitAndStop(); }},
-                          {"reloadWeb", [this] { reloadWeb(); }},
-                      });
+  menu_.buildMainMenu(
+      intro_.introOn(), intro_.introSoundOn(),
+      {
+          {Command::ShowAbout, [this] { menu_.showAbout(); }},
+          {Command::ReplayIntro, [this] { intro_.replayIntro(); }},
+          {Command::ToggleIntro, [this] { toggleIntro(); }},
+          {Command::ToggleIntroSound, [this] { toggleIntroSound(); }},
+          {Command::OpenHQ, [this] { menu_.openHQ(); }},
+          {Command::OpenStudio, [this] { menu_.openStudio(); }},
+          {Command::OpenExports, [this] { menu_.openExports(service_.quarnDir()); }},
+          {Command::RestartService, [this] { restartService(); }},
+          {Command::QuitAndStop, [this] { service_.quitAndStop(); }},
+          {Command::ReloadWeb, [this] { reloadWeb(); }},
+      });
 }
 
-void AppDelegate::onScriptMessage(const std::string& channel, const ScriptMessage& body) {
-  if (channel == "qmserver")
-    flow_.onServerMessage(body);
-  else if (channel == "qm")
-    intro_.onIntroMessage(body);
+void AppDelegate::restartService() {
+  service_.restartService(
+      [this] { reconnect_.watching() ? reconnect_.tryNow() : window_.reload(); });
 }
 
 void AppDelegate::onAppMessage(const ScriptMessage& body) {

@@ -1,6 +1,7 @@
 #include "app/Menu.h"
 
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "core/Constants.h"
@@ -11,13 +12,9 @@ namespace qm {
 
 namespace {
 
-MenuItem item(const char* title, const char* action, const char* accel, bool delegate) {
-  MenuItem m;
-  m.title = title;
-  m.action = action;
-  m.accel = accel;
-  m.delegate = delegate;
-  return m;
+MenuItem item(const char* title, Command command, const char* accel = "",
+              std::optional<bool> state = std::nullopt) {
+  return MenuItem{title, command, accel, state};
 }
 
 MenuItem separator() {
@@ -38,70 +35,69 @@ void launchSibling(Desktop& desktop, int port) {
 
 }  // namespace
 
-MenuController::MenuController(Ui& ui, Desktop& desktop) : ui_(ui), desktop_(desktop) {}
+MenuController::MenuController(MenuBar& menuBar, Dialogs& dialogs, Desktop& desktop)
+    : menuBar_(menuBar), dialogs_(dialogs), desktop_(desktop) {}
 
 MenuController::~MenuController() {
-  if (installed_) ui_.installMenu({}, nullptr);
+  if (installed_) menuBar_.installMenu({}, nullptr);
 }
 
 std::vector<Menu> MenuController::mainMenu(bool showIntro, bool introSound) {
   Menu app;
   app.items = {
-      item("About Quillmarsh Quarn", "showAbout", "", true),
+      item("About Quillmarsh Quarn", Command::ShowAbout),
       separator(),
-      item("Play Intro", "replayIntro", "", true),
-      item("Show Intro at Launch", "toggleIntro", "", true),
-      item("Play Intro Sound", "toggleIntroSound", "", true),
+      item("Play Intro", Command::ReplayIntro),
+      item("Show Intro at Launch", Command::ToggleIntro, "", showIntro),
+      item("Play Intro Sound", Command::ToggleIntroSound, "", introSound),
       separator(),
-      item("Open Quillmarsh HQ", "openHQ", "<Control>1", true),
-      item("Open Quillmarsh Studio", "openStudio", "<Control>2", true),
-      item("Open Version Archive Folder", "openExports", "", true),
-      item("Restart Quarn Service", "restartService", "", true),
+      item("Open Quillmarsh HQ", Command::OpenHQ, "<Control>1"),
+      item("Open Quillmarsh Studio", Command::OpenStudio, "<Control>2"),
+      item("Open Version Archive Folder", Command::OpenExports),
+      item("Restart Quarn Service", Command::RestartService),
       separator(),
-      item("Hide Quillmarsh Quarn", "hide", "<Control>h", false),
+      item("Hide Quillmarsh Quarn", Command::Hide, "<Control>h"),
       separator(),
-      item("Quit Quillmarsh Quarn", "terminate", "<Control>q", false),
-      item("Stop Quarn Service and Quit\u2026", "quitAndStop", "", true),
+      item("Quit Quillmarsh Quarn", Command::Terminate, "<Control>q"),
+      item("Stop Quarn Service and Quit\u2026", Command::QuitAndStop),
   };
-  app.items[3].state = showIntro;
-  app.items[4].state = introSound;
 
   Menu edit{"Edit",
             {
-                item("Undo", "undo", "<Control>z", false),
-                item("Redo", "redo", "<Control><Shift>z", false),
+                item("Undo", Command::Undo, "<Control>z"),
+                item("Redo", Command::Redo, "<Control><Shift>z"),
                 separator(),
-                item("Cut", "cut", "<Control>x", false),
-                item("Copy", "copy", "<Control>c", false),
-                item("Paste", "paste", "<Control>v", false),
-                item("Select All", "selectAll", "<Control>a", false),
+                item("Cut", Command::Cut, "<Control>x"),
+                item("Copy", Command::Copy, "<Control>c"),
+                item("Paste", Command::Paste, "<Control>v"),
+                item("Select All", Command::SelectAll, "<Control>a"),
             }};
-  Menu view{"View", {item("Reload", "reloadWeb", "<Control>r|F5", true)}};
+  Menu view{"View", {item("Reload", Command::ReloadWeb, "<Control>r|F5")}};
   Menu win{"Window",
            {
-               item("Minimize", "minimize", "<Control>m", false),
-               item("Close", "close", "<Control>w", false),
+               item("Minimize", Command::Minimize, "<Control>m"),
+               item("Close", Command::Close, "<Control>w"),
            }};
   return {app, edit, view, win};
 }
 
 void MenuController::buildMainMenu(bool showIntro, bool introSound, Commands commands) {
   commands_ = std::move(commands);
-  ui_.installMenu(mainMenu(showIntro, introSound),
-                  [this](const std::string& action) { onMenuAction(action); });
+  menuBar_.installMenu(mainMenu(showIntro, introSound),
+                       [this](Command command) { onCommand(command); });
   installed_ = true;
 }
 
-void MenuController::onMenuAction(const std::string& action) {
-  if (auto it = commands_.find(action); it != commands_.end() && it->second) it->second();
+void MenuController::onCommand(Command command) {
+  if (auto it = commands_.find(command); it != commands_.end() && it->second) it->second();
 }
 
 void MenuController::openHQ() {
-  launchSibling(desktop_, 8787);
+  launchSibling(desktop_, HQ_PORT);
 }
 
 void MenuController::openStudio() {
-  launchSibling(desktop_, 8790);
+  launchSibling(desktop_, STUDIO_PORT);
 }
 
 void MenuController::openExports(const std::string& quarnDir) {
@@ -114,11 +110,12 @@ void MenuController::openExports(const std::string& quarnDir) {
 }
 
 void MenuController::showAbout() {
-  ui_.showAbout(kAppName,
-                "People, permissions, security, confidentiality and software archives. Part of the "
-                "Quillmarsh Development Suite.\n"
-                "Works with the suite server on this computer or on the Quillmarsh Mac.\n"
-                "Shares its sign-in with Quillmarsh HQ and Quillmarsh Studio.");
+  dialogs_.showAbout(
+      kAppName,
+      "People, permissions, security, confidentiality and software archives. Part of the "
+      "Quillmarsh Development Suite.\n"
+      "Works with the suite server on this computer or on the Quillmarsh Mac.\n"
+      "Shares its sign-in with Quillmarsh HQ and Quillmarsh Studio.");
 }
 
 }  // namespace qm

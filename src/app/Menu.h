@@ -7,24 +7,25 @@
 #include <vector>
 
 #include "platform/Desktop.h"
-#include "platform/Ui.h"
+#include "platform/Dialogs.h"
+#include "platform/MenuBar.h"
 
 namespace qm {
 
 class MenuController {
  public:
-  using Commands = std::map<std::string, std::function<void()>>;
+  using Commands = std::map<Command, std::function<void()>>;
 
-  MenuController(Ui& ui, Desktop& desktop);
+  MenuController(MenuBar& menuBar, Dialogs& dialogs, Desktop& desktop);
   ~MenuController();
   MenuController(const MenuController&) = delete;
   MenuController& operator=(const MenuController&) = delete;
 
   // The four menus, with the check states of the two intro settings.
   static std::vector<Menu> mainMenu(bool showIntro, bool introSound);
-  // Installs the menu bar; its delegate items run the command of their action name.
+  // Installs the menu bar; each item the app runs calls its entry in `commands`.
   void buildMainMenu(bool showIntro, bool introSound, Commands commands);
-  void onMenuAction(const std::string& action);
+  void onCommand(Command command);
 
   void openHQ();
   void openStudio();
@@ -33,7 +34,8 @@ class MenuController {
   void showAbout();
 
  private:
-  Ui& ui_;
+  MenuBar& menuBar_;
+  Dialogs& dialogs_;
   Desktop& desktop_;
   Commands commands_;
   bool installed_ = false;

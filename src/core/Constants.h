@@ -18,14 +18,18 @@ inline constexpr const char* kLocalHost = "127.0.0.1";
 // What is fetched to learn whether a suite server answers.
 inline constexpr const char* kProbePath = "/static/icon.png";
 
+// The ports the suite's sibling apps serve on: the management console (HQ) and the studio.
+inline constexpr int HQ_PORT = 8787;
+inline constexpr int STUDIO_PORT = 8790;
+
 // The suite's sibling apps by the port they serve on, as desktop entry ids.
 struct SuiteApp {
   int port;
   std::string_view desktopId;
 };
 inline constexpr std::array<SuiteApp, 2> SUITE_APPS = {{
-    {8787, "app.quillmarsh.console.desktop"},
-    {8790, "app.quillmarsh.studio.desktop"},
+    {HQ_PORT, "app.quillmarsh.console.desktop"},
+    {STUDIO_PORT, "app.quillmarsh.studio.desktop"},
 }};
 
 inline constexpr std::optional<std::string_view> suiteAppOnPort(int port) {

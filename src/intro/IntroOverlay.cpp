@@ -10,11 +10,11 @@ constexpr double kIntroFadeSeconds = 0.45;
 constexpr const char* kReadyScript = "window.qmReady && qmReady()";
 }  // namespace
 
-IntroOverlay::IntroOverlay(IntroHost& window, Ui& ui, MainLoop& loop, Clock& clock,
+IntroOverlay::IntroOverlay(IntroHost& window, MenuBar& menuBar, MainLoop& loop, Clock& clock,
                            Settings& settings, Bundle& bundle, SoundPlayer& player,
                            bool ensembleLaunch)
     : window_(window),
-      ui_(ui),
+      menuBar_(menuBar),
       loop_(loop),
       settings_(settings),
       bundle_(bundle),
@@ -64,12 +64,12 @@ void IntroOverlay::replayIntro() {
 
 void IntroOverlay::toggleIntro() {
   settings_.setBool("showIntro", !introOn());
-  ui_.setMenuItemState("toggleIntro", introOn());
+  menuBar_.setMenuItemState(Command::ToggleIntro, introOn());
 }
 
 void IntroOverlay::toggleIntroSound() {
   introSound_.setEnabled(!introSound_.enabled());
-  ui_.setMenuItemState("toggleIntroSound", introSound_.enabled());
+  menuBar_.setMenuItemState(Command::ToggleIntroSound, introSound_.enabled());
 }
 
 void IntroOverlay::uiLoading() {

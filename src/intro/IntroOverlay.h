@@ -12,30 +12,41 @@
 #include "platform/IntroEvents.h"
 #include "platform/IntroView.h"
 #include "platform/MainLoop.h"
+#include "platform/MenuBar.h"
 #include "platform/Scoped.h"
 #include "platform/ScriptMessage.h"
 #include "platform/Settings.h"
 #include "platform/SoundPlayer.h"
-#include "platform/Ui.h"
 #include "window/WindowSlices.h"
 
 namespace qm {
 
-class IntroOverlay : public IntroEvents {
+// What the connection flow tells the intro.
+class IntroStage {
  public:
-  IntroOverlay(IntroHost& window, Ui& ui, MainLoop& loop, Clock& clock, Settings& settings,
-               Bundle& bundle, SoundPlayer& player, bool ensembleLaunch);
+  virtual void endIntro() = 0;
+  // The server's UI is loading: the page may finish as soon as it likes.
+  virtual void uiLoading() = 0;
+
+ protected:
+  ~IntroStage() = default;
+};
+
+class IntroOverlay : public IntroEvents, public IntroStage {
+ public:
+  IntroOverlay(IntroHost& window, MenuBar& menuBar, MainLoop& loop, Clock& clock,
+               Settings& settings, Bundle& bundle, SoundPlayer& player,
+               bool ensembleLaunch);
   ~IntroOverlay() override;
 
   // "showIntro": true unless a Boolean false is stored.
   bool introOn();
   void startIntro();
-  void endIntro();
+  void endIntro() override;
   void replayIntro();
   void toggleIntro();
   void toggleIntroSound();
-  // The server's UI is loading: the page may finish as soon as it likes.
-  void uiLoading();
+  void uiLoading() override;
 
   void onIntroMessage(const ScriptMessage& body) override;
   void onIntroLoadFinished(IntroView& view) override;
@@ -46,7 +57,7 @@ class IntroOverlay : public IntroEvents {
 
  private:
   IntroHost& window_;
-  Ui& ui_;
+  MenuBar& menuBar_;
   ScopedLoop loop_;
   Settings& settings_;
   Bundle& bundle_;

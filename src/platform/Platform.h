@@ -2,18 +2,21 @@
 // Everything the logic needs from the platform, handed to AppDelegate in one piece.
 
 #include "core/Options.h"
+#include "platform/AppShell.h"
 #include "platform/Bundle.h"
 #include "platform/Clock.h"
 #include "platform/CookieStore.h"
 #include "platform/Desktop.h"
+#include "platform/Dialogs.h"
 #include "platform/Http.h"
 #include "platform/MainLoop.h"
+#include "platform/MainWindowFactory.h"
+#include "platform/MenuBar.h"
 #include "platform/NetworkEvents.h"
 #include "platform/Notifier.h"
 #include "platform/Settings.h"
 #include "platform/SoundPlayer.h"
 #include "platform/ToolRunner.h"
-#include "platform/Ui.h"
 
 namespace qm {
 
@@ -21,7 +24,10 @@ struct Platform {
   MainLoop& loop;
   Clock& clock;
   Http& http;
-  Ui& ui;
+  MainWindowFactory& windows;
+  MenuBar& menuBar;
+  Dialogs& dialogs;
+  AppShell& shell;
   Desktop& desktop;
   Notifier& notifier;
   SoundPlayer& sound;

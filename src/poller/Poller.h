@@ -15,7 +15,16 @@
 
 namespace qm {
 
-class StatusPoller {
+// One poll, now: what follows a sign-in's adoption.
+class PollTrigger {
+ public:
+  virtual void poll() = 0;
+
+ protected:
+  ~PollTrigger() = default;
+};
+
+class StatusPoller : public PollTrigger {
  public:
   StatusPoller(Http& http, MainLoop& loop, Notifier& notifier, const ServerInUse& server,
                CookieSource& window);
@@ -24,7 +33,7 @@ class StatusPoller {
 
   // Polls every 60 seconds from now on.
   void start();
-  void poll();
+  void poll() override;
   void notify(const std::string& title, const std::string& body);
 
  private:

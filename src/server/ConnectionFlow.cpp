@@ -22,8 +22,8 @@ bool itemExists(const std::string& path) {
 }  // namespace
 
 ConnectionFlow::ConnectionFlow(Http& http, MainLoop& loop, Bundle& bundle, ServerInUse& server,
-                               MainPages& window, IntroOverlay& intro, ServiceControl& service,
-                               StatusPoller& poller, EarlyResolution* early)
+                               MainPages& window, IntroStage& intro, LocalService& service,
+                               PollTrigger& poller, EarlyResolution* early)
     : bundle_(bundle),
       server_(server),
       window_(window),

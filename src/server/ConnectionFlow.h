@@ -10,6 +10,7 @@
 
 #include "core/ServerInUse.h"
 #include "intro/IntroOverlay.h"
+#include "platform/Bundle.h"
 #include "platform/Scoped.h"
 #include "poller/Poller.h"
 #include "server/EarlyResolution.h"
@@ -23,7 +24,7 @@ class ConnectionFlow {
  public:
   // early: the launch's resolution, already under way, taken by the first connect.
   ConnectionFlow(Http& http, MainLoop& loop, Bundle& bundle, ServerInUse& server, MainPages& window,
-                 IntroOverlay& intro, ServiceControl& service, StatusPoller& poller,
+                 IntroStage& intro, LocalService& service, PollTrigger& poller,
                  EarlyResolution* early = nullptr);
   ConnectionFlow(const ConnectionFlow&) = delete;
   ConnectionFlow& operator=(const ConnectionFlow&) = delete;
@@ -50,9 +51,9 @@ class ConnectionFlow {
   Bundle& bundle_;
   ServerInUse& server_;
   MainPages& window_;
-  IntroOverlay& intro_;
-  ServiceControl& service_;
-  StatusPoller& poller_;
+  IntroStage& intro_;
+  LocalService& service_;
+  PollTrigger& poller_;
   Http& http_;
   EarlyResolution* early_;
   SharedFile hostFile_;  // the remembered host

@@ -24,11 +24,13 @@ constexpr double kSequenceTimeout = 30;
 }  // namespace
 
 ServiceControl::ServiceControl(Http& http, MainLoop& loop, const Clock& clock, Bundle& bundle,
-                               ToolRunner& tools, Ui& ui, const ServerInUse& server)
+                               ToolRunner& tools, Dialogs& dialogs, AppShell& shell,
+                               const ServerInUse& server)
     : clock_(clock),
       bundle_(bundle),
       tools_(tools),
-      ui_(ui),
+      dialogs_(dialogs),
+      shell_(shell),
       server_(server),
       http_(http),
       loop_(loop) {}
@@ -152,11 +154,11 @@ void ServiceControl::quitAndStop() {
       "Signing in to the other apps keeps working; only Quarn's pages close until you open it "
       "again.";
   spec.buttons = {"Stop and quit", "Cancel"};
-  ui_.alert(spec, life_.guard([this](int answer) {
+  dialogs_.alert(spec, life_.guard([this](int answer) {
     if (answer != kAlertFirstButton) return;
     auto manager = managerOf(*this, bundle_);
     runSequence([&](const auto& run) { manager->stop(run); });
-    ui_.quit();
+    shell_.quit();
   }));
 }
 

@@ -8,25 +8,37 @@
 #include <vector>
 
 #include "core/ServerInUse.h"
+#include "platform/AppShell.h"
 #include "platform/Bundle.h"
 #include "platform/Clock.h"
+#include "platform/Dialogs.h"
 #include "platform/MainLoop.h"
 #include "platform/Scoped.h"
 #include "platform/ToolRunner.h"
-#include "platform/Ui.h"
 #include "service/ServiceManager.h"
 
 namespace qm {
 
-class ServiceControl {
+// The local service as the connection flow needs it.
+class LocalService {
+ public:
+  // Info.json "QMQuarnDir", else ~/Desktop/Quillmarsh/quarn.
+  virtual std::string quarnDir() = 0;
+  // Up already, or installed, started and then up.
+  virtual void ensureService(std::function<void(bool)> done) = 0;
+
+ protected:
+  ~LocalService() = default;
+};
+
+class ServiceControl : public LocalService {
  public:
   ServiceControl(Http& http, MainLoop& loop, const Clock& clock, Bundle& bundle, ToolRunner& tools,
-                 Ui& ui, const ServerInUse& server);
+                 Dialogs& dialogs, AppShell& shell, const ServerInUse& server);
   ServiceControl(const ServiceControl&) = delete;
   ServiceControl& operator=(const ServiceControl&) = delete;
 
-  // Info.json "QMQuarnDir", else ~/Desktop/Quillmarsh/quarn.
-  std::string quarnDir();
+  std::string quarnDir() override;
   // Info.json "QMPython", else quarnDir() + "/../bots/.venv/bin/python".
   std::string python();
   std::string plistPath();
@@ -41,8 +53,7 @@ class ServiceControl {
   void ping(std::function<void(bool)> done);
   // Probes until the server answers, at most tries + 1 times, 0.5 s apart.
   void waitForServer(int tries, std::function<void(bool)> done);
-  // Up already, or installed, started and then up.
-  void ensureService(std::function<void(bool)> done);
+  void ensureService(std::function<void(bool)> done) override;
   // Restarts the service; whenUp runs once it answers again.
   void restartService(std::function<void()> whenUp);
   // Asks first; then stops the service, removes its definition and quits.
@@ -59,7 +70,8 @@ class ServiceControl {
   const Clock& clock_;
   Bundle& bundle_;
   ToolRunner& tools_;
-  Ui& ui_;
+  Dialogs& dialogs_;
+  AppShell& shell_;
   const ServerInUse& server_;
   ScopedHttp http_;
   ScopedLoop loop_;

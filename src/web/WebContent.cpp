@@ -37,9 +37,14 @@ bool sameFolder(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-WebContent::WebContent(Desktop& desktop, Ui& ui, Notifier& notifier, MainLoop& loop,
-                       const ServerInUse& server)
-    : desktop_(desktop), ui_(ui), notifier_(notifier), server_(server), loop_(loop) {}
+WebContent::WebContent(Desktop& desktop, Dialogs& dialogs, AppShell& shell, Notifier& notifier,
+                       MainLoop& loop, const ServerInUse& server)
+    : desktop_(desktop),
+      dialogs_(dialogs),
+      shell_(shell),
+      notifier_(notifier),
+      server_(server),
+      loop_(loop) {}
 
 bool WebContent::allowNavigation(const std::optional<std::string>& url) {
   if (web::decideNavigation(url, server_.BASE()) == web::NavigationDecision::Allow)
@@ -71,14 +76,14 @@ void WebContent::onNewWindowRequest(const std::optional<std::string>& url) {
 // Panels are shown after the engine's callback has returned, never from inside it.
 void WebContent::onScriptAlert(const std::string& message, std::function<void()> done) {
   loop_.post([this, message, done = std::move(done)]() mutable {
-    ui_.alert({message, {}, {}}, [done = std::move(done)](int) { done(); });
+    dialogs_.alert({message, {}, {}}, [done = std::move(done)](int) { done(); });
   });
 }
 
 void WebContent::onScriptConfirm(const std::string& message, std::function<void(bool)> done) {
   loop_.post([this, message, done = std::move(done)]() mutable {
-    ui_.alert({message, {}, {"OK", "Cancel"}},
-              [done = std::move(done)](int code) { done(code == kAlertFirstButton); });
+    dialogs_.alert({message, {}, {"OK", "Cancel"}},
+                   [done = std::move(done)](int code) { done(code == kAlertFirstButton); });
   });
 }
 
@@ -86,8 +91,8 @@ void WebContent::showDownloadFailed(const std::string& error) {
   if (failureShowing_) return;
   failureShowing_ = true;
   loop_.post([this, error] {
-    ui_.alert({"Download failed", error, {}},
-              life_.guard([this](int) { failureShowing_ = false; }));
+    dialogs_.alert({"Download failed", error, {}},
+                   life_.guard([this](int) { failureShowing_ = false; }));
   });
 }
 
@@ -97,7 +102,7 @@ void WebContent::reveal(const std::string& path) {
     return;
   }
   // Told only to a user who is elsewhere; the file manager coming forward may be missed there.
-  if (!ui_.appInFront()) {
+  if (!shell_.appInFront()) {
     GCharPtr name(g_path_get_basename(path.c_str()));
     notifier_.postAction(std::string(name.get()) + " downloaded", files::parent(path),
                          [&desktop = desktop_, path] { desktop.showFileSelected(path); });

@@ -7,21 +7,22 @@
 #include <string>
 
 #include "core/ServerInUse.h"
+#include "platform/AppShell.h"
 #include "platform/ContentEvents.h"
 #include "platform/Desktop.h"
+#include "platform/Dialogs.h"
 #include "platform/DownloadEvents.h"
 #include "platform/MainLoop.h"
 #include "platform/Notifier.h"
 #include "platform/Scoped.h"
-#include "platform/Ui.h"
 #include "web/DownloadProgress.h"
 
 namespace qm {
 
 class WebContent : public ContentEvents, public DownloadEvents {
  public:
-  WebContent(Desktop& desktop, Ui& ui, Notifier& notifier, MainLoop& loop,
-             const ServerInUse& server);
+  WebContent(Desktop& desktop, Dialogs& dialogs, AppShell& shell, Notifier& notifier,
+             MainLoop& loop, const ServerInUse& server);
   WebContent(const WebContent&) = delete;
   WebContent& operator=(const WebContent&) = delete;
 
@@ -44,7 +45,8 @@ class WebContent : public ContentEvents, public DownloadEvents {
   std::string downloadsDir();
 
   Desktop& desktop_;
-  Ui& ui_;
+  Dialogs& dialogs_;
+  AppShell& shell_;
   Notifier& notifier_;
   const ServerInUse& server_;
   ScopedLoop loop_;

@@ -11,10 +11,11 @@ constexpr std::size_t kProcessEndsBeforeGivingUp = 3;
 constexpr double kProcessEndsWindowSeconds = 60;
 }  // namespace
 
-MainWindowController::MainWindowController(Ui& ui, CookieStore& cookies, MainLoop& loop,
-                                           const Clock& clock, const ServerInUse& server,
-                                           EarlySignIn* early)
-    : ui_(ui), cookies_(cookies), loop_(loop), clock_(clock), server_(server), early_(early) {}
+MainWindowController::MainWindowController(MainWindowFactory& windows, CookieStore& cookies,
+                                           MainLoop& loop, const Clock& clock,
+                                           const ServerInUse& server, EarlySignIn* early)
+    : windows_(windows), cookies_(cookies), loop_(loop), clock_(clock), server_(server),
+      early_(early) {}
 
 void MainWindowController::build(MainViewEvents events) {
   if (window_) return;
@@ -36,7 +37,7 @@ void MainWindowController::build(MainViewEvents events) {
     if (app) app(body);
   };
   events.onWebProcessEnded = [this] { webProcessEnded(); };
-  window_ = ui_.createMainWindow(std::move(events));
+  window_ = windows_.createMainWindow(std::move(events));
   web_ = &window_->web();
   suiteSession_ = std::make_unique<SuiteSession>(cookies_, loop_, clock_, early_);
 }

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "core/ServerInUse.h"
+#include "platform/MainWindowFactory.h"
 #include "platform/Scoped.h"
-#include "platform/Ui.h"
 #include "session/SuiteSession.h"
 #include "window/WindowSlices.h"
 
@@ -20,7 +20,8 @@ namespace qm {
 class MainWindowController : public MainPages, public IntroHost, public CookieSource {
  public:
   // `early` (may be null) holds the sign-in planted before the window was built.
-  MainWindowController(Ui& ui, CookieStore& cookies, MainLoop& loop, const Clock& clock,
+  MainWindowController(MainWindowFactory& windows, CookieStore& cookies, MainLoop& loop,
+                       const Clock& clock,
                        const ServerInUse& server, EarlySignIn* early = nullptr);
   MainWindowController(const MainWindowController&) = delete;
   MainWindowController& operator=(const MainWindowController&) = delete;
@@ -50,7 +51,7 @@ class MainWindowController : public MainPages, public IntroHost, public CookieSo
   CookieStore* cookies() override { return window_ ? &cookies_ : nullptr; }
 
  private:
-  Ui& ui_;
+  MainWindowFactory& windows_;
   CookieStore& cookies_;
   MainLoop& loop_;
   const Clock& clock_;

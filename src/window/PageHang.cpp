@@ -8,11 +8,11 @@ namespace {
 constexpr double kAskAfterSeconds = 10;
 }  // namespace
 
-PageHang::PageHang(Ui& ui, MainLoop& loop, std::function<void()> restart)
-    : ui_(ui), loop_(loop), restart_(std::move(restart)) {}
+PageHang::PageHang(Dialogs& dialogs, MainLoop& loop, std::function<void()> restart)
+    : dialogs_(dialogs), loop_(loop), restart_(std::move(restart)) {}
 
 PageHang::~PageHang() {
-  if (alert_) ui_.closeAlert(*alert_);
+  if (alert_) dialogs_.closeAlert(*alert_);
 }
 
 void PageHang::responsiveChanged(bool responsive) {
@@ -24,7 +24,7 @@ void PageHang::responsiveChanged(bool responsive) {
   }
   log("the page answers again");
   if (timer_) loop_.cancel(*timer_), timer_.reset();
-  if (alert_) ui_.closeAlert(*alert_), alert_.reset();
+  if (alert_) dialogs_.closeAlert(*alert_), alert_.reset();
 }
 
 void PageHang::waitThenAsk() {
@@ -36,7 +36,8 @@ void PageHang::waitThenAsk() {
 
 void PageHang::ask() {
   log("the page has not answered for 10 s: asking whether to reload it");
-  alert_ = ui_.alert({"The page is not responding",
+  alert_ =
+      dialogs_.alert({"The page is not responding",
                       "Something in the page keeps it busy. Reload ends it and loads the page "
                       "again; what was typed in it and not saved is lost. Wait gives it more time.",
                       {"Reload", "Wait"}},

@@ -5,15 +5,15 @@
 #include <functional>
 #include <optional>
 
+#include "platform/Dialogs.h"
 #include "platform/Scoped.h"
-#include "platform/Ui.h"
 
 namespace qm {
 
 class PageHang {
  public:
   // `restart` ends the web process and loads the page again.
-  PageHang(Ui& ui, MainLoop& loop, std::function<void()> restart);
+  PageHang(Dialogs& dialogs, MainLoop& loop, std::function<void()> restart);
   ~PageHang();
   PageHang(const PageHang&) = delete;
   PageHang& operator=(const PageHang&) = delete;
@@ -24,7 +24,7 @@ class PageHang {
   void waitThenAsk();
   void ask();
 
-  Ui& ui_;
+  Dialogs& dialogs_;
   ScopedLoop loop_;
   std::function<void()> restart_;
   bool responsive_ = true;

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/CookieStore.h"
-#include "platform/Ui.h"
+#include "platform/MainWindow.h"
 
 namespace qm {
 

@@ -218,12 +218,13 @@ struct FakeMainWindow : MainWindow {
   }
 };
 
-struct FakeUi : Ui {
+// The window factory, the menu bar, the dialogs and the shell in one, for one look at the lot.
+struct FakeUi : MainWindowFactory, MenuBar, Dialogs, AppShell {
   FakeMainWindow* window = nullptr;  // the window handed out by createMainWindow
   std::optional<MainViewEvents> events;
   std::vector<Menu> menus;
-  std::function<void(const std::string&)> onAction;
-  std::map<std::string, bool> states;
+  std::function<void(Command)> onAction;
+  std::map<std::string, bool> states;  // by command name
   struct Alert {
     AlertSpec spec;
     std::function<void(int)> done;
@@ -239,15 +240,14 @@ struct FakeUi : Ui {
     window = w.get();
     return w;
   }
-  void installMenu(const std::vector<Menu>& m,
-                   std::function<void(const std::string&)> fn) override {
+  void installMenu(const std::vector<Menu>& m, std::function<void(Command)> fn) override {
     menus = m;
     onAction = std::move(fn);
     for (auto& menu : m)
       for (auto& item : menu.items)
-        if (item.state) states[item.action] = *item.state;
+        if (item.state) states[commandName(item.command)] = *item.state;
   }
-  void setMenuItemState(const std::string& action, bool on) override { states[action] = on; }
+  void setMenuItemState(Command c, bool on) override { states[commandName(c)] = on; }
   AlertId alert(const AlertSpec& spec, std::function<void(int)> done) override {
     alerts.push_back({spec, std::move(done)});
     return alerts.size();
@@ -382,8 +382,8 @@ struct FakePlatform {
   FakeTools tools;
   FakeNetwork network;
   FakeCookieStore cookies;
-  Platform platform{loop,     clock,  http,  ui,      desktop, notifier, sound,
-                    settings, bundle, tools, network, cookies, {}};
+  Platform platform{loop,     clock, http,     ui,     ui,    ui,      ui,      desktop,
+                    notifier, sound, settings, bundle, tools, network, cookies, {}};
 };
 
 }  // namespace qm::test

@@ -306,7 +306,7 @@ TEST_F(AppTest,
   app->platform().mainWindow()->saveState();
   EXPECT_TRUE(std::filesystem::is_fifo(state));
 
-  GtkApplication* application = app->platform().ui().application();
+  GtkApplication* application = app->platform().windows().application();
   int quits = 0;
   g_signal_connect_swapped(g_action_map_lookup_action(G_ACTION_MAP(application), "terminate"),
                            "activate", G_CALLBACK(+[](int* n) { ++*n; }), &quits);

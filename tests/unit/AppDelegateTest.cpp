@@ -24,7 +24,8 @@ TEST(AppDelegate, MenuActionsRunTheirOperationsAndDestructionLeavesNothingThatRe
   for (auto& m : fp.ui.menus) {
     got += "[" + m.title + "] ";
     for (auto& i : m.items)
-      got += i.title + "|" + i.action + "|" + i.accel + (i.delegate ? "|app" : "") +
+      got += i.title + "|" + (i.separator() ? "" : commandName(i.command)) + "|" + i.accel +
+             (!i.separator() && runByApp(i.command) ? "|app" : "") +
              (i.state ? (*i.state ? "|on" : "|off") : "") + "; ";
   }
   EXPECT_EQ(
@@ -42,10 +43,11 @@ TEST(AppDelegate, MenuActionsRunTheirOperationsAndDestructionLeavesNothingThatRe
   fp.bundle.resources["intro.html"] = "/intro.html";       // only now, for "Play Intro"
   fp.http.respond(kProbePath, test::FakeHttp::failure());  // no server: the connect page
   for (auto& m : fp.ui.menus)
-    for (auto& i : m.items) fp.ui.onAction(i.action);
+    for (auto& i : m.items)
+      if (!i.separator()) fp.ui.onAction(i.command);
   fp.http.respond(kProbePath, test::FakeHttp::status(200));  // the restarted service is up
   fp.bundle.info["QMQuarnDir"] = home.path() + "/x/quarn";   // and the folder named in full
-  fp.ui.onAction("openExports");
+  fp.ui.onAction(Command::OpenExports);
   auto& w = *fp.ui.window;
   EXPECT_EQ(fp.ui.abouts.at(0).first + "\n" + fp.ui.abouts[0].second,
             "Quillmarsh Quarn\nPeople, permissions, security, confidentiality and software "
@@ -63,18 +65,19 @@ TEST(AppDelegate, MenuActionsRunTheirOperationsAndDestructionLeavesNothingThatRe
                        "Stop the Quarn service?"));
   EXPECT_EQ(Strings(w.webView.log.end() - 2, w.webView.log.end()),
             (Strings{"reloadFromOrigin", "reload"}));
+  EXPECT_TRUE(app->applicationShouldHandleReopen() && w.presented == 3);
 
   // Besides the intro's guard, the poll timer and the stop alert: a readiness wait, a probe, an
   // overview being read, a store answer and a script panel.
-  fp.ui.onAction("restartService");
+  fp.ui.onAction(Command::RestartService);
   fp.http.respond(kProbePath, test::FakeHttp::failure());
-  app->onScriptMessage("qmserver", std::string(""));
+  fp.ui.events->onServerMessage(std::string(""));
   fp.cookies.cookies = {{"qmsuite", "v", "127.0.0.1", "/", {}, {}, {}, {}}};
   app->poll();
   fp.http.respond("/api/overview", test::FakeHttp::status(200, R"({"checks":[]})"));
   fp.cookies.deferred = true;
   app->poll();
-  app->onScriptAlert("hi", [] {});
+  fp.ui.events->content.onScriptAlert("hi", [] {});
   ASSERT_EQ(std::tuple(fp.loop.timers.size(), fp.http.pending.size(), fp.cookies.queued.size(),
                        fp.loop.posted.size()),
             std::tuple(3u, 1u, 1u, 2u));

@@ -2,15 +2,42 @@
 
 #include <filesystem>
 
-#include "app/AppDelegate.h"
 #include "core/Files.h"
 #include "fakes/Fakes.h"
 #include "fakes/TempHome.h"
 #include "pages/Pages.h"
+#include "server/ConnectionFlow.h"
 #include "server/SuiteServer.h"
 #include "session/EarlySignIn.h"
+#include "web/WebContent.h"
+#include "window/MainWindowController.h"
 
 using namespace qm;
+
+namespace {
+
+// The flow and the controllers it drives, from fakes, wired as the app wires them.
+struct Flow {
+  test::FakePlatform& fp;
+  ServerInUse server;
+  WebContent content{fp.desktop, fp.ui, fp.ui, fp.notifier, fp.loop, server};
+  MainWindowController window;
+  IntroOverlay intro{window, fp.ui, fp.loop, fp.clock, fp.settings, fp.bundle, fp.sound, false};
+  ServiceControl service{fp.http, fp.loop, fp.clock, fp.bundle, fp.tools, fp.ui, fp.ui, server};
+  StatusPoller poller{fp.http, fp.loop, fp.notifier, server, window};
+  ConnectionFlow flow;
+  explicit Flow(test::FakePlatform& f, EarlyResolution* early = nullptr, EarlySignIn* in = nullptr)
+      : fp(f),
+        window(f.ui, f.cookies, f.loop, f.clock, server, in),
+        flow(f.http, f.loop, f.bundle, server, window, intro, service, poller, early) {}
+  // The window on its placeholder with the intro over it, then the first connect.
+  void launch() {
+    window.build({content, content, [this](const ScriptMessage& m) { flow.onServerMessage(m); }});
+    intro.startIntro(), window.showPlaceholder(), window.present(), flow.connect();
+  }
+};
+
+}  // namespace
 
 // One launch, then each way a connection ends, in an order a user could meet them.
 TEST(ConnectionFlow, FromLaunchThroughEachWayAConnectionEnds) {
@@ -20,12 +47,11 @@ TEST(ConnectionFlow, FromLaunchThroughEachWayAConnectionEnds) {
   fp.bundle.info = {{"QMQuarnDir", dir}, {"QMHosts", std::string("Mac.Local,\0", 11)}};
   fp.bundle.resources["intro.html"] = "/intro.html";
   test::writeFile(SuiteSession::file(), "tok");
-  AppDelegate app{fp.platform};
-  app.applicationDidFinishLaunching();
+  Flow app{fp};
+  app.launch();
   auto& w = *fp.ui.window;
   EXPECT_EQ(w.webView.log, std::vector<std::string>{"html:" + pages::placeholderPage()});
   EXPECT_EQ(w.intros.size(), 1u);
-  EXPECT_TRUE(app.applicationShouldHandleReopen() && w.presented == 2);
 
   // No server and no service folder: the connect page, naming the host remembered meanwhile.
   test::writeFile(SuiteServer::file(), "r.local");
@@ -47,7 +73,7 @@ TEST(ConnectionFlow, FromLaunchThroughEachWayAConnectionEnds) {
 
   // Once more, and the service answers: this computer's server, used once the shared sign-in
   // is planted, and not remembered.
-  app.replayIntro();
+  app.intro.replayIntro();
   fp.cookies.deferred = true;
   fp.ui.events->onServerMessage(std::string(""));
   for (int status : {500, 503, 200}) fp.http.respond(kProbePath, test::FakeHttp::status(status));
@@ -56,7 +82,7 @@ TEST(ConnectionFlow, FromLaunchThroughEachWayAConnectionEnds) {
   fp.cookies.flush();
   EXPECT_EQ(w.webView.log.back(), "url:http://127.0.0.1:8795");
   EXPECT_EQ(SuiteServer::saved(), std::nullopt);
-  app.onScriptMessage("qm", std::string("finished"));  // the intro's channel
+  app.intro.onIntroMessage(std::string("finished"));
   EXPECT_EQ(w.intros.at(1)->fades.size(), 1u);
 
   // A typed host is remembered at once, and is a candidate while its write is still to land (a
@@ -70,7 +96,7 @@ TEST(ConnectionFlow, FromLaunchThroughEachWayAConnectionEnds) {
   for (int status : {500, 503, 404})  // 127.0.0.1, 127.0.0.3, Mac.Local
     EXPECT_TRUE(fp.http.respond(kProbePath, test::FakeHttp::status(status)));
   fp.cookies.flush();
-  EXPECT_EQ(std::tuple(app.server().BASE(), w.webView.log.back(), SuiteServer::saved()),
+  EXPECT_EQ(std::tuple(app.server.BASE(), w.webView.log.back(), SuiteServer::saved()),
             std::tuple("http://Mac.Local:8795", "url:http://Mac.Local:8795", std::nullopt));
   std::filesystem::remove_all(SuiteServer::file()), fp.loop.advance(SharedFile::retrySeconds);
   EXPECT_EQ(SuiteServer::saved(), "Mac.Local");
@@ -82,7 +108,7 @@ TEST(ConnectionFlow, FromLaunchThroughEachWayAConnectionEnds) {
        {std::pair("http://127.0.0.1:8795/", false), {"http://mac.local:8795/b", true}}) {
     SCOPED_TRACE(page);
     w.webView.loadUrl(page);
-    app.applicationDidBecomeActive();
+    app.window.becameActive(app.server.BASE());
     fp.cookies.flush();
     EXPECT_EQ(w.webView.log.back() == "reload", reloads);
     EXPECT_EQ(SuiteSession::current(fp.cookies.cookies, "Mac.Local"), reloads ? "new" : "tok");
@@ -121,8 +147,8 @@ TEST(ConnectionFlow, FirstConnectTakesTheResolutionAndTheSignInStartedWithThePro
     EarlySignIn early(store, fp.clock, {kLocalHost});
     EarlyResolution resolution(fp.http, fp.bundle, fp.loop);
     if (answeredFirst) fp.http.respond(kProbePath, test::FakeHttp::status(200));
-    AppDelegate app{fp.platform, &resolution, signedIn ? &early : nullptr};
-    app.applicationDidFinishLaunching();
+    Flow app{fp, &resolution, signedIn ? &early : nullptr};
+    app.launch();
     fp.cookies.deferred = true;
     EXPECT_EQ(probes(), answeredFirst ? 0 : 1);
     if (!answeredFirst) fp.http.respond(kProbePath, test::FakeHttp::status(200));

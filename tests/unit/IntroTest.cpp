@@ -18,7 +18,7 @@ struct Intro {
   test::TempHome home;
   test::FakePlatform f;
   ServerInUse server;
-  WebContent content{f.desktop, f.ui, f.notifier, f.loop, server};
+  WebContent content{f.desktop, f.ui, f.ui, f.notifier, f.loop, server};
   MainWindowController window{f.ui, f.cookies, f.loop, f.clock, server};
   IntroOverlay overlay;
 

@@ -27,7 +27,7 @@ TEST(MainWindow, AnEndedWebProcessShowsThePageAgainUntilItEndsThreeTimesInAMinut
     test::FakePlatform f;
     ServerInUse server;
     server.use("s.local");
-    WebContent content{f.desktop, f.ui, f.notifier, f.loop, server};
+    WebContent content{f.desktop, f.ui, f.ui, f.notifier, f.loop, server};
     MainWindowController window{f.ui, f.cookies, f.loop, f.clock, server};
     auto note = [&](const char* what) {
       return [&, what](const ScriptMessage&) { f.ui.window->webView.log.push_back(what); };

@@ -1,10 +1,26 @@
 #include <gtest/gtest.h>
 
-#include "app/AppDelegate.h"
 #include "fakes/Fakes.h"
 #include "fakes/TempHome.h"
+#include "poller/Poller.h"
 
 using namespace qm;
+
+namespace {
+
+// The poller alone, started, reading the sign-in from one cookie store.
+struct Polling : CookieSource {
+  test::FakePlatform fp;
+  test::FakeCookieStore store;
+  ServerInUse server;
+  StatusPoller poller{fp.http, fp.loop, fp.notifier, server, *this};
+  Polling() { poller.start(); }
+  CookieStore* cookies() override { return &store; }
+  // As the connection flow does: the server put in use, and polled once its sign-in is adopted.
+  void use(const std::string& host) { server.use(host), poller.poll(); }
+};
+
+}  // namespace
 
 // An overview with one check per letter: 'b' a bad one titled cN with detail dN, else an ok one.
 static HttpResponse overviewOf(const std::string& statuses, int status = 200) {
@@ -26,10 +42,9 @@ static std::string shown(const test::FakeNotifier& n) {
 
 TEST(StatusPoller, EveryMinuteBadgesTheBadChecksAndARiseNotifiesTheFirst) {
   test::TempHome home;
-  test::FakePlatform fp;
-  AppDelegate app{fp.platform};
-  app.applicationDidFinishLaunching();
-  auto& cookies = fp.cookies.cookies;
+  Polling app;
+  auto& fp = app.fp;
+  auto& cookies = app.store.cookies;
   // Only another server's sign-in: the badge goes and nothing is asked.
   cookies = {test::suiteCookie("a", "127.0.0.1")};
   app.use("Mac.Local");
@@ -74,12 +89,12 @@ TEST(StatusPoller, OnlyTheNewestAnswerForTheServerInUseIsApplied) {
   for (auto& [servers, answers, badges] : rows) {
     SCOPED_TRACE(servers + badges);
     test::TempHome home;
-    test::FakePlatform fp;
-    AppDelegate app{fp.platform};
-    app.applicationDidFinishLaunching();
-    fp.cookies.cookies = {test::suiteCookie("x", "a.local"), test::suiteCookie("y", "b.local")};
+    Polling app;
+    auto& fp = app.fp;
+    app.store.cookies = {test::suiteCookie("x", "a.local"), test::suiteCookie("y", "b.local")};
     for (std::size_t i = 0; i < servers.size(); ++i)
-      i&& servers[i] == servers[i - 1] ? app.poll() : app.use(servers[i] + std::string(".local"));
+      i&& servers[i] == servers[i - 1] ? app.poller.poll()
+                                       : app.use(servers[i] + std::string(".local"));
     std::vector<test::FakeHttp::Pending> polls;
     for (auto& p : std::exchange(fp.http.pending, {}))
       if (p.request.url.ends_with("/api/overview")) polls.push_back(std::move(p));

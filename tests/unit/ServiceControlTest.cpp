@@ -15,7 +15,7 @@ TEST(ServiceControl, ToolLinesWaitsAndTheStopAlertOfEachOperation) {
   test::TempHome home;
   test::FakePlatform fp;
   ServerInUse server;
-  ServiceControl service{fp.http, fp.loop, fp.clock, fp.bundle, fp.tools, fp.ui, server};
+  ServiceControl service{fp.http, fp.loop, fp.clock, fp.bundle, fp.tools, fp.ui, fp.ui, server};
   const std::string dir = home.path() + "/Desktop/Quillmarsh/quarn",
                     unit = "app.quillmarsh.quarn.service";
   const std::string plist = home.path() + "/Library/LaunchAgents/app.quillmarsh.quarn.plist";

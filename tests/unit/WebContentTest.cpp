@@ -20,7 +20,7 @@ struct WebContentTest : testing::Test {
   test::FakeDesktop desktop;
   test::FakeNotifier notifier;
   ServerInUse server;
-  WebContent web{desktop, ui, notifier, loop, server};
+  WebContent web{desktop, ui, ui, notifier, loop, server};
 
   std::vector<Shown> alerts() {
     std::vector<Shown> out;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "adapters/gtk/GtkPlatform.h"
-#include "adapters/gtk/GtkUi.h"
+#include "adapters/gtk/GtkWindows.h"
 #include "app/AppDelegate.h"
 #include "core/Options.h"
 #include "server/EarlyResolution.h"

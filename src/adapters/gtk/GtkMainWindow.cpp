@@ -4,7 +4,7 @@
 
 #include "adapters/glib/GlibWindowState.h"
 #include "adapters/gtk/GtkPlatform.h"
-#include "adapters/gtk/GtkUi.h"
+#include "adapters/gtk/GtkWindows.h"
 #include "adapters/gtk/GtkWorkArea.h"
 #include "adapters/webkit/WebKitCompat.h"
 #include "adapters/webkit/WebKitContent.h"
@@ -42,10 +42,10 @@ gboolean GtkMainWindow::onLoadFailed(WebKitWebView*, WebKitLoadEvent, char* uri,
   return handled;
 }
 
-GtkMainWindow::GtkMainWindow(GtkUi& ui, webkit::WebKitSession& web, MainViewEvents events)
-    : ui_(ui),
+GtkMainWindow::GtkMainWindow(GtkWindows& windows, webkit::WebKitSession& web, MainViewEvents events)
+    : windows_(windows),
       window_(GPtr<GtkWindow>::adopt(
-          GTK_WINDOW(g_object_ref_sink(gtk_application_window_new(ui.application()))))),
+          GTK_WINDOW(g_object_ref_sink(gtk_application_window_new(windows.application()))))),
       overlay_(GTK_OVERLAY(gtk_overlay_new())),
       session_(web.session()),
       events_(std::move(events)) {
@@ -133,13 +133,13 @@ GtkMainWindow::GtkMainWindow(GtkUi& ui, webkit::WebKitSession& web, MainViewEven
         window, g_signal_connect_swapped(
                     window, property,
                     G_CALLBACK(+[](GtkMainWindow* self) { self->saveStateSoon(); }), this));
-  // The menu's keys came with the application (GtkUi): the page sees each key first.
+  // The menu's keys came with the application (GtkMenuBar): the page sees each key first.
   gtk_application_window_set_show_menubar(GTK_APPLICATION_WINDOW(window), TRUE);
-  pageKeys_.emplace(window, overlay_, view, [this] { return ui_.menuKeys(); });
+  pageKeys_.emplace(window, overlay_, view, [this] { return windows_.menuKeys(); });
 }
 
 GtkMainWindow::~GtkMainWindow() {
-  ui_.windowGone(this);
+  windows_.windowGone(this);
   pageKeys_.reset();
   signals_.clear();
   saveTimer_.reset();

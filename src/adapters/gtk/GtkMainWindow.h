@@ -14,15 +14,16 @@
 #include "adapters/webkit/WebKitSession.h"
 #include "adapters/webkit/WebKitView.h"
 #include "core/Handle.h"
-#include "platform/Ui.h"
+#include "platform/MainViewEvents.h"
+#include "platform/MainWindow.h"
 
 namespace qm::gtk {
 
-class GtkUi;
+class GtkWindows;
 
 class GtkMainWindow : public MainWindow {
  public:
-  GtkMainWindow(GtkUi& ui, webkit::WebKitSession& web, MainViewEvents events);
+  GtkMainWindow(GtkWindows& windows, webkit::WebKitSession& web, MainViewEvents events);
   ~GtkMainWindow() override;
   GtkMainWindow(const GtkMainWindow&) = delete;
   GtkMainWindow& operator=(const GtkMainWindow&) = delete;
@@ -50,7 +51,7 @@ class GtkMainWindow : public MainWindow {
   void saveStateSoon();
   void trimSoon();
 
-  GtkUi& ui_;
+  GtkWindows& windows_;
   GPtr<GtkWindow> window_;
   GtkOverlay* overlay_;
   WebKitNetworkSession* session_;

@@ -3,7 +3,10 @@
 #include "adapters/glib/GlibDesktop.h"
 #include "adapters/glib/GlibNotifier.h"
 #include "adapters/glib/GlibSoundPlayer.h"
-#include "adapters/gtk/GtkUi.h"
+#include "adapters/gtk/GtkAppShell.h"
+#include "adapters/gtk/GtkDialogs.h"
+#include "adapters/gtk/GtkMenuBar.h"
+#include "adapters/gtk/GtkWindows.h"
 
 namespace qm::gtk {
 
@@ -25,15 +28,18 @@ GtkPlatform::GtkPlatform(GtkApplication* app, const Options& options, HeadlessPo
         if (GtkMainWindow* main = mainWindow()) main->present();
       })),
       sound_(makeSoundPlayer()),
-      ui_(std::make_unique<GtkUi>(app, web)),
-      ports_{headless.loop(), clock_,    headless.http(),   *ui_,   *desktop_, *notifier_,
-             *sound_,         settings_, headless.bundle(), tools_, network_,  web.cookies(),
-             options} {}
+      windows_(std::make_unique<GtkWindows>(app, web, [this] { return menuBar_->menuKeys(); })),
+      shell_(std::make_unique<GtkAppShell>(*windows_)),
+      menuBar_(std::make_unique<GtkMenuBar>(*windows_, *shell_)),
+      dialogs_(std::make_unique<GtkDialogs>(*windows_)),
+      ports_{headless.loop(), clock_,    headless.http(), *windows_, *menuBar_, *dialogs_,
+             *shell_,         *desktop_, *notifier_,      *sound_,   settings_, headless.bundle(),
+             tools_,          network_,  web.cookies(),  options} {}
 
 GtkPlatform::~GtkPlatform() = default;
 
 GtkMainWindow* GtkPlatform::mainWindow() const {
-  return ui_->mainWindow();
+  return windows_->mainWindow();
 }
 
 }  // namespace qm::gtk

@@ -40,7 +40,10 @@ class HeadlessPorts {
   GlibBundle bundle_;
 };
 
-class GtkUi;
+class GtkWindows;
+class GtkAppShell;
+class GtkMenuBar;
+class GtkDialogs;
 class GtkMainWindow;
 
 // Every port on the real desktop, made once the display is open.
@@ -53,7 +56,7 @@ class GtkPlatform {
   GtkPlatform& operator=(const GtkPlatform&) = delete;
 
   Platform& ports() { return ports_; }
-  GtkUi& ui() { return *ui_; }
+  GtkWindows& windows() { return *windows_; }
   // The main window once created, else null.
   GtkMainWindow* mainWindow() const;
 
@@ -65,7 +68,10 @@ class GtkPlatform {
   std::unique_ptr<Desktop> desktop_;
   std::unique_ptr<Notifier> notifier_;
   std::unique_ptr<SoundPlayer> sound_;
-  std::unique_ptr<GtkUi> ui_;
+  std::unique_ptr<GtkWindows> windows_;
+  std::unique_ptr<GtkAppShell> shell_;
+  std::unique_ptr<GtkMenuBar> menuBar_;
+  std::unique_ptr<GtkDialogs> dialogs_;
   Platform ports_;
 };
 
