@@ -1,10 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "window/PageControls.h"
+#include "fakes/TempHome.h"
+#include "window/Zoom.h"
 
 namespace qm::page {
 
-TEST(PageControls, ZoomFileKeepsLevelsPerHostAndRefusesWhatDoesNotParse) {
+TEST(Zoom, ZoomFileKeepsLevelsPerHostAndRefusesWhatDoesNotParse) {
   using Levels = std::optional<ZoomLevels>;
   std::pair<std::string, Levels> rows[] = {
       {"", ZoomLevels{}},
@@ -24,6 +25,37 @@ TEST(PageControls, ZoomFileKeepsLevelsPerHostAndRefusesWhatDoesNotParse) {
   // Written and read back: unzoomed hosts and the app's own pages (no host) are not kept.
   ZoomLevels levels{{"127.0.0.1", 67}, {"mac.local", 100}, {"", 150}, {"b\nc", 90}, {"x", 400}};
   EXPECT_EQ(parseZoomLevels(formatZoomLevels(levels)), (ZoomLevels{{"127.0.0.1", 67}, {"x", 300}}));
+}
+
+// A step on the pages shown (none: the app's own page), from the file before to the file after.
+TEST(Zoom, AStepIsSavedForTheHostShownUnlessNothingChangesTheFileIsBrokenOrNoHostWasShown) {
+  using Text = std::optional<std::string>;
+  const std::string head = "# Page zoom in percent, per server host\n";
+  struct Row {
+    Text before;
+    std::vector<Text> shown;
+    int steps, level;
+    Text after;
+  } rows[] = {
+      {{}, {"a"}, 2, 125, head + "a=125\n"},
+      {"b=90\na=150\n", {"a"}, -1, 125, head + "a=125\nb=90\n"},
+      {"a=150\n", {"a"}, 0, 100, head},
+      {"a=150\n", {"a", {}}, 1, 175, head + "a=175\n"},
+      {"a=150\n", {"b"}, 0, 100, "a=150\n"},
+      {"a=300\n", {"a"}, 1, 300, "a=300\n"},
+      {"a=150\nnot a level\n", {"a"}, 1, 110, "a=150\nnot a level\n"},
+      {{}, {{}}, 1, 110, {}},
+  };
+  test::TempHome home;
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    const Row& r = rows[i];
+    std::string path = home.path() + "/" + std::to_string(i) + "/zoom-levels";
+    if (r.before) test::writeFile(path, *r.before);
+    Zoom zoom(path);
+    for (const Text& host : r.shown) zoom.show(host);
+    EXPECT_EQ(zoom.step(r.steps), r.level) << "row " << i;
+    EXPECT_EQ(files::read(path), r.after) << "row " << i;
+  }
 }
 
 }  // namespace qm::page
