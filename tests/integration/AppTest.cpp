@@ -381,25 +381,38 @@ struct Closer {
 };
 G_GNUC_END_IGNORE_DEPRECATIONS
 
-TEST_F(AppTest, PageZoomsFindsPrintsGoesBackAndFullscreenByKeysAndMouse) {
-  startSampleServer();
-  launch();
-  ASSERT_TRUE(shows(local + "/"));
-  focusPage();
-  xdotool("mousemove 400 400");
-  auto innerWidth = [&] { return std::stoi("0" + evaluate(view(), "innerWidth")); };
-  const int width = innerWidth();
+// The page's keys and mouse, each part on a launch of its own showing the server's page.
+class PageKeysTest : public AppTest {
+ protected:
+  void SetUp() override {
+    startSampleServer();
+    launch();
+    ASSERT_TRUE(shows(local + "/"));
+    focusPage();
+    xdotool("mousemove 400 400");
+  }
+  int innerWidth() { return std::stoi("0" + evaluate(view(), "innerWidth")); }
+};
 
-  // Two steps up by keys, one down by the wheel: the page sees a narrower window, and the
-  // level is kept for the host (checked at the next launch).
+TEST_F(PageKeysTest, ZoomStepsByKeysAndWheelAndIsKeptForTheHostAtTheNextLaunch) {
+  const int width = innerWidth();
+  // Two steps up by keys, one down by the wheel: the page sees a narrower window.
   xdotool("key --delay 80 ctrl+plus ctrl+equal");
   ASSERT_TRUE(spinUntil([&] { return webkit_web_view_get_zoom_level(view()) == 1.25; }));
   xdotool("keydown ctrl click 5 keyup ctrl");
   ASSERT_TRUE(spinUntil([&] { return webkit_web_view_get_zoom_level(view()) == 1.1; }));
   auto narrower = [&] { return std::abs(innerWidth() - width / 1.1) < 2; };
   EXPECT_TRUE(spinUntil(narrower));
+  // The level comes back at the next launch, already for the page's first script.
+  app.reset();
+  launch();
+  ASSERT_TRUE(shows(local + "/"));
+  EXPECT_TRUE(spinUntil(narrower));
+  EXPECT_NEAR(std::stoi("0" + evaluate(view(), "firstWidth")), width / 1.1, 2);
+}
 
-  // Find: typing scrolls to a word far below; Enter, F3 and Ctrl+G go on, Shift back.
+TEST_F(PageKeysTest, FindScrollsToAWordFarBelowAndEachKeyStepsOnOrBack) {
+  // Typing scrolls to a word far below; Enter, F3 and Ctrl+G go on, Shift back.
   run(view(),
       "document.body.insertAdjacentHTML('beforeend', '<div style=\"height:5000px\">"
       "</div><p>Far NEEDLE below</p><p>needle</p>'), scrollTo(0, 0)");
@@ -427,8 +440,9 @@ TEST_F(AppTest, PageZoomsFindsPrintsGoesBackAndFullscreenByKeysAndMouse) {
   }
   xdotool("key Escape");
   EXPECT_TRUE(spinUntil([&] { return !gtk_search_bar_get_search_mode(GTK_SEARCH_BAR(bar)); }));
+}
 
-  // Back and forward by keys, by the mouse's side buttons and by the touchpad's swipe.
+TEST_F(PageKeysTest, BackAndForwardByKeysAndTheMousesSideButtonsAndTheSwipeIsOn) {
   EXPECT_TRUE(webkit_settings_get_enable_back_forward_navigation_gestures(
       webkit_web_view_get_settings(view())));
   run(view(), "location = '/?later'");
@@ -441,17 +455,17 @@ TEST_F(AppTest, PageZoomsFindsPrintsGoesBackAndFullscreenByKeysAndMouse) {
     xdotool(input);
     EXPECT_TRUE(shows(want)) << input;
   }
+}
 
-  // Ctrl+P and the page's own print() show the desktop's print dialog.
-  {
-    Closer prints{"GtkPrintUnixDialog"};
-    xdotool("key ctrl+p");
-    EXPECT_TRUE(spinUntil([&] { return prints.closed == 1; }));
-    run(view(), "print()");
-    EXPECT_TRUE(spinUntil([&] { return prints.closed == 2; }));
-  }
+TEST_F(PageKeysTest, CtrlPAndThePagesOwnPrintShowThePrintDialog) {
+  Closer prints{"GtkPrintUnixDialog"};
+  xdotool("key ctrl+p");
+  EXPECT_TRUE(spinUntil([&] { return prints.closed == 1; }));
+  run(view(), "print()");
+  EXPECT_TRUE(spinUntil([&] { return prints.closed == 2; }));
+}
 
-  // The shortcuts window lists the menus' keys and the page's.
+TEST_F(PageKeysTest, TheShortcutsWindowListsTheMenusKeysAndThePages) {
   xdotool("key ctrl+F1");
   GtkWindow* help = toplevel([](GtkWindow* w) {
     return GTK_IS_SHORTCUTS_WINDOW(w) && gtk_widget_get_visible(GTK_WIDGET(w));
@@ -461,15 +475,10 @@ TEST_F(AppTest, PageZoomsFindsPrintsGoesBackAndFullscreenByKeysAndMouse) {
   EXPECT_EQ(widgets(section, GTK_TYPE_SHORTCUTS_SHORTCUT).size(), 24u);
   xdotool("key Escape");
   EXPECT_TRUE(spinUntil([&] { return !gtk_widget_get_visible(GTK_WIDGET(help)); }));
+}
 
-  // The level comes back at the next launch, already for the page's first script.
-  app.reset();
-  launch();
-  ASSERT_TRUE(shows(local + "/"));
-  EXPECT_TRUE(spinUntil(narrower));
-  EXPECT_NEAR(std::stoi("0" + evaluate(view(), "firstWidth")), width / 1.1, 2);
-  // F11 toggles fullscreen; a page element's own fullscreen ends with Escape. Only a window
-  // manager makes a shown window fullscreen.
+TEST_F(PageKeysTest, F11TogglesFullscreenAndAnElementsOwnEndsWithEscape) {
+  // Only a window manager makes a shown window fullscreen.
   auto wm = spawn({"evilwm", "-fn", "fixed"});
   ASSERT_TRUE(wm);
   std::shared_ptr<void> stop(nullptr, [&](void*) { g_subprocess_force_exit(wm.get()); });
