@@ -49,21 +49,55 @@ std::string badge(int count) {
          std::to_string(count) + ">, 'count-visible': <" + (count ? "true" : "false") + ">})";
 }
 
-TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSize) {
-  static BusDesktop desktop;
-  desktop.badges.clear(), desktop.notes.clear();
-  startSampleServer();
-  ASSERT_TRUE(fetch(local + "/api/checks/set?bad=1"));
-  write(suite + "/suite-session", "0123456789abcdef", 0600);
-  // A proxy for every scheme that takes connections and never answers: it never accepts them.
-  auto proxy = GPtr<GSocketListener>::adopt(g_socket_listener_new());
-  g_socket_listener_add_address(
-      proxy.get(),
-      GPtr<GSocketAddress>::adopt(g_inet_socket_address_new_from_string("127.0.0.3", 3128)).get(),
-      G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_TCP, nullptr, nullptr, nullptr);
-  for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "all_proxy"})
-    g_setenv(name, "http://127.0.0.3:3128", TRUE);
-  launch(true);
+// A launch with the intro, signed in to the suite, behind a proxy that never answers, at a
+// server whose checks find one problem; the desktop's side of the bus notes what it gets.
+class LaunchTest : public AppTest {
+ protected:
+  void SetUp() override {
+    desktop.badges.clear(), desktop.notes.clear();
+    startSampleServer();
+    ASSERT_TRUE(fetch(local + "/api/checks/set?bad=1"));
+    write(suite + "/suite-session", "0123456789abcdef", 0600);
+    // A proxy for every scheme that takes connections and never answers: it never accepts them.
+    g_socket_listener_add_address(
+        proxy.get(),
+        GPtr<GSocketAddress>::adopt(g_inet_socket_address_new_from_string("127.0.0.3", 3128)).get(),
+        G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_TCP, nullptr, nullptr, nullptr);
+    for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "all_proxy"})
+      g_setenv(name, "http://127.0.0.3:3128", TRUE);
+    launch(true);
+  }
+  // The UI shown and the intro gone.
+  void ready() {
+    ASSERT_TRUE(shows(local + "/"));
+    GtkWidget* overlay = gtk_widget_get_parent(GTK_WIDGET(view()));
+    ASSERT_TRUE(spinUntil([&] { return !WEBKIT_IS_WEB_VIEW(gtk_widget_get_last_child(overlay)); }));
+  }
+  // The poll made on connecting, then two more, the last finding a second problem: a badge
+  // each, and the checks' notification.
+  void polls() {
+    ASSERT_TRUE(spinUntil([&] { return desktop.badges.size() == 1; }));
+    for (int bad : {0, 2}) {
+      ASSERT_TRUE(fetch(local + "/api/checks/set?bad=" + std::to_string(bad)));
+      app->delegate().poll();
+      ASSERT_TRUE(spinUntil([&, n = desktop.badges.size()] { return desktop.badges.size() > n; }));
+    }
+    ASSERT_TRUE(spinUntil([&] { return !desktop.notes.empty(); }));
+  }
+  void click(unsigned notification, GDBusConnection* from) {
+    g_dbus_connection_emit_signal(from, {}, "/org/freedesktop/Notifications",
+                                  "org.freedesktop.Notifications", "ActionInvoked",
+                                  g_variant_new("(us)", notification, "default"), {});
+  }
+  static BusDesktop& shared() {
+    static BusDesktop desktop;  // as the app's bus connection, for the process
+    return desktop;
+  }
+  BusDesktop& desktop = shared();
+  GPtr<GSocketListener> proxy = GPtr<GSocketListener>::adopt(g_socket_listener_new());
+};
+
+TEST_F(LaunchTest, ShowsTheIntroOverTheSignedInUiUntilItLoads) {
   // With no saved state, the first size fits the test display's 1280x800 monitor.
   int width = 0, height = 0;
   gtk_window_get_default_size(window(), &width, &height);
@@ -83,7 +117,10 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
   // launch's 25-second guard would end it).
   EXPECT_TRUE(
       spinUntil([&] { return !WEBKIT_IS_WEB_VIEW(gtk_widget_get_last_child(overlay)); }, 10));
+}
 
+TEST_F(LaunchTest, APageProcessEndedThriceIsOfferedAReloadAndNoFrameReachesTheRememberedHost) {
+  ready();
   // The page's process is killed, as by a crash: the UI is asked for again, twice. Ended a third
   // time within the minute, the view says so instead; each press of its Reload (a double click
   // here) loads the UI again, and none reaches the remembered host.
@@ -102,23 +139,25 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
       "`elsewhere.test`);parent.postMessage(1,`*`)</script>\">')");
   EXPECT_TRUE(spinUntil([&] { return !g_strcmp0(webkit_web_view_get_title(view()), "tried"); }));
   EXPECT_FALSE(files::exists(suite + "/server-host"));
+}
 
+TEST_F(LaunchTest, EachPollOfTheChecksReportsOnceOnTheBadgeAndAProblemIsNotified) {
   // The poll made on connecting already carried the adopted sign-in; each poll reports once.
-  ASSERT_TRUE(spinUntil([&] { return desktop.badges.size() == 1; }));
-  for (int bad : {0, 2}) {
-    ASSERT_TRUE(fetch(local + "/api/checks/set?bad=" + std::to_string(bad)));
-    app->delegate().poll();
-    ASSERT_TRUE(spinUntil([&, n = desktop.badges.size()] { return desktop.badges.size() > n; }));
-  }
+  ready();
+  polls();
   EXPECT_EQ(desktop.badges, (std::vector<std::string>{badge(1), badge(0), badge(2)}));
-  ASSERT_TRUE(spinUntil([&] { return !desktop.notes.empty(); }));
   EXPECT_EQ(desktop.notes,
             std::vector<std::string>{
                 "('Quillmarsh Quarn', 0, 'app.quillmarsh.quarn', 'Quillmarsh security', "
                 "'Disk encryption: Needs attention', ['default', 'Show'], {'desktop-entry': "
                 "<'app.quillmarsh.quarn'>, 'sound-name': <'message-new-instant'>}, -1)"});
+}
+
+TEST_F(LaunchTest, ADownloadWhileClosedIsFollowedOnTheLauncherAndItsNotificationShowsTheFile) {
   // A slow download while the window is closed: the launcher follows it, leaving the badge as
   // it is, and shows no progress after; its end is notified, and a click on that shows the file.
+  ready();
+  polls();
   gtk_window_close(window());
   run(view(), "location = '/download/big.txt?seconds=2&size=3000000'");
   ASSERT_TRUE(spinUntil([&] { return desktop.notes.size() == 2; }));
@@ -129,15 +168,17 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
       << testing::PrintToString(desktop.badges);
   EXPECT_EQ(desktop.badges.back(),
             "('application://app.quillmarsh.quarn.desktop', {'progress-visible': <false>})");
-  g_dbus_connection_emit_signal(desktop.bus.get(), nullptr, "/org/freedesktop/Notifications",
-                                "org.freedesktop.Notifications", "ActionInvoked",
-                                g_variant_new("(us)", 2u, "default"), nullptr);
+  click(2, desktop.bus.get());
   EXPECT_TRUE(
       spinUntil([&] { return files::read(opened) == downloads + "\n" + downloads + "\n"; }));
+}
+
+TEST_F(LaunchTest, TheChecksNotificationBringsTheWindowBackButNotFromAServerThatTookTheName) {
+  ready();
+  polls();
   // Clicking the checks' notification brings the closed window back.
-  g_dbus_connection_emit_signal(desktop.bus.get(), nullptr, "/org/freedesktop/Notifications",
-                                "org.freedesktop.Notifications", "ActionInvoked",
-                                g_variant_new("(us)", 1u, "default"), nullptr);
+  gtk_window_close(window());
+  click(1, desktop.bus.get());
   EXPECT_TRUE(spinUntil([&] { return gtk_widget_get_visible(GTK_WIDGET(window())); }));
   // A server that has taken the name since speaks for none of the notifications shown before.
   const char* name = "org.freedesktop.Notifications";
@@ -154,28 +195,35 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
   g_bus_unown_name(desktop.name);
   ASSERT_TRUE(spinUntil([] { return taken; }));
   gtk_window_close(window());
-  g_dbus_connection_emit_signal(other.get(), {}, "/org/freedesktop/Notifications", name,
-                                "ActionInvoked", g_variant_new("(us)", 1u, "default"), {});
+  click(1, other.get());
   EXPECT_TRUE(spinUntil([] { return wasLogged("ignored a notification's action sent by"); }));
   EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(window())));
   app->delegate().applicationShouldHandleReopen();
+}
 
-  // Signing out in the page ends the shared sign-in.
+TEST_F(LaunchTest, SigningOutInThePageEndsTheSharedSignIn) {
+  ready();
   run(view(), "document.getElementById('logout').click()");
   EXPECT_TRUE(spinUntil([&] { return !files::exists(suite + "/suite-session"); }));
   ASSERT_TRUE(shows(local + "/"));
+}
 
+TEST_F(LaunchTest, AServerGoneShowsTheAppsPageUntilItIsBack) {
   // The server goes away, every connection with it: a load ends on the app's page saying so,
   // and once the server is back the page comes back by itself.
+  ready();
   g_subprocess_force_exit(server.get());
   g_subprocess_wait(server.get(), {}, {});
   app->delegate().reloadWeb();
   EXPECT_TRUE(pageSays("(127.0.0.1) refused the connection"));
   startSampleServer();
   EXPECT_TRUE(shows(local + "/"));
+}
 
+TEST_F(LaunchTest, ANewSizeIsKeptAtOnceForTheNextLaunch) {
   // A new size is kept at once, with no close or quit (a kill -9 loses nothing), for the next
   // launch; a state file that does not parse is left as it is.
+  ready();
   gtk_window_set_default_size(window(), 1000, 700);
   EXPECT_TRUE(spinUntil([&] {
     return files::read(state).value_or("").find("width=1000\nheight=700") != std::string::npos;
@@ -185,6 +233,7 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
   app.reset();
   settings = "hardwareAcceleration=false\n";  // for a window that would stay blank
   launch();
+  int width = 0, height = 0;
   gtk_window_get_default_size(window(), &width, &height);
   EXPECT_EQ(std::pair(width, height), std::pair(1000, 700));
   EXPECT_FALSE(app->hardwareAcceleration());
