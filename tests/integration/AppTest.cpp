@@ -255,21 +255,40 @@ TEST_F(AppTest, ASignOutAtOneServerReachesNoOtherAtTheNextLaunch) {
   EXPECT_TRUE(uiRequests().at(0)["cookie"].is_null()) << uiRequests().at(0);
 }
 
-TEST_F(AppTest,
-       TypedHostConnectsItsPageHandsLinksFilesAndDialogsOnAndMenuKeysActOnTheDialogInFront) {
-  // Nothing answers on this computer and there is no service folder to start one from.
-  startSampleServer("127.0.0.2");
+// Nothing answers on this computer and there is no service folder to start one from: the
+// app's page asks for a host, where one answers.
+class HostTest : public AppTest {
+ protected:
+  void SetUp() override {
+    startSampleServer("127.0.0.2");
+    // A FIFO in place of the window's state file neither blocks the launch nor is replaced.
+    ASSERT_TRUE(files::makeDirs(files::parent(state)));
+    ASSERT_EQ(mkfifo(state.c_str(), 0600), 0);
+    // The desktop's Downloads folder is the home folder itself, as after the folder was deleted.
+    write(home.path() + "/.config/user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"$HOME/\"\n");
+    args.push_back("--no-hardware-acceleration");
+    launch();
+  }
+  // A host typed in the field, which the page focuses, and Enter connect.
+  void connect() {
+    ASSERT_TRUE(spinUntil([&] { return evaluate(view(), "document.activeElement.id") == "a"; }));
+    focusPage();
+    xdotool("type --delay 80 127.0.0.2");
+    xdotool("key Return");
+    ASSERT_TRUE(shows(other));
+  }
+  static std::function<bool(GtkWidget*)> labelled(const char* text) {
+    return [=](GtkWidget* l) {
+      return GTK_IS_LABEL(l) && g_str_has_prefix(gtk_label_get_text(GTK_LABEL(l)), text);
+    };
+  }
   const std::string other = "http://127.0.0.2:8795/", downloads = home.path() + "/Downloads";
-  // A FIFO in place of the window's state file neither blocks the launch nor is replaced.
-  ASSERT_TRUE(files::makeDirs(files::parent(state)));
-  ASSERT_EQ(mkfifo(state.c_str(), 0600), 0);
-  // The desktop's Downloads folder is the home folder itself, as after the folder was deleted.
-  write(home.path() + "/.config/user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"$HOME/\"\n");
-  args.push_back("--no-hardware-acceleration");
-  launch();
+};
+
+TEST_F(HostTest, ASettingIsNotSavedIntoAFileThatDoesNotParse) {
   EXPECT_FALSE(app->hardwareAcceleration());
-  // A setting is not saved into a file that does not parse, which would lose the rest of it;
-  // the switch still acts for this run, and the log says why it is not kept.
+  // That would lose the rest of it; the switch still acts for this run, and the log says why it
+  // is not kept.
   const std::string broken = "[Defaults]\nshowIntro=false\nnot a key\n";
   write(GlibSettings::path(), broken);
   logged.clear();
@@ -281,6 +300,9 @@ TEST_F(AppTest,
       wasLogged(" cannot be read as a key file; left as it is, showIntro=false holds until "
                 "Quillmarsh Quarn quits but is not saved"))
       << testing::PrintToString(logged);
+}
+
+TEST_F(HostTest, AKeyGoesToThePageFirstAndWhatItLeavesReachesTheMenu) {
   // A key goes to the page first: the edit shortcuts typed (XTest) in the page's field are the
   // page's; a key it leaves unhandled reaches the menu (F5 loads the page anew, without the log).
   ASSERT_TRUE(spinUntil([&] {
@@ -296,12 +318,10 @@ TEST_F(AppTest,
   EXPECT_TRUE(spinUntil([&] { return evaluate(view(), "typeof keys") == "undefined"; }));
   // The page, loaded anew, has its host field focused.
   ASSERT_TRUE(spinUntil([&] { return evaluate(view(), "document.activeElement.id") == "a"; }));
+}
+
+TEST_F(HostTest, AltAndEachMenusInitialOpenThatMenuAndF10TheFirst) {
   // Alt and each menu's initial open that menu, F10 the first; the page leaves them unhandled.
-  auto labelled = [](const char* text) {
-    return [=](GtkWidget* l) {
-      return GTK_IS_LABEL(l) && g_str_has_prefix(gtk_label_get_text(GTK_LABEL(l)), text);
-    };
-  };
   auto menuShows = [&](const char* item) {
     return !widgets(
                 GTK_WIDGET(window()),
@@ -321,12 +341,10 @@ TEST_F(AppTest,
     xdotool("key Escape");
     ASSERT_TRUE(spinUntil([&] { return !menuShows(nullptr); })) << key;
   }
-  // A host typed in the field and Enter connect.
-  gtk_widget_grab_focus(GTK_WIDGET(view()));
-  xdotool("type --delay 80 127.0.0.2");
-  xdotool("key Return");
-  ASSERT_TRUE(shows(other));
+}
 
+TEST_F(HostTest, TheTypedHostsLinksAndFilesGoToTheDesktop) {
+  connect();
   // Another host's link, and a new window of an app not installed, open in the default browser.
   const std::string opened = home.path() + "/opened";
   run(view(), "document.getElementById('external').click()");
@@ -340,7 +358,10 @@ TEST_F(AppTest,
       "http://127.0.0.3:8099/elsewhere\nhttp://127.0.0.2:8790/\n" + downloads + "\n";
   EXPECT_TRUE(spinUntil([&] { return files::read(opened) == launched; }));
   EXPECT_EQ(files::read(downloads + "/bash_profile"), fetch(other + "download/.bash_profile"));
+}
 
+TEST_F(HostTest, AConfirmIsADialogOfTheWindowsOwn) {
+  connect();
   // A confirm() is a dialog of the window's own, whose OK answers true.
   run(view(), "document.getElementById('confirm').click()");
   GtkWindow* dialog =
@@ -354,7 +375,10 @@ TEST_F(AppTest,
   EXPECT_TRUE(shows(other + "confirmed", "if (" + answer + ") location = '/' + " + answer));
   app->platform().mainWindow()->saveState();
   EXPECT_TRUE(std::filesystem::is_fifo(state));
+}
 
+TEST_F(HostTest, MenuKeysAndCommandsActOnTheDialogInFront) {
+  connect();
   GtkApplication* application = app->platform().ui().application();
   int quits = 0;
   g_signal_connect_swapped(g_action_map_lookup_action(G_ACTION_MAP(application), "terminate"),
@@ -393,7 +417,10 @@ TEST_F(AppTest,
   g_action_group_activate_action(G_ACTION_GROUP(application), "close", nullptr);
   EXPECT_TRUE(spinUntil([&] { return evaluate(view(), "document.title") == "answer false"; }));
   EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(window())));
+}
 
+TEST_F(HostTest, AfterAMinuteOfTriesTheAppMovesFromTheRememberedServerToABuiltInOne) {
+  connect();
   // The remembered server goes for good while a built-in one answers: after a minute of tries
   // (and one at once from the page's button) the app moves to it, and remembers it.
   write(bundle + "/Info.json", "{\"QMHosts\": \"127.0.0.3\"}");
