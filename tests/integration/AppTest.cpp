@@ -66,12 +66,13 @@ class LaunchTest : public AppTest {
     for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "all_proxy"})
       g_setenv(name, "http://127.0.0.3:3128", TRUE);
     launch(true);
-  }
-  // The UI shown and the intro gone.
-  void ready() {
-    ASSERT_TRUE(shows(local + "/"));
+    // The intro lies on the overlay, above everything else there. Told ready once the UI loads,
+    // its page finishes and its view goes (well before the launch's 25-second guard would end it).
     GtkWidget* overlay = gtk_widget_get_parent(GTK_WIDGET(view()));
-    ASSERT_TRUE(spinUntil([&] { return !WEBKIT_IS_WEB_VIEW(gtk_widget_get_last_child(overlay)); }));
+    ASSERT_TRUE(WEBKIT_IS_WEB_VIEW(gtk_widget_get_last_child(overlay)));
+    ASSERT_TRUE(shows(local + "/"));
+    ASSERT_TRUE(
+        spinUntil([&] { return !WEBKIT_IS_WEB_VIEW(gtk_widget_get_last_child(overlay)); }, 10));
   }
   // The poll made on connecting, then two more, the last finding a second problem: a badge
   // each, and the checks' notification.
@@ -97,30 +98,16 @@ class LaunchTest : public AppTest {
   GPtr<GSocketListener> proxy = GPtr<GSocketListener>::adopt(g_socket_listener_new());
 };
 
-TEST_F(LaunchTest, ShowsTheIntroOverTheSignedInUiUntilItLoads) {
+TEST_F(LaunchTest, OpensAtTheScreensSizeSignedInAndAfterThreeCrashesOffersAReload) {
   // With no saved state, the first size fits the test display's 1280x800 monitor.
   int width = 0, height = 0;
   gtk_window_get_default_size(window(), &width, &height);
   EXPECT_EQ(std::pair(width, height), std::pair(1280, 800));
   EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(window())));
   EXPECT_STREQ(gtk_window_get_title(window()), "Quillmarsh Quarn");
-  // The intro lies on the overlay, above everything else there.
-  GtkWidget* overlay = gtk_widget_get_parent(GTK_WIDGET(view()));
-  ASSERT_TRUE(WEBKIT_IS_WEB_VIEW(gtk_widget_get_last_child(overlay)));
-
   // The UI's first request already carries the shared sign-in.
-  ASSERT_TRUE(shows(local + "/"));
   ASSERT_EQ(uiRequests().size(), 1u);
   EXPECT_EQ(uiRequests()[0]["cookie"], "qmsuite=0123456789abcdef");
-
-  // Told ready once the UI loads, the intro page finishes and its view goes (well before the
-  // launch's 25-second guard would end it).
-  EXPECT_TRUE(
-      spinUntil([&] { return !WEBKIT_IS_WEB_VIEW(gtk_widget_get_last_child(overlay)); }, 10));
-}
-
-TEST_F(LaunchTest, APageProcessEndedThriceIsOfferedAReloadAndNoFrameReachesTheRememberedHost) {
-  ready();
   // The page's process is killed, as by a crash: the UI is asked for again, twice. Ended a third
   // time within the minute, the view says so instead; each press of its Reload (a double click
   // here) loads the UI again, and none reaches the remembered host.
@@ -143,7 +130,6 @@ TEST_F(LaunchTest, APageProcessEndedThriceIsOfferedAReloadAndNoFrameReachesTheRe
 
 TEST_F(LaunchTest, EachPollOfTheChecksReportsOnceOnTheBadgeAndAProblemIsNotified) {
   // The poll made on connecting already carried the adopted sign-in; each poll reports once.
-  ready();
   polls();
   EXPECT_EQ(desktop.badges, (std::vector<std::string>{badge(1), badge(0), badge(2)}));
   EXPECT_EQ(desktop.notes,
@@ -153,10 +139,9 @@ TEST_F(LaunchTest, EachPollOfTheChecksReportsOnceOnTheBadgeAndAProblemIsNotified
                 "<'app.quillmarsh.quarn'>, 'sound-name': <'message-new-instant'>}, -1)"});
 }
 
-TEST_F(LaunchTest, ADownloadWhileClosedIsFollowedOnTheLauncherAndItsNotificationShowsTheFile) {
+TEST_F(LaunchTest, NotificationsOfADownloadAndOfTheChecksActButNotFromAnotherServer) {
   // A slow download while the window is closed: the launcher follows it, leaving the badge as
   // it is, and shows no progress after; its end is notified, and a click on that shows the file.
-  ready();
   polls();
   gtk_window_close(window());
   run(view(), "location = '/download/big.txt?seconds=2&size=3000000'");
@@ -171,13 +156,7 @@ TEST_F(LaunchTest, ADownloadWhileClosedIsFollowedOnTheLauncherAndItsNotification
   click(2, desktop.bus.get());
   EXPECT_TRUE(
       spinUntil([&] { return files::read(opened) == downloads + "\n" + downloads + "\n"; }));
-}
-
-TEST_F(LaunchTest, TheChecksNotificationBringsTheWindowBackButNotFromAServerThatTookTheName) {
-  ready();
-  polls();
   // Clicking the checks' notification brings the closed window back.
-  gtk_window_close(window());
   click(1, desktop.bus.get());
   EXPECT_TRUE(spinUntil([&] { return gtk_widget_get_visible(GTK_WIDGET(window())); }));
   // A server that has taken the name since speaks for none of the notifications shown before.
@@ -201,17 +180,12 @@ TEST_F(LaunchTest, TheChecksNotificationBringsTheWindowBackButNotFromAServerThat
   app->delegate().applicationShouldHandleReopen();
 }
 
-TEST_F(LaunchTest, SigningOutInThePageEndsTheSharedSignIn) {
-  ready();
+TEST_F(LaunchTest, SigningOutEndsTheSharedSignInAndAServerGoneShowsTheAppsPage) {
   run(view(), "document.getElementById('logout').click()");
   EXPECT_TRUE(spinUntil([&] { return !files::exists(suite + "/suite-session"); }));
   ASSERT_TRUE(shows(local + "/"));
-}
-
-TEST_F(LaunchTest, AServerGoneShowsTheAppsPageUntilItIsBack) {
   // The server goes away, every connection with it: a load ends on the app's page saying so,
   // and once the server is back the page comes back by itself.
-  ready();
   g_subprocess_force_exit(server.get());
   g_subprocess_wait(server.get(), {}, {});
   app->delegate().reloadWeb();
@@ -223,7 +197,6 @@ TEST_F(LaunchTest, AServerGoneShowsTheAppsPageUntilItIsBack) {
 TEST_F(LaunchTest, ANewSizeIsKeptAtOnceForTheNextLaunch) {
   // A new size is kept at once, with no close or quit (a kill -9 loses nothing), for the next
   // launch; a state file that does not parse is left as it is.
-  ready();
   gtk_window_set_default_size(window(), 1000, 700);
   EXPECT_TRUE(spinUntil([&] {
     return files::read(state).value_or("").find("width=1000\nheight=700") != std::string::npos;
@@ -318,9 +291,6 @@ TEST_F(HostTest, AKeyGoesToThePageFirstAndWhatItLeavesReachesTheMenu) {
   EXPECT_TRUE(spinUntil([&] { return evaluate(view(), "typeof keys") == "undefined"; }));
   // The page, loaded anew, has its host field focused.
   ASSERT_TRUE(spinUntil([&] { return evaluate(view(), "document.activeElement.id") == "a"; }));
-}
-
-TEST_F(HostTest, AltAndEachMenusInitialOpenThatMenuAndF10TheFirst) {
   // Alt and each menu's initial open that menu, F10 the first; the page leaves them unhandled.
   auto menuShows = [&](const char* item) {
     return !widgets(
@@ -343,7 +313,7 @@ TEST_F(HostTest, AltAndEachMenusInitialOpenThatMenuAndF10TheFirst) {
   }
 }
 
-TEST_F(HostTest, TheTypedHostsLinksAndFilesGoToTheDesktop) {
+TEST_F(HostTest, TheTypedHostsPageHandsLinksFilesAndDialogsOn) {
   connect();
   // Another host's link, and a new window of an app not installed, open in the default browser.
   const std::string opened = home.path() + "/opened";
@@ -358,10 +328,6 @@ TEST_F(HostTest, TheTypedHostsLinksAndFilesGoToTheDesktop) {
       "http://127.0.0.3:8099/elsewhere\nhttp://127.0.0.2:8790/\n" + downloads + "\n";
   EXPECT_TRUE(spinUntil([&] { return files::read(opened) == launched; }));
   EXPECT_EQ(files::read(downloads + "/bash_profile"), fetch(other + "download/.bash_profile"));
-}
-
-TEST_F(HostTest, AConfirmIsADialogOfTheWindowsOwn) {
-  connect();
   // A confirm() is a dialog of the window's own, whose OK answers true.
   run(view(), "document.getElementById('confirm').click()");
   GtkWindow* dialog =
@@ -518,7 +484,7 @@ TEST_F(PageKeysTest, FindScrollsToAWordFarBelowAndEachKeyStepsOnOrBack) {
   EXPECT_TRUE(spinUntil([&] { return !gtk_search_bar_get_search_mode(GTK_SEARCH_BAR(bar)); }));
 }
 
-TEST_F(PageKeysTest, BackAndForwardByKeysAndTheMousesSideButtonsAndTheSwipeIsOn) {
+TEST_F(PageKeysTest, BackAndForwardPrintAndTheShortcutsWindowByKeysAndMouse) {
   EXPECT_TRUE(webkit_settings_get_enable_back_forward_navigation_gestures(
       webkit_web_view_get_settings(view())));
   run(view(), "location = '/?later'");
@@ -531,17 +497,13 @@ TEST_F(PageKeysTest, BackAndForwardByKeysAndTheMousesSideButtonsAndTheSwipeIsOn)
     xdotool(input);
     EXPECT_TRUE(shows(want)) << input;
   }
-}
-
-TEST_F(PageKeysTest, CtrlPAndThePagesOwnPrintShowThePrintDialog) {
+  // Ctrl+P and the page's own print() show the desktop's print dialog.
   Closer prints{"GtkPrintUnixDialog"};
   xdotool("key ctrl+p");
   EXPECT_TRUE(spinUntil([&] { return prints.closed == 1; }));
   run(view(), "print()");
   EXPECT_TRUE(spinUntil([&] { return prints.closed == 2; }));
-}
-
-TEST_F(PageKeysTest, TheShortcutsWindowListsTheMenusKeysAndThePages) {
+  // The shortcuts window lists the menus' keys and the page's.
   xdotool("key ctrl+F1");
   GtkWindow* help = toplevel([](GtkWindow* w) {
     return GTK_IS_SHORTCUTS_WINDOW(w) && gtk_widget_get_visible(GTK_WIDGET(w));
@@ -554,7 +516,8 @@ TEST_F(PageKeysTest, TheShortcutsWindowListsTheMenusKeysAndThePages) {
 }
 
 TEST_F(PageKeysTest, F11TogglesFullscreenAndAnElementsOwnEndsWithEscape) {
-  // Only a window manager makes a shown window fullscreen.
+  // F11 toggles fullscreen; a page element's own fullscreen ends with Escape. Only a window
+  // manager makes a shown window fullscreen.
   auto wm = spawn({"evilwm", "-fn", "fixed"});
   ASSERT_TRUE(wm);
   std::shared_ptr<void> stop(nullptr, [&](void*) { g_subprocess_force_exit(wm.get()); });

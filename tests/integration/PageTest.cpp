@@ -107,7 +107,7 @@ TEST_F(PageMenuTest, ALinkOffersANewWindowAndCopyAndTheInspectorOnlyToDevelopers
   }
 }
 
-TEST_F(PageMenuTest, CopyLinkLocationPutsTheAddressOnTheDesktopsClipboard) {
+TEST_F(PageMenuTest, ALinkIsCopiedToTheClipboardOrOpenedWhereASiblingAppNotInstalledGoes) {
   menus.open(view(), "qa");
   GtkWidget* copy = menuItem(view(), "Copy Link Location");
   ASSERT_TRUE(copy);
@@ -117,9 +117,7 @@ TEST_F(PageMenuTest, CopyLinkLocationPutsTheAddressOnTheDesktopsClipboard) {
   std::string copied;
   EXPECT_TRUE(spinUntil([&] { return (copied = clipboardText()) == "http://127.0.0.2:8790/x"; }))
       << copied;
-}
-
-TEST_F(PageMenuTest, ALinkInANewWindowGoesWhereASiblingAppNotInstalledGoes) {
+  // In a new window, it goes where any new window of a sibling app not installed goes.
   menus.open(view(), "qa");
   GtkWidget* open = menuItem(view(), "Open Link in New Window");
   ASSERT_TRUE(open);
@@ -129,13 +127,11 @@ TEST_F(PageMenuTest, ALinkInANewWindowGoesWhereASiblingAppNotInstalledGoes) {
   EXPECT_EQ(webkit_web_view_get_uri(view()), local + "/");
 }
 
-TEST_F(PageMenuTest, AMisspeltWordInAFieldOffersTheDictionarysGuesses) {
+TEST_F(PageMenuTest, AMisspeltWordOffersGuessesAndPermissionRequestsGetThePolicysAnswer) {
   auto& field = menus.open(view(), "qt");
   EXPECT_TRUE(field.contains(WEBKIT_CONTEXT_MENU_ACTION_SPELLING_GUESS));
   EXPECT_TRUE(field.contains(WEBKIT_CONTEXT_MENU_ACTION_PASTE));
-}
-
-TEST_F(PageMenuTest, PermissionRequestsGetThePolicysAnswerAtOnceAndItIsLogged) {
+  // Permission requests get the one policy's answer at once, and it is logged.
   logged.clear();
   run(view(),
       "Promise.all([Notification.requestPermission(), new Promise(done => "

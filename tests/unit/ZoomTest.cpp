@@ -27,16 +27,12 @@ TEST(Zoom, ZoomFileKeepsLevelsPerHostAndRefusesWhatDoesNotParse) {
   EXPECT_EQ(parseZoomLevels(formatZoomLevels(levels)), (ZoomLevels{{"127.0.0.1", 67}, {"x", 300}}));
 }
 
-// A step on the pages shown (none: the app's own page), from the file before to the file after.
+// From the file before, the hosts shown (none: the app's own page) and a step, to the level and
+// the file after.
 TEST(Zoom, AStepIsSavedForTheHostShownUnlessNothingChangesTheFileIsBrokenOrNoHostWasShown) {
   using Text = std::optional<std::string>;
   const std::string head = "# Page zoom in percent, per server host\n";
-  struct Row {
-    Text before;
-    std::vector<Text> shown;
-    int steps, level;
-    Text after;
-  } rows[] = {
+  std::tuple<Text, std::vector<Text>, int, int, Text> rows[] = {
       {{}, {"a"}, 2, 125, head + "a=125\n"},
       {"b=90\na=150\n", {"a"}, -1, 125, head + "a=125\nb=90\n"},
       {"a=150\n", {"a"}, 0, 100, head},
@@ -47,14 +43,14 @@ TEST(Zoom, AStepIsSavedForTheHostShownUnlessNothingChangesTheFileIsBrokenOrNoHos
       {{}, {{}}, 1, 110, {}},
   };
   test::TempHome home;
-  for (std::size_t i = 0; i < std::size(rows); ++i) {
-    const Row& r = rows[i];
-    std::string path = home.path() + "/" + std::to_string(i) + "/zoom-levels";
-    if (r.before) test::writeFile(path, *r.before);
+  int row = 0;
+  for (auto& [before, shown, steps, level, after] : rows) {
+    std::string path = home.path() + "/" + std::to_string(++row) + "/zoom-levels";
+    if (before) test::writeFile(path, *before);
     Zoom zoom(path);
-    for (const Text& host : r.shown) zoom.show(host);
-    EXPECT_EQ(zoom.step(r.steps), r.level) << "row " << i;
-    EXPECT_EQ(files::read(path), r.after) << "row " << i;
+    for (const Text& host : shown) zoom.show(host);
+    EXPECT_EQ(zoom.step(steps), level) << "row " << row;
+    EXPECT_EQ(files::read(path), after) << "row " << row;
   }
 }
 
