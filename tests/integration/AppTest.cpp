@@ -258,7 +258,7 @@ class HostTest : public AppTest {
   const std::string other = "http://127.0.0.2:8795/", downloads = home.path() + "/Downloads";
 };
 
-TEST_F(HostTest, ASettingIsNotSavedIntoAFileThatDoesNotParse) {
+TEST_F(HostTest, ASettingIsNotSavedIntoABrokenFileAndAKeyGoesToThePageFirst) {
   EXPECT_FALSE(app->hardwareAcceleration());
   // That would lose the rest of it; the switch still acts for this run, and the log says why it
   // is not kept.
@@ -273,9 +273,6 @@ TEST_F(HostTest, ASettingIsNotSavedIntoAFileThatDoesNotParse) {
       wasLogged(" cannot be read as a key file; left as it is, showIntro=false holds until "
                 "Quillmarsh Quarn quits but is not saved"))
       << testing::PrintToString(logged);
-}
-
-TEST_F(HostTest, AKeyGoesToThePageFirstAndWhatItLeavesReachesTheMenu) {
   // A key goes to the page first: the edit shortcuts typed (XTest) in the page's field are the
   // page's; a key it leaves unhandled reaches the menu (F5 loads the page anew, without the log).
   ASSERT_TRUE(spinUntil([&] {
@@ -313,7 +310,7 @@ TEST_F(HostTest, AKeyGoesToThePageFirstAndWhatItLeavesReachesTheMenu) {
   }
 }
 
-TEST_F(HostTest, TheTypedHostsPageHandsLinksFilesAndDialogsOn) {
+TEST_F(HostTest, TheTypedHostsPageHandsLinksFilesAndDialogsOnAndMenuKeysActOnThem) {
   connect();
   // Another host's link, and a new window of an app not installed, open in the default browser.
   const std::string opened = home.path() + "/opened";
@@ -341,10 +338,6 @@ TEST_F(HostTest, TheTypedHostsPageHandsLinksFilesAndDialogsOn) {
   EXPECT_TRUE(shows(other + "confirmed", "if (" + answer + ") location = '/' + " + answer));
   app->platform().mainWindow()->saveState();
   EXPECT_TRUE(std::filesystem::is_fifo(state));
-}
-
-TEST_F(HostTest, MenuKeysAndCommandsActOnTheDialogInFront) {
-  connect();
   GtkApplication* application = app->platform().ui().application();
   int quits = 0;
   g_signal_connect_swapped(g_action_map_lookup_action(G_ACTION_MAP(application), "terminate"),
