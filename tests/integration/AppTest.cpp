@@ -549,18 +549,17 @@ TEST_F(AppTest, APageThatStopsAnsweringIsOfferedAReloadThatEnterTakes) {
   EXPECT_TRUE(shows(local + "/"));
 }
 
-// The program itself, started as the desktop starts it, at the sample server.
-class ProgramTest : public AppTest {
- protected:
-  void SetUp() override {
-    startSampleServer();
-    prepare();
-    g_setenv("QUARN_BUNDLE_DIR", bundle.c_str(), TRUE);
-  }
-  std::size_t uiLoads() { return g_usleep(200000), uiRequests().size(); }
+TEST_F(AppTest, ProgramRefusesUnknownOptionsLoadsTheUiAtEachLaunchUnderLoadAndEndsAtASecondSignal) {
+  startSampleServer();
+  prepare();
+  g_setenv("QUARN_BUNDLE_DIR", bundle.c_str(), TRUE);
+  // A busy loop per core, bounded in time; `timeout` hands its signal on to all of them.
+  auto load = spawn({"timeout", "60", "sh", "-c",
+                     "for i in $(seq $(nproc)); do while :; do :; done & done; wait"});
+  auto uiLoads = [&] { return g_usleep(200000), uiRequests().size(); };
   // An option not known and an argument (the app opens no files or addresses) are refused
-  // before anything starts: a message and exit status 1.
-  void refuses(const char* when) {
+  // before anything starts, whether or not an instance runs: a message and exit status 1.
+  auto refuses = [&](const char* when) {
     for (std::string arg : {"--no-such-option", "https://127.0.0.2/x", "notes.txt"}) {
       std::string message =
           arg.starts_with("--")
@@ -572,31 +571,8 @@ class ProgramTest : public AppTest {
       g_spawn_command_line_sync(command.c_str(), {}, &said, &wait, {});
       EXPECT_EQ(GCharPtr(said).get() + std::to_string(WEXITSTATUS(wait)), message + "\n1") << when;
     }
-  }
-};
-
-TEST_F(ProgramTest, RefusesUnknownOptionsWhetherOrNotAnInstanceRunsWhichASecondStartBrings) {
+  };
   refuses("with no instance");
-  auto before = uiLoads();
-  const std::string errors = home.path() + "/stderr";
-  auto program = spawn({kProgram, "--verbose"}, {}, errors);
-  EXPECT_TRUE(spinUntil([&] { return uiLoads() > before; }, 20));
-  refuses("with an instance running");
-  // A second start brings the running window forward, handing on the launcher's token.
-  auto again = spawn({"timeout", "60", kProgram}, {{"XDG_ACTIVATION_TOKEN", "quarn-token-1"}});
-  EXPECT_TRUE(g_subprocess_wait_check(again.get(), nullptr, nullptr));
-  EXPECT_TRUE(spinUntil([&] {
-    return files::read(errors, 1 << 26).value_or("").find("activation token quarn-token-1\n") !=
-           std::string::npos;
-  }));
-  g_subprocess_send_signal(program.get(), SIGTERM);
-  g_subprocess_wait(program.get(), nullptr, nullptr);
-}
-
-TEST_F(ProgramTest, LoadsTheUiAtEachLaunchUnderLoadAndQuitsAtASignal) {
-  // A busy loop per core, bounded in time; `timeout` hands its signal on to all of them.
-  auto load = spawn({"timeout", "60", "sh", "-c",
-                     "for i in $(seq $(nproc)); do while :; do :; done & done; wait"});
   for (int round = 1; round <= 3; ++round) {
     auto before = uiLoads();
     // Only the first launch, asked to, tells its decisions (the host it chose among them), and
@@ -606,6 +582,16 @@ TEST_F(ProgramTest, LoadsTheUiAtEachLaunchUnderLoadAndQuitsAtASignal) {
     auto program = spawn({kProgram, round == 2 ? nullptr : option},
                          {{"G_MESSAGES_DEBUG", round == 1 ? "all" : nullptr}}, errors);
     EXPECT_TRUE(spinUntil([&] { return uiLoads() > before; }, 20)) << "launch " << round;
+    if (round == 1) {
+      refuses("with an instance running");
+      // A second start brings the running window forward, handing on the launcher's token.
+      auto again = spawn({"timeout", "60", kProgram}, {{"XDG_ACTIVATION_TOKEN", "quarn-token-1"}});
+      EXPECT_TRUE(g_subprocess_wait_check(again.get(), nullptr, nullptr));
+      EXPECT_TRUE(spinUntil([&] {
+        return files::read(errors, 1 << 26).value_or("").find("activation token quarn-token-1\n") !=
+               std::string::npos;
+      }));
+    }
     // Gone before the next launch, which would otherwise hand over to it; as at logout, the
     // signal quits it as Quit does.
     g_subprocess_send_signal(program.get(), round == 2 ? SIGINT : SIGTERM);
@@ -620,11 +606,9 @@ TEST_F(ProgramTest, LoadsTheUiAtEachLaunchUnderLoadAndQuitsAtASignal) {
         << said.substr(0, 2000);
   }
   g_subprocess_send_signal(load.get(), SIGTERM);
-}
 
-TEST_F(ProgramTest, AMainLoopStuckInAToolRunEndsAtASecondSignal) {
-  // The service manager's tool run never ends here: the first signal asks for the clean quit,
-  // a second ends the process at once.
+  // A main loop stuck in a tool run (the service manager's, never ending here) does not keep the
+  // app: the first signal asks for the clean quit, a second ends the process at once.
   g_subprocess_force_exit(server.get());
   g_subprocess_wait(server.get(), {}, {});
   const std::string tool = home.path() + "/tool", started = home.path() + "/tool-started";
