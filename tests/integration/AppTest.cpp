@@ -51,8 +51,7 @@ std::string badge(int count) {
 
 // A launch with the intro, signed in to the suite, behind a proxy that never answers, at a
 // server whose checks find one problem; the desktop's side of the bus notes what it gets.
-class LaunchTest : public AppTest {
- protected:
+struct LaunchTest : AppTest {
   void SetUp() override {
     desktop.badges.clear(), desktop.notes.clear();
     startSampleServer();
@@ -74,27 +73,16 @@ class LaunchTest : public AppTest {
     ASSERT_TRUE(
         spinUntil([&] { return !WEBKIT_IS_WEB_VIEW(gtk_widget_get_last_child(overlay)); }, 10));
   }
-  // The poll made on connecting, then two more, the last finding a second problem: a badge
-  // each, and the checks' notification.
-  void polls() {
-    ASSERT_TRUE(spinUntil([&] { return desktop.badges.size() == 1; }));
-    for (int bad : {0, 2}) {
-      ASSERT_TRUE(fetch(local + "/api/checks/set?bad=" + std::to_string(bad)));
-      app->delegate().poll();
-      ASSERT_TRUE(spinUntil([&, n = desktop.badges.size()] { return desktop.badges.size() > n; }));
-    }
-    ASSERT_TRUE(spinUntil([&] { return !desktop.notes.empty(); }));
-  }
   void click(unsigned notification, GDBusConnection* from) {
     g_dbus_connection_emit_signal(from, {}, "/org/freedesktop/Notifications",
                                   "org.freedesktop.Notifications", "ActionInvoked",
                                   g_variant_new("(us)", notification, "default"), {});
   }
-  static BusDesktop& shared() {
-    static BusDesktop desktop;  // as the app's bus connection, for the process
-    return desktop;
-  }
-  BusDesktop& desktop = shared();
+  // As the app's bus connection, it stays for the process.
+  BusDesktop& desktop = *[] {
+    static BusDesktop shared;
+    return &shared;
+  }();
   GPtr<GSocketListener> proxy = GPtr<GSocketListener>::adopt(g_socket_listener_new());
 };
 
@@ -128,21 +116,23 @@ TEST_F(LaunchTest, OpensAtTheScreensSizeSignedInAndAfterThreeCrashesOffersAReloa
   EXPECT_FALSE(files::exists(suite + "/server-host"));
 }
 
-TEST_F(LaunchTest, EachPollOfTheChecksReportsOnceOnTheBadgeAndAProblemIsNotified) {
+TEST_F(LaunchTest, ChecksAndADownloadReachTheLauncherAndNotificationsActButNotFromAnother) {
   // The poll made on connecting already carried the adopted sign-in; each poll reports once.
-  polls();
+  ASSERT_TRUE(spinUntil([&] { return desktop.badges.size() == 1; }));
+  for (int bad : {0, 2}) {
+    ASSERT_TRUE(fetch(local + "/api/checks/set?bad=" + std::to_string(bad)));
+    app->delegate().poll();
+    ASSERT_TRUE(spinUntil([&, n = desktop.badges.size()] { return desktop.badges.size() > n; }));
+  }
+  ASSERT_TRUE(spinUntil([&] { return !desktop.notes.empty(); }));
   EXPECT_EQ(desktop.badges, (std::vector<std::string>{badge(1), badge(0), badge(2)}));
   EXPECT_EQ(desktop.notes,
             std::vector<std::string>{
                 "('Quillmarsh Quarn', 0, 'app.quillmarsh.quarn', 'Quillmarsh security', "
                 "'Disk encryption: Needs attention', ['default', 'Show'], {'desktop-entry': "
                 "<'app.quillmarsh.quarn'>, 'sound-name': <'message-new-instant'>}, -1)"});
-}
-
-TEST_F(LaunchTest, NotificationsOfADownloadAndOfTheChecksActButNotFromAnotherServer) {
   // A slow download while the window is closed: the launcher follows it, leaving the badge as
   // it is, and shows no progress after; its end is notified, and a click on that shows the file.
-  polls();
   gtk_window_close(window());
   run(view(), "location = '/download/big.txt?seconds=2&size=3000000'");
   ASSERT_TRUE(spinUntil([&] { return desktop.notes.size() == 2; }));
@@ -180,7 +170,7 @@ TEST_F(LaunchTest, NotificationsOfADownloadAndOfTheChecksActButNotFromAnotherSer
   app->delegate().applicationShouldHandleReopen();
 }
 
-TEST_F(LaunchTest, SigningOutEndsTheSharedSignInAndAServerGoneShowsTheAppsPage) {
+TEST_F(LaunchTest, SigningOutEndsTheSharedSignInAServerGoneShowsTheAppsPageSizesAreKept) {
   run(view(), "document.getElementById('logout').click()");
   EXPECT_TRUE(spinUntil([&] { return !files::exists(suite + "/suite-session"); }));
   ASSERT_TRUE(shows(local + "/"));
@@ -192,9 +182,6 @@ TEST_F(LaunchTest, SigningOutEndsTheSharedSignInAndAServerGoneShowsTheAppsPage) 
   EXPECT_TRUE(pageSays("(127.0.0.1) refused the connection"));
   startSampleServer();
   EXPECT_TRUE(shows(local + "/"));
-}
-
-TEST_F(LaunchTest, ANewSizeIsKeptAtOnceForTheNextLaunch) {
   // A new size is kept at once, with no close or quit (a kill -9 loses nothing), for the next
   // launch; a state file that does not parse is left as it is.
   gtk_window_set_default_size(window(), 1000, 700);
@@ -230,8 +217,7 @@ TEST_F(AppTest, ASignOutAtOneServerReachesNoOtherAtTheNextLaunch) {
 
 // Nothing answers on this computer and there is no service folder to start one from: the
 // app's page asks for a host, where one answers.
-class HostTest : public AppTest {
- protected:
+struct HostTest : AppTest {
   void SetUp() override {
     startSampleServer("127.0.0.2");
     // A FIFO in place of the window's state file neither blocks the launch nor is replaced.
@@ -241,14 +227,6 @@ class HostTest : public AppTest {
     write(home.path() + "/.config/user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"$HOME/\"\n");
     args.push_back("--no-hardware-acceleration");
     launch();
-  }
-  // A host typed in the field, which the page focuses, and Enter connect.
-  void connect() {
-    ASSERT_TRUE(spinUntil([&] { return evaluate(view(), "document.activeElement.id") == "a"; }));
-    focusPage();
-    xdotool("type --delay 80 127.0.0.2");
-    xdotool("key Return");
-    ASSERT_TRUE(shows(other));
   }
   static std::function<bool(GtkWidget*)> labelled(const char* text) {
     return [=](GtkWidget* l) {
@@ -310,8 +288,13 @@ TEST_F(HostTest, ASettingIsNotSavedIntoABrokenFileAndAKeyGoesToThePageFirst) {
   }
 }
 
-TEST_F(HostTest, TheTypedHostsPageHandsLinksFilesAndDialogsOnAndMenuKeysActOnThem) {
-  connect();
+TEST_F(HostTest, ATypedHostsPageHandsLinksFilesAndDialogsOnUntilItGoesForABuiltInOne) {
+  // A host typed in the field, which the page focuses, and Enter connect.
+  ASSERT_TRUE(spinUntil([&] { return evaluate(view(), "document.activeElement.id") == "a"; }));
+  focusPage();
+  xdotool("type --delay 80 127.0.0.2");
+  xdotool("key Return");
+  ASSERT_TRUE(shows(other));
   // Another host's link, and a new window of an app not installed, open in the default browser.
   const std::string opened = home.path() + "/opened";
   run(view(), "document.getElementById('external').click()");
@@ -376,10 +359,6 @@ TEST_F(HostTest, TheTypedHostsPageHandsLinksFilesAndDialogsOnAndMenuKeysActOnThe
   g_action_group_activate_action(G_ACTION_GROUP(application), "close", nullptr);
   EXPECT_TRUE(spinUntil([&] { return evaluate(view(), "document.title") == "answer false"; }));
   EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(window())));
-}
-
-TEST_F(HostTest, AfterAMinuteOfTriesTheAppMovesFromTheRememberedServerToABuiltInOne) {
-  connect();
   // The remembered server goes for good while a built-in one answers: after a minute of tries
   // (and one at once from the page's button) the app moves to it, and remembers it.
   write(bundle + "/Info.json", "{\"QMHosts\": \"127.0.0.3\"}");
@@ -417,8 +396,7 @@ struct Closer {
 G_GNUC_END_IGNORE_DEPRECATIONS
 
 // The page's keys and mouse, each part on a launch of its own showing the server's page.
-class PageKeysTest : public AppTest {
- protected:
+struct PageKeysTest : AppTest {
   void SetUp() override {
     startSampleServer();
     launch();
@@ -429,7 +407,7 @@ class PageKeysTest : public AppTest {
   int innerWidth() { return std::stoi("0" + evaluate(view(), "innerWidth")); }
 };
 
-TEST_F(PageKeysTest, ZoomStepsByKeysAndWheelAndIsKeptForTheHostAtTheNextLaunch) {
+TEST_F(PageKeysTest, ZoomStepsAndIsKeptForTheHostAndFindStepsFromMatchToMatch) {
   const int width = innerWidth();
   // Two steps up by keys, one down by the wheel: the page sees a narrower window.
   xdotool("key --delay 80 ctrl+plus ctrl+equal");
@@ -438,15 +416,6 @@ TEST_F(PageKeysTest, ZoomStepsByKeysAndWheelAndIsKeptForTheHostAtTheNextLaunch) 
   ASSERT_TRUE(spinUntil([&] { return webkit_web_view_get_zoom_level(view()) == 1.1; }));
   auto narrower = [&] { return std::abs(innerWidth() - width / 1.1) < 2; };
   EXPECT_TRUE(spinUntil(narrower));
-  // The level comes back at the next launch, already for the page's first script.
-  app.reset();
-  launch();
-  ASSERT_TRUE(shows(local + "/"));
-  EXPECT_TRUE(spinUntil(narrower));
-  EXPECT_NEAR(std::stoi("0" + evaluate(view(), "firstWidth")), width / 1.1, 2);
-}
-
-TEST_F(PageKeysTest, FindScrollsToAWordFarBelowAndEachKeyStepsOnOrBack) {
   // Typing scrolls to a word far below; Enter, F3 and Ctrl+G go on, Shift back.
   run(view(),
       "document.body.insertAdjacentHTML('beforeend', '<div style=\"height:5000px\">"
@@ -475,6 +444,12 @@ TEST_F(PageKeysTest, FindScrollsToAWordFarBelowAndEachKeyStepsOnOrBack) {
   }
   xdotool("key Escape");
   EXPECT_TRUE(spinUntil([&] { return !gtk_search_bar_get_search_mode(GTK_SEARCH_BAR(bar)); }));
+  // The level comes back at the next launch, already for the page's first script.
+  app.reset();
+  launch();
+  ASSERT_TRUE(shows(local + "/"));
+  EXPECT_TRUE(spinUntil(narrower));
+  EXPECT_NEAR(std::stoi("0" + evaluate(view(), "firstWidth")), width / 1.1, 2);
 }
 
 TEST_F(PageKeysTest, BackAndForwardPrintAndTheShortcutsWindowByKeysAndMouse) {

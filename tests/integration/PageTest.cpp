@@ -78,8 +78,7 @@ const std::string kLinkAndField =
     "studio</a><br><textarea id=qt>speling</textarea></div>'); 'ok'";
 
 // The server's page with a link and a misspelt field on top, its context menus noted.
-class PageMenuTest : public AppTest {
- protected:
+struct PageMenuTest : AppTest {
   void SetUp() override {
     startSampleServer();
     g_setenv("LANGUAGE", "en_US", TRUE);
@@ -90,7 +89,6 @@ class PageMenuTest : public AppTest {
     launch(false, options);
     ASSERT_TRUE(shows(local + "/"));
     ASSERT_EQ(evaluate(view(), kLinkAndField), "ok");
-    menus.shown.clear();
     g_signal_connect(view(), "context-menu", G_CALLBACK(Menus::note), &menus);
     focusPage();
   }
@@ -107,7 +105,7 @@ TEST_F(PageMenuTest, ALinkOffersANewWindowAndCopyAndTheInspectorOnlyToDevelopers
   }
 }
 
-TEST_F(PageMenuTest, ALinkIsCopiedToTheClipboardOrOpenedWhereASiblingAppNotInstalledGoes) {
+TEST_F(PageMenuTest, ALinkIsCopiedOrOpenedOutsideAWordGetsGuessesAPermissionAnAnswer) {
   menus.open(view(), "qa");
   GtkWidget* copy = menuItem(view(), "Copy Link Location");
   ASSERT_TRUE(copy);
@@ -125,9 +123,7 @@ TEST_F(PageMenuTest, ALinkIsCopiedToTheClipboardOrOpenedWhereASiblingAppNotInsta
   EXPECT_TRUE(spinUntil(
       [&] { return files::read(home.path() + "/opened") == "http://127.0.0.2:8790/x\n"; }));
   EXPECT_EQ(webkit_web_view_get_uri(view()), local + "/");
-}
-
-TEST_F(PageMenuTest, AMisspeltWordOffersGuessesAndPermissionRequestsGetThePolicysAnswer) {
+  // A misspelt word in a field offers the dictionary's guesses.
   auto& field = menus.open(view(), "qt");
   EXPECT_TRUE(field.contains(WEBKIT_CONTEXT_MENU_ACTION_SPELLING_GUESS));
   EXPECT_TRUE(field.contains(WEBKIT_CONTEXT_MENU_ACTION_PASTE));
