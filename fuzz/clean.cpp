@@ -4,7 +4,7 @@
 #include <string>
 
 #include "Check.h"
-#include "server/SuiteServer.h"
+#include "server/HostText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string input(reinterpret_cast<const char*>(data), size);

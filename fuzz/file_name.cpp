@@ -6,13 +6,13 @@
 #include <string>
 
 #include "Check.h"
-#include "core/Files.h"
+#include "core/Text.h"
 #include "web/DownloadNames.h"
 
 namespace {
 
 bool plain(const std::string& name, std::size_t max) {
-  if (name.empty() || name.size() > max || !qm::files::validUtf8(name)) return false;
+  if (name.empty() || name.size() > max || !qm::text::validUtf8(name)) return false;
   if (name.find('/') != std::string::npos || name.find('\0') != std::string::npos) return false;
   for (const char* p = name.c_str(); *p; p = g_utf8_next_char(p)) {
     gunichar c = g_utf8_get_char(p);

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "Check.h"
-#include "core/Files.h"
+#include "core/Text.h"
 #include "poller/Overview.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -16,6 +16,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (unsigned char c : text) characters += (c & 0xC0) != 0x80;
   FUZZ_CHECK(characters <= qm::overview::kMaxDescribed);
   // The parser only hands on valid UTF-8, and the cut keeps it so.
-  FUZZ_CHECK(qm::files::validUtf8(text));
+  FUZZ_CHECK(qm::text::validUtf8(text));
   return 0;
 }

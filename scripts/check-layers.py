@@ -13,6 +13,7 @@ import sys
 LAYERS = [
     "core",
     "platform",
+    "pages",
     "session",
     "window",
     "web",

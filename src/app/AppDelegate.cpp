@@ -5,9 +5,10 @@ namespace qm {
 AppDelegate::AppDelegate(Platform& p, EarlyResolution* early, EarlySignIn* signIn)
     : platform_(p),
       content_(p.desktop, p.ui, p.notifier, p.loop, server_),
-      window_(p.ui, p.loop, p.clock, server_, signIn),
+      window_(p.ui, p.cookies, p.loop, p.clock, server_, signIn),
       hang_(p.ui, p.loop, [this] { window_.restartPage(); }),
-      intro_(window_, p.ui, p.loop, p.clock, p.settings, p.bundle, p.sound, p.args),
+      intro_(window_, p.ui, p.loop, p.clock, p.settings, p.bundle, p.sound,
+             p.options.ensembleLaunch),
       service_(p.http, p.loop, p.clock, p.bundle, p.tools, p.ui, server_),
       poller_(p.http, p.loop, p.notifier, server_, window_),
       flow_(p.http, p.loop, p.bundle, server_, window_, intro_, service_, poller_, early),
@@ -17,7 +18,6 @@ AppDelegate::AppDelegate(Platform& p, EarlyResolution* early, EarlySignIn* signI
 void AppDelegate::applicationDidFinishLaunching() {
   buildMainMenu();
   buildWindow();
-  platform_.notifier.requestPermission();
   flow_.connect();
   poller_.start();
 }

@@ -37,7 +37,6 @@ class AppDelegate {
   bool applicationShouldHandleReopen();
   void showWindow() { window_.present(); }
   void buildWindow();
-  static const char* placeholderPage() { return MainWindowController::placeholderPage(); }
 
   // --- Menu
   void buildMainMenu();
@@ -55,7 +54,6 @@ class AppDelegate {
   std::string plistPath() { return service_.plistPath(); }
   std::string uid() { return service_.uid(); }
   bool installAgent() { return service_.installAgent(); }
-  int launchctl(const std::vector<std::string>& args) { return service_.launchctl(args); }
   void ping(std::function<void(bool)> done) { service_.ping(std::move(done)); }
   void waitForServer(int tries, std::function<void(bool)> done) {
     service_.waitForServer(tries, std::move(done));
@@ -87,8 +85,8 @@ class AppDelegate {
   void toggleIntroSound() { intro_.toggleIntroSound(); }
 
   // --- Web content
-  bool allowNavigation(bool mainView, const std::optional<std::string>& url) {
-    return content_.allowNavigation(mainView, url);
+  bool allowNavigation(const std::optional<std::string>& url) {
+    return content_.allowNavigation(url);
   }
   ResponsePolicy decideResponse(const std::string& disposition, bool canShowMimeType) {
     return content_.decideResponse(disposition, canShowMimeType);

@@ -182,51 +182,6 @@ bool exists(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0;
 }
 
-std::string trim(const std::string& s) {
-  const char* ws = " \t\n\r\v\f";
-  auto b = s.find_first_not_of(ws);
-  if (b == std::string::npos) return {};
-  auto e = s.find_last_not_of(ws);
-  return s.substr(b, e - b + 1);
-}
-
-std::size_t decodeUtf8(const std::string& s, std::size_t i, unsigned& cp) {
-  auto c = static_cast<unsigned char>(s[i]);
-  std::size_t len;
-  if (c < 0x80) {
-    cp = c;
-    return 1;
-  } else if ((c & 0xE0) == 0xC0) {
-    len = 2, cp = c & 0x1F;
-  } else if ((c & 0xF0) == 0xE0) {
-    len = 3, cp = c & 0x0F;
-  } else if ((c & 0xF8) == 0xF0) {
-    len = 4, cp = c & 0x07;
-  } else {
-    return 0;
-  }
-  if (i + len > s.size()) return 0;
-  for (std::size_t k = 1; k < len; ++k) {
-    auto b = static_cast<unsigned char>(s[i + k]);
-    if ((b & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (b & 0x3F);
-  }
-  if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) ||
-      cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-    return 0;
-  return len;
-}
-
-bool validUtf8(const std::string& s) {
-  unsigned cp;
-  for (std::size_t i = 0; i < s.size();) {
-    std::size_t len = decodeUtf8(s, i, cp);
-    if (!len) return false;
-    i += len;
-  }
-  return true;
-}
-
 std::string parent(const std::string& path) {
   auto pos = path.find_last_of('/');
   if (pos == std::string::npos) return {};

@@ -11,7 +11,8 @@
 namespace qm::files {
 
 // The whole file, when it exists, is readable, is a regular file and holds at most maxBytes.
-std::optional<std::string> read(const std::string& path, std::size_t maxBytes = 64 * 1024);
+[[nodiscard]] std::optional<std::string> read(const std::string& path,
+                                              std::size_t maxBytes = 64 * 1024);
 
 // Modes: one with no group or other bits is a private item's and is set exactly; any other is
 // narrowed by the user's umask, as any program's new files are.
@@ -30,14 +31,8 @@ std::optional<std::string> read(const std::string& path, std::size_t maxBytes = 
 [[nodiscard]] bool append(const std::string& path, const std::string& data, mode_t mode = 0666);
 
 [[nodiscard]] bool remove(const std::string& path);
-bool exists(const std::string& path);  // any kind of file system item
+[[nodiscard]] bool exists(const std::string& path);  // any kind of file system item
 
-// Trims spaces, tabs, line feeds, carriage returns, vertical tabs and form feeds at both ends.
-std::string trim(const std::string& s);
-// True when s is valid UTF-8.
-bool validUtf8(const std::string& s);
-// The length of the valid UTF-8 sequence at s[i], with its code point; 0 when invalid.
-std::size_t decodeUtf8(const std::string& s, std::size_t i, unsigned& cp);
 // The folder part of a path ("/a/b" for "/a/b/c").
 std::string parent(const std::string& path);
 

@@ -7,10 +7,15 @@
 
 namespace qm {
 
+namespace {
+
+// localhost, 127.0.0.0/8 and ::1.
 const std::vector<std::string>& loopbackHosts() {
   static const std::vector<std::string> hosts{"localhost", "127.0.0.0/8", "::1"};
   return hosts;
 }
+
+}  // namespace
 
 bool isLoopback(const std::string& host) {
   std::string h =

@@ -19,8 +19,6 @@ struct ProxySettings {
   std::vector<std::string> ignoreHosts;
 };
 
-// localhost, 127.0.0.0/8 and ::1.
-const std::vector<std::string>& loopbackHosts();
 // A URL's host (an IPv6 address without brackets) that names this computer.
 bool isLoopback(const std::string& host);
 // From http_proxy, https_proxy, all_proxy and no_proxy (each in lower case first, then in upper

@@ -12,13 +12,13 @@ constexpr const char* kReadyScript = "window.qmReady && qmReady()";
 
 IntroOverlay::IntroOverlay(IntroHost& window, Ui& ui, MainLoop& loop, Clock& clock,
                            Settings& settings, Bundle& bundle, SoundPlayer& player,
-                           std::vector<std::string> args)
+                           bool ensembleLaunch)
     : window_(window),
       ui_(ui),
       loop_(loop),
       settings_(settings),
       bundle_(bundle),
-      introSound_(player, settings, bundle, loop_, clock, std::move(args)) {}
+      introSound_(player, settings, bundle, loop_, clock, ensembleLaunch) {}
 
 IntroOverlay::~IntroOverlay() {
   if (intro_) intro_->remove();

@@ -24,7 +24,7 @@ namespace qm {
 class IntroOverlay : public IntroEvents {
  public:
   IntroOverlay(IntroHost& window, Ui& ui, MainLoop& loop, Clock& clock, Settings& settings,
-               Bundle& bundle, SoundPlayer& player, std::vector<std::string> args);
+               Bundle& bundle, SoundPlayer& player, bool ensembleLaunch);
   ~IntroOverlay() override;
 
   // "showIntro": true unless a Boolean false is stored.

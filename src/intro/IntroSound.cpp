@@ -50,11 +50,13 @@ std::string lastComponent(const std::string& path) {
 }  // namespace
 
 IntroSound::IntroSound(SoundPlayer& player, Settings& settings, Bundle& bundle, MainLoop& loop,
-                       Clock& clock, std::vector<std::string> args)
-    : player_(player), settings_(settings), bundle_(bundle), loop_(loop), clock_(clock) {
-  for (const auto& a : args)
-    if (a == "--qm-ensemble") ensemble_ = true;
-}
+                       Clock& clock, bool ensembleLaunch)
+    : player_(player),
+      settings_(settings),
+      bundle_(bundle),
+      loop_(loop),
+      clock_(clock),
+      ensemble_(ensembleLaunch) {}
 
 IntroSound::~IntroSound() {
   cancelFade();

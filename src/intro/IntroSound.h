@@ -5,7 +5,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "platform/Bundle.h"
 #include "platform/Clock.h"
@@ -19,8 +18,9 @@ namespace qm {
 
 class IntroSound {
  public:
+  // `ensembleLaunch`: started together with the suite's other apps (--qm-ensemble).
   IntroSound(SoundPlayer& player, Settings& settings, Bundle& bundle, MainLoop& loop, Clock& clock,
-             std::vector<std::string> args);
+             bool ensembleLaunch);
   ~IntroSound();
   IntroSound(const IntroSound&) = delete;
   IntroSound& operator=(const IntroSound&) = delete;
@@ -46,7 +46,7 @@ class IntroSound {
   Bundle& bundle_;
   MainLoop& loop_;
   Clock& clock_;
-  bool ensemble_ = false;
+  bool ensemble_;
   std::shared_ptr<Sound> sound_;
   // The log line of sound_ while its player has not said whether it plays.
   std::optional<std::string> unreported_;

@@ -13,8 +13,8 @@ enum class ResponsePolicy { Allow, Download };
 class ContentEvents {
  public:
   virtual ~ContentEvents() = default;
-  // Navigation action policy; returns true to allow, false to cancel.
-  virtual bool allowNavigation(bool mainView, const std::optional<std::string>& url) = 0;
+  // Navigation action policy of the main view; returns true to allow, false to cancel.
+  virtual bool allowNavigation(const std::optional<std::string>& url) = 0;
   // Response policy; contentDisposition is empty when absent or not HTTP.
   virtual ResponsePolicy decideResponse(const std::string& contentDisposition,
                                         bool canShowMimeType) = 0;

@@ -4,7 +4,6 @@
 #include <memory>
 #include <string>
 
-#include "platform/CookieStore.h"
 #include "platform/IntroEvents.h"
 #include "platform/IntroView.h"
 #include "platform/WebView.h"
@@ -15,8 +14,6 @@ class MainWindow {
  public:
   virtual ~MainWindow() = default;
   virtual WebView& web() = 0;
-  // The main web view's cookie store (persistent, shared with the intro view).
-  virtual CookieStore& cookies() = 0;
   // Brings the window to the front, focused, and activates the application.
   virtual void present() = 0;
   virtual void minimize() = 0;

@@ -11,7 +11,6 @@ namespace qm {
 class Notifier {
  public:
   virtual ~Notifier() = default;
-  virtual void requestPermission() = 0;
   // Posts a notification with the default sound.
   virtual void post(const std::string& title, const std::string& body) = 0;
   // Shows the count on the launcher icon; none removes the badge.

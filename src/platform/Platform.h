@@ -1,11 +1,10 @@
 #pragma once
 // Everything the logic needs from the platform, handed to AppDelegate in one piece.
 
-#include <string>
-#include <vector>
-
+#include "core/Options.h"
 #include "platform/Bundle.h"
 #include "platform/Clock.h"
+#include "platform/CookieStore.h"
 #include "platform/Desktop.h"
 #include "platform/Http.h"
 #include "platform/MainLoop.h"
@@ -30,8 +29,9 @@ struct Platform {
   Bundle& bundle;
   ToolRunner& tools;
   NetworkEvents& network;
-  // The process's command-line arguments, the program path first.
-  std::vector<std::string> args;
+  // The network session's cookies, which every web view shares.
+  CookieStore& cookies;
+  Options options;
 };
 
 }  // namespace qm

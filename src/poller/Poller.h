@@ -27,9 +27,6 @@ class StatusPoller {
   void poll();
   void notify(const std::string& title, const std::string& body);
 
-  // The failing checks of the last usable overview; -1 before the first.
-  std::int64_t lastBad() const { return lastBad_; }
-
  private:
   // Whether the result of poll `seq`, made against `base`, may still be applied: it is the
   // newest so far and its server is still the one in use. Taken, it makes older ones stale.
@@ -43,7 +40,7 @@ class StatusPoller {
   ScopedHttp http_;
   ScopedLoop loop_;
   Lifetime life_;
-  std::int64_t lastBad_ = -1;
+  std::int64_t lastBad_ = -1;  // failing checks of the last usable overview; -1 before the first
   // Polls are numbered as they start; answers may come back in any order.
   std::uint64_t polls_ = 0, applied_ = 0;
 };

@@ -4,20 +4,13 @@
 
 #include "core/Constants.h"
 #include "core/Log.h"
-#include "core/Markup.h"
+#include "pages/Pages.h"
+#include "server/HostText.h"
 #include "server/SuiteServer.h"
 
 namespace qm {
 
 namespace {
-
-constexpr const char* kConnectingPage =
-    "<body style='font:15px -apple-system;color:#525252;display:flex;align-items:center;"
-    "justify-content:center;height:90vh'>Connecting\u2026</body>";
-constexpr const char* kMessageStart =
-    "<body style='font:15px -apple-system;background:Canvas;color:CanvasText;padding:40px;"
-    "white-space:pre-wrap'>";
-constexpr const char* kMessageEnd = "</body>";
 
 // Any file system item counts; a dangling link does not, as nothing is there.
 bool itemExists(const std::string& path) {
@@ -83,7 +76,8 @@ void ConnectionFlow::connectCompleted(const std::optional<std::string>& host) {
     return;
   }
   intro_.endIntro();
-  window_.loadHtml(SuiteServer::askPage(bundle_, kAppName, std::nullopt, hostFile_.pending()));
+  window_.loadHtml(pages::askPage(kAppName, SuiteServer::remembered(hostFile_.pending()),
+                                  SuiteServer::builtIn(bundle_)));
 }
 
 void ConnectionFlow::use(const std::string& host) {
@@ -95,7 +89,7 @@ void ConnectionFlow::use(const std::string& host) {
 }
 
 void ConnectionFlow::showMessage(const std::string& text) {
-  window_.loadHtml(kMessageStart + escapeMarkup(text) + kMessageEnd);
+  window_.loadHtml(pages::messagePage(text));
 }
 
 void ConnectionFlow::onServerMessage(const ScriptMessage& body) {
@@ -103,7 +97,7 @@ void ConnectionFlow::onServerMessage(const ScriptMessage& body) {
   // resolution, even while its write is still to land, and stays remembered whether or not it
   // answers.
   if (auto host = SuiteServer::clean(body.value_or(""))) hostFile_.put(*host);
-  window_.loadHtml(kConnectingPage);
+  window_.loadHtml(pages::connectingPage());
   connect();
 }
 

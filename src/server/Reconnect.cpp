@@ -7,7 +7,6 @@
 
 #include "core/Constants.h"
 #include "core/Log.h"
-#include "core/Markup.h"
 #include "core/Url.h"
 
 namespace qm {
@@ -67,38 +66,6 @@ bool lookAgainDue(double unanswered, std::optional<double> sinceLook) {
   return unanswered >= kLookAgainAfter && (!sinceLook || *sinceLook >= kLookAgainAfter);
 }
 
-std::string unreachablePage(const std::string& host, Unreachable why) {
-  std::string name = "<b>" + escapeMarkup(host) + "</b>";
-  std::string server =
-      host == kLocalHost ? "The server on this computer (" + name + ")" : "The server at " + name;
-  std::string what;
-  switch (why) {
-    case Unreachable::Refused:
-      what = server + " refused the connection: it may be restarting, or it is not running.";
-      break;
-    case Unreachable::NoAnswer:
-      what = server + " closed the connection without answering.";
-      break;
-    case Unreachable::TimedOut:
-      what = server + " did not answer within a minute: the request timed out.";
-      break;
-    case Unreachable::NameNotFound:
-      what = "The name " + name +
-             " was not found: this computer may be on another network, or the VPN may be off.";
-      break;
-    case Unreachable::NoNetwork:
-      what = "There is no network to reach " + name + ": this computer seems to be offline.";
-      break;
-  }
-  return "<body style='font:15px -apple-system,sans-serif;background:Canvas;color:CanvasText;"
-         "display:flex;align-items:center;justify-content:center;height:90vh'><div "
-         "style='max-width:440px;line-height:1.5'><b>Can't reach the server</b><p>" +
-         what +
-         "</p><p>Quillmarsh Quarn keeps trying, and shows the page again as soon as the server "
-         "answers.</p><button onclick=\"window.webkit.messageHandlers.qmapp.postMessage('retry')\" "
-         "style='font:inherit;padding:8px 18px'>Try now</button></div></body>";
-}
-
 Reconnect::Reconnect(Http& http, MainLoop& loop, const Clock& clock, NetworkEvents& network,
                      const ServerInUse& server, MainPages& window, ConnectionFlow& flow)
     : http_(http),
@@ -115,7 +82,7 @@ bool Reconnect::onLoadFailed(const LoadFailure& failure) {
   if (!why || !sameOrigin(failure.uri, server_.BASE())) return false;
   log("the UI at " + server_.BASE() + " could not be loaded (" + said(*why) +
       "): showing that the server cannot be reached");
-  host_ = server_.host(), url_ = failure.uri, page_ = unreachablePage(host_, *why);
+  host_ = server_.host(), url_ = failure.uri, page_ = pages::unreachablePage(host_, *why);
   if (!watching()) {
     double now = clock_.monotonic();
     // Failing again right after it answered, it goes on where the tries had got to, one step

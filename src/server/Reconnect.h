@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/ServerInUse.h"
+#include "pages/Pages.h"
 #include "platform/Clock.h"
 #include "platform/MainLoop.h"
 #include "platform/MainViewEvents.h"
@@ -20,9 +21,6 @@
 
 namespace qm {
 
-// Why a server could not be reached.
-enum class Unreachable { Refused, NoAnswer, TimedOut, NameNotFound, NoNetwork };
-
 // What a failed load's error says, when it is one of those; none for any other failure (a
 // cancelled load, a page the engine cannot show).
 std::optional<Unreachable> unreachable(const std::string& domain, int code);
@@ -31,8 +29,6 @@ double retryDelay(int failed);
 // Whether to look for the servers again, `unanswered` seconds after the server stopped answering,
 // `sinceLook` seconds after the last look (none before the first).
 bool lookAgainDue(double unanswered, std::optional<double> sinceLook);
-// The page naming the server and what happened, with its "Try now" button.
-std::string unreachablePage(const std::string& host, Unreachable why);
 
 class Reconnect {
  public:

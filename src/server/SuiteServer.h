@@ -1,6 +1,6 @@
 #pragma once
-// Finding the suite server: candidates, the remembered host, cleaning typed input, the connect
-// page. Stateless; the remembered-host file is the only state that outlives a call.
+// Finding the suite server: the candidates in their order, each probed, the first to answer
+// chosen. Stateless; the remembered-host file is the only state that outlives a call.
 
 #include <functional>
 #include <optional>
@@ -9,22 +9,12 @@
 
 #include "platform/Bundle.h"
 #include "platform/Http.h"
+#include "server/RememberedHost.h"
 
 namespace qm::SuiteServer {
 
-// ~/Library/Application Support/Quillmarsh/server-host, built on each call.
-std::string file();
-// Remembering goes through the connection flow's SharedFile on file(), which tries a failed
-// write again.
-std::optional<std::string> saved();
 // "QMHosts" of Info.json split at commas, pieces trimmed of spaces and tabs, empty ones dropped.
 std::vector<std::string> builtIn(Bundle& bundle);
-std::optional<std::string> clean(const std::string& input);
-std::string base(const std::string& host, int port);
-// Whether a remembered or built-in host can be probed at all; unusable ones are skipped.
-bool usable(const std::string& host);
-// A value still to land in file(), when one is: it counts as the remembered host over saved().
-using Pending = std::optional<std::optional<std::string>>;
 // "127.0.0.1", then the remembered host, then the built-in hosts, without duplicates.
 std::vector<std::string> candidates(Bundle& bundle, const Pending& pending = {});
 // Probes every candidate in parallel and calls done exactly once, on the main thread, with the
@@ -32,8 +22,5 @@ std::vector<std::string> candidates(Bundle& bundle, const Pending& pending = {})
 // that answer is certain.
 void resolve(Http& http, Bundle& bundle, int port, const std::string& probe,
              std::function<void(std::optional<std::string>)> done, const Pending& pending = {});
-std::string askPage(Bundle& bundle, const std::string& app,
-                    const std::optional<std::string>& error = std::nullopt,
-                    const Pending& pending = {});
 
 }  // namespace qm::SuiteServer

@@ -4,6 +4,7 @@
 
 #include "core/Files.h"
 #include "core/Markup.h"
+#include "core/Text.h"
 
 namespace qm::service {
 
@@ -46,7 +47,8 @@ static bool isControl(unsigned char c) {
   return c < 0x20 || c == 0x7f;
 }
 
-std::string systemdExecWord(const std::string& s) {
+// An argument of an ExecStart= line: double-quoted, with backslash escapes, "%%" and "$$".
+static std::string systemdExecWord(const std::string& s) {
   std::string out = "\"";
   for (unsigned char c : s) {
     switch (c) {
@@ -106,7 +108,7 @@ std::optional<std::string> systemdProgramWord(const std::string& path) {
 std::optional<std::string> systemdUnit(const Agent& a, std::string& problem) {
   problem.clear();
   for (const auto* v : {&a.quarnDir, &a.python, &a.label})
-    if (!files::validUtf8(*v)) problem = "a path is not valid UTF-8";
+    if (!text::validUtf8(*v)) problem = "a path is not valid UTF-8";
   auto program = systemdProgramWord(a.python);
   if (problem.empty() && !program)
     problem = "systemd cannot run the interpreter " + a.python +

@@ -30,8 +30,6 @@ std::string expandTilde(const std::string& path, const std::string& home);
 // The launchd property list: eleven lines, no line feed after the last.
 std::string launchdPlist(const Agent& agent);
 
-// An argument of an ExecStart= line: double-quoted, with backslash escapes, "%%" and "$$".
-std::string systemdExecWord(const std::string& s);
 // The program of an ExecStart= line. systemd expands no variables and no escapes in it, and
 // refuses control characters, backslashes and quotes: none for such a path, or one that is not
 // absolute (a leading "-", "@", "+", "!" or ":" would be read as a flag).

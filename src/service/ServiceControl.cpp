@@ -52,7 +52,7 @@ std::string ServiceControl::uid() {
   return std::to_string(getuid());
 }
 
-// Every tool run of the service manager goes through launchctl(), bounded in time.
+// Every tool run of the service manager goes through runTool(), bounded in time.
 static std::unique_ptr<service::ServiceManager> managerOf(ServiceControl& s, Bundle& bundle) {
   service::Agent agent{AGENT_LABEL, s.quarnDir(), s.python(), s.uid()};
   return service::makeServiceManager(service::backendFor(bundle.infoString("QMServiceManager")),
@@ -61,7 +61,7 @@ static std::unique_ptr<service::ServiceManager> managerOf(ServiceControl& s, Bun
 
 void ServiceControl::runSequence(const std::function<void(const service::ToolRun&)>& sequence) {
   deadline_ = clock_.monotonic() + kSequenceTimeout;
-  sequence([this](const std::vector<std::string>& args) { return launchctl(args); });
+  sequence([this](const std::vector<std::string>& args) { return runTool(args); });
   deadline_.reset();
 }
 
@@ -74,7 +74,7 @@ bool ServiceControl::installAgent() {
   return false;
 }
 
-int ServiceControl::launchctl(const std::vector<std::string>& args) {
+int ServiceControl::runTool(const std::vector<std::string>& args) {
   double limit = kToolTimeout;
   if (deadline_) limit = std::min(limit, *deadline_ - clock_.monotonic());
   if (limit <= 0) return -1;

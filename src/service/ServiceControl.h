@@ -36,7 +36,7 @@ class ServiceControl {
   bool installAgent();
   // Runs the service manager's tool, bounded in time, and within a sequence by what is left of
   // the sequence's time; its exit status.
-  int launchctl(const std::vector<std::string>& args);
+  int runTool(const std::vector<std::string>& args);
   // One probe of the server in use: true for a 200 answer.
   void ping(std::function<void(bool)> done);
   // Probes until the server answers, at most tries + 1 times, 0.5 s apart.

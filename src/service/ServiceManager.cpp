@@ -44,7 +44,6 @@ class Launchd : public ServiceManager {
   Launchd(Agent agent, std::string plist) : a_(std::move(agent)), plist_(std::move(plist)) {}
 
   std::string tool() const override { return toolOverride().value_or("/bin/launchctl"); }
-  std::string definitionPath() const override { return plist_; }
   // The property list escapes whatever the paths hold.
   std::string problem() const override { return {}; }
 
@@ -77,7 +76,6 @@ class Systemd : public ServiceManager {
     if (GCharPtr found{g_find_program_in_path("systemctl")}) return found.get();
     return "/usr/bin/systemctl";
   }
-  std::string definitionPath() const override { return unitPath_; }
   std::string problem() const override {
     std::string why;
     systemdUnit(a_, why);

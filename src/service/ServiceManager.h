@@ -26,8 +26,6 @@ class ServiceManager {
   virtual ~ServiceManager() = default;
   // The tool to run: $QUARN_SERVICE_TOOL when set, else the back end's own.
   virtual std::string tool() const = 0;
-  // Where the definition is written.
-  virtual std::string definitionPath() const = 0;
   // Why the definition cannot be written so that the manager runs the server; empty when it
   // can.
   virtual std::string problem() const = 0;

@@ -7,6 +7,7 @@
 #include "core/Files.h"
 #include "core/Log.h"
 #include "core/Paths.h"
+#include "core/Text.h"
 #include "core/Url.h"
 #include "session/EarlySignIn.h"
 
@@ -17,6 +18,13 @@ namespace {
 constexpr std::size_t kMaxFileBytes = 64 * 1024;
 // The most a cookie's name and value may hold together and still be kept by every engine.
 constexpr std::size_t kMaxCookieBytes = 4096;
+
+// The domain the engine keeps for a host's cookies: an IPv6 address without its brackets.
+std::string cookieDomain(const std::string& host) {
+  if (host.size() > 2 && host.front() == '[' && host.back() == ']')
+    return host.substr(1, host.size() - 2);
+  return host;
+}
 }  // namespace
 
 std::string SuiteSession::file() {
@@ -44,12 +52,6 @@ std::optional<std::string> SuiteSession::current(const std::vector<Cookie>& cook
   for (const auto& c : cookies)
     if (c.name == cookieName && equalsIgnoringCase(c.domain, cookieDomain(host))) return c.value;
   return std::nullopt;
-}
-
-std::string SuiteSession::cookieDomain(const std::string& host) {
-  if (host.size() > 2 && host.front() == '[' && host.back() == ']')
-    return host.substr(1, host.size() - 2);
-  return host;
 }
 
 std::optional<Cookie> SuiteSession::suiteCookie(const std::string& host, const std::string& value,
@@ -211,8 +213,8 @@ std::vector<Cookie> SuiteSession::endSignIn(std::vector<Cookie> cookies, const s
 
 std::optional<std::string> SuiteSession::shared() {
   auto text = files::read(file(), kMaxFileBytes);
-  if (!text || !files::validUtf8(*text)) return std::nullopt;
-  auto value = files::trim(*text);
+  if (!text || !text::validUtf8(*text)) return std::nullopt;
+  auto value = text::trim(*text);
   if (value.empty()) return std::nullopt;
   return value;
 }

@@ -52,11 +52,9 @@ class SuiteSession {
   // planted, is removed, whatever its host.
   void cookiesDidChange(CookieStore& store);
 
-  // The domain the engine keeps for a host's cookies: an IPv6 address without its brackets.
-  static std::string cookieDomain(const std::string& host);
-
-  // The value of the first cookie named "qmsuite" whose domain is cookieDomain(host) (the
-  // engine stores domains lower-cased; a remembered host may not be).
+  // The value of the first cookie named "qmsuite" whose domain is the host's, as the engine
+  // keeps it: an IPv6 address without its brackets, in any case (the engine stores domains
+  // lower-cased; a remembered host may not be).
   static std::optional<std::string> current(const std::vector<Cookie>& cookies,
                                             const std::string& host);
   // The suite cookie for `host` carrying `value`, living from `now`; none when the value cannot

@@ -6,8 +6,8 @@
 
 #include <cerrno>
 
-#include "core/Files.h"
 #include "core/Handle.h"
+#include "core/Text.h"
 
 namespace qm::web {
 
@@ -27,25 +27,8 @@ std::string cut(const std::string& s, std::size_t max) {
 
 // Dots and white space at the ends: a leading dot hides a file (and names the shell's and
 // tools' start-up files); trailing ones are easy to overlook.
-bool trimmable(gunichar c) {
+bool trimmable(unsigned c) {
   return c == '.' || g_unichar_isspace(c);
-}
-
-// s without trimmable characters at the end (s is valid UTF-8).
-std::string trimEnd(std::string s) {
-  while (!s.empty()) {
-    const char* last = g_utf8_find_prev_char(s.data(), s.data() + s.size());
-    if (!last || !trimmable(g_utf8_get_char(last))) break;
-    s.resize(static_cast<std::size_t>(last - s.data()));
-  }
-  return s;
-}
-
-std::string trimBoth(const std::string& s) {
-  std::size_t start = 0;
-  while (start < s.size() && trimmable(g_utf8_get_char(s.data() + start)))
-    start = static_cast<std::size_t>(g_utf8_next_char(s.data() + start) - s.data());
-  return trimEnd(s.substr(start));
 }
 
 // Characters that change how a name reads without being seen.
@@ -81,7 +64,7 @@ std::string join(std::string stem, const std::string& suffix, std::string ext, s
   std::string dotExt = ext.empty() ? std::string() : "." + ext;
   std::size_t room = max - std::min(max, suffix.size() + dotExt.size());
   std::string kept = cut(stem, room);
-  if (kept.size() < stem.size()) kept = trimEnd(kept);
+  if (kept.size() < stem.size()) kept = text::trimEnd(kept, trimmable);
   return kept + suffix + dotExt;
 }
 
@@ -92,7 +75,7 @@ std::string safeFileName(const std::string& suggested) {
   visible.reserve(suggested.size());
   for (std::size_t i = 0; i < suggested.size();) {
     unsigned cp = 0;
-    std::size_t len = files::decodeUtf8(suggested, i, cp);
+    std::size_t len = text::decodeUtf8(suggested, i, cp);
     if (len == 0) {
       ++i;
       continue;
@@ -105,7 +88,7 @@ std::string safeFileName(const std::string& suggested) {
   }
   GCharPtr normal(
       g_utf8_normalize(visible.data(), static_cast<gssize>(visible.size()), G_NORMALIZE_NFC));
-  std::string out = trimBoth(normal ? std::string(normal.get()) : visible);
+  std::string out = text::trim(normal ? std::string(normal.get()) : visible, trimmable);
   if (out.empty()) return "download";
   return numberedName(out, 1);
 }

@@ -3,8 +3,8 @@
 #include <glib.h>
 
 #include "core/Constants.h"
-#include "core/Files.h"
 #include "core/Handle.h"
+#include "core/Text.h"
 #include "core/Url.h"
 
 namespace qm::web {
@@ -31,7 +31,7 @@ bool openableOutside(const UrlParts& parts, const std::string& url) {
   while (start != std::string::npos) {
     std::size_t end = text.find_first_of("&;#", start + 1);
     std::string field = text.substr(start + 1, end - start - 1);
-    std::string name = files::trim(field.substr(0, field.find('=')));
+    std::string name = text::trim(field.substr(0, field.find('=')));
     if (equalsIgnoringCase(name, "attach") || equalsIgnoringCase(name, "attachment")) return false;
     start = end;
   }
@@ -40,9 +40,9 @@ bool openableOutside(const UrlParts& parts, const std::string& url) {
 
 }  // namespace
 
-NavigationDecision decideNavigation(bool mainView, const std::optional<std::string>& url,
+NavigationDecision decideNavigation(const std::optional<std::string>& url,
                                     const std::string& base) {
-  if (!mainView || !url) return NavigationDecision::Allow;
+  if (!url) return NavigationDecision::Allow;
   auto parts = parseUrl(*url);
   if (!parts || !parts->host) return NavigationDecision::Allow;
   const std::string& host = *parts->host;

@@ -16,8 +16,8 @@ enum class NavigationDecision {
   OpenExternally,
 };
 
-// The navigation-action rule for a view; `base` is the base URL of the server in use.
-NavigationDecision decideNavigation(bool mainView, const std::optional<std::string>& url,
+// The navigation-action rule for the main view; `base` is the base URL of the server in use.
+NavigationDecision decideNavigation(const std::optional<std::string>& url,
                                     const std::string& base);
 
 // "attachment" anywhere in Content-Disposition (case-sensitive), or a type the engine cannot

@@ -41,8 +41,8 @@ WebContent::WebContent(Desktop& desktop, Ui& ui, Notifier& notifier, MainLoop& l
                        const ServerInUse& server)
     : desktop_(desktop), ui_(ui), notifier_(notifier), server_(server), loop_(loop) {}
 
-bool WebContent::allowNavigation(bool mainView, const std::optional<std::string>& url) {
-  if (web::decideNavigation(mainView, url, server_.BASE()) == web::NavigationDecision::Allow)
+bool WebContent::allowNavigation(const std::optional<std::string>& url) {
+  if (web::decideNavigation(url, server_.BASE()) == web::NavigationDecision::Allow)
     return true;
   desktop_.openUri(*url);
   return false;

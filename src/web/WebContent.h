@@ -25,7 +25,7 @@ class WebContent : public ContentEvents, public DownloadEvents {
   WebContent(const WebContent&) = delete;
   WebContent& operator=(const WebContent&) = delete;
 
-  bool allowNavigation(bool mainView, const std::optional<std::string>& url) override;
+  bool allowNavigation(const std::optional<std::string>& url) override;
   ResponsePolicy decideResponse(const std::string& contentDisposition,
                                 bool canShowMimeType) override;
   void onNewWindowRequest(const std::optional<std::string>& url) override;
@@ -36,9 +36,6 @@ class WebContent : public ContentEvents, public DownloadEvents {
   void onDownloadFinished(DownloadId id) override;
   void onDownloadFailed(DownloadId id, const std::string& error) override;
   void onDownloadProgress(DownloadId id, std::uint64_t received, std::uint64_t expected) override;
-
-  // Downloads under way and the files they write.
-  const std::map<DownloadId, std::string>& downloads() const { return downloads_; }
 
  private:
   void showDownloadFailed(const std::string& error);
@@ -51,6 +48,7 @@ class WebContent : public ContentEvents, public DownloadEvents {
   Notifier& notifier_;
   const ServerInUse& server_;
   ScopedLoop loop_;
+  // Downloads under way and the files they write.
   std::map<DownloadId, std::string> downloads_;
   // A page can fail or finish downloads by the hundred: one failure alert at a time, and the
   // file manager shown at most once per kRevealSeconds, then with the latest file.

@@ -2,6 +2,7 @@
 
 #include "core/Log.h"
 #include "core/Url.h"
+#include "pages/Pages.h"
 
 namespace qm {
 
@@ -10,25 +11,10 @@ constexpr std::size_t kProcessEndsBeforeGivingUp = 3;
 constexpr double kProcessEndsWindowSeconds = 60;
 }  // namespace
 
-MainWindowController::MainWindowController(Ui& ui, MainLoop& loop, const Clock& clock,
-                                           const ServerInUse& server, EarlySignIn* early)
-    : ui_(ui), loop_(loop), clock_(clock), server_(server), early_(early) {}
-
-const char* MainWindowController::placeholderPage() {
-  return "<body style='font:15px -apple-system;background:Canvas;color:GrayText;display:flex;"
-         "align-items:center;justify-content:center;height:90vh'>Quillmarsh Quarn<br><span "
-         "style='font-size:12px'>&nbsp;Starting\u2026</span></body>";
-}
-
-std::string MainWindowController::webProcessPage() {
-  return "<body style='font:15px -apple-system,sans-serif;background:Canvas;color:CanvasText;"
-         "display:flex;align-items:center;justify-content:center;height:90vh'><div "
-         "style='max-width:440px;line-height:1.5'><b>The page stopped working</b><p>The "
-         "part of Quillmarsh Quarn that shows the page ended unexpectedly three times within a "
-         "minute, for instance for lack of memory.</p><button onclick=\"window.webkit."
-         "messageHandlers.qmapp.postMessage('reload')\" style='font:inherit;padding:8px "
-         "18px'>Reload</button></div></body>";
-}
+MainWindowController::MainWindowController(Ui& ui, CookieStore& cookies, MainLoop& loop,
+                                           const Clock& clock, const ServerInUse& server,
+                                           EarlySignIn* early)
+    : ui_(ui), cookies_(cookies), loop_(loop), clock_(clock), server_(server), early_(early) {}
 
 void MainWindowController::build(MainViewEvents events) {
   if (window_) return;
@@ -52,11 +38,11 @@ void MainWindowController::build(MainViewEvents events) {
   events.onWebProcessEnded = [this] { webProcessEnded(); };
   window_ = ui_.createMainWindow(std::move(events));
   web_ = &window_->web();
-  suiteSession_ = std::make_unique<SuiteSession>(window_->cookies(), loop_, clock_, early_);
+  suiteSession_ = std::make_unique<SuiteSession>(cookies_, loop_, clock_, early_);
 }
 
 void MainWindowController::showPlaceholder() {
-  loadHtml(placeholderPage());
+  loadHtml(pages::placeholderPage());
 }
 
 void MainWindowController::present() {
@@ -105,7 +91,7 @@ void MainWindowController::webProcessEnded() {
   if (processEnds_.size() >= kProcessEndsBeforeGivingUp) {
     log("the web process keeps ending: showing what happened instead of reloading");
     onProcessPage_ = true;
-    web_->loadHtml(webProcessPage());
+    web_->loadHtml(pages::webProcessPage());
     return;
   }
   log("the web process ended: showing the page again");
@@ -135,7 +121,7 @@ void MainWindowController::restartPage() {
 
 void MainWindowController::showAgain() {
   onProcessPage_ = false;
-  if (!showsUi_) return web_->loadHtml(shown_.empty() ? placeholderPage() : shown_);
+  if (!showsUi_) return web_->loadHtml(shown_.empty() ? pages::placeholderPage() : shown_);
   web_->loadUrl(shown_);
 }
 

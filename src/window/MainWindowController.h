@@ -20,14 +20,10 @@ namespace qm {
 class MainWindowController : public MainPages, public IntroHost, public CookieSource {
  public:
   // `early` (may be null) holds the sign-in planted before the window was built.
-  MainWindowController(Ui& ui, MainLoop& loop, const Clock& clock, const ServerInUse& server,
-                       EarlySignIn* early = nullptr);
+  MainWindowController(Ui& ui, CookieStore& cookies, MainLoop& loop, const Clock& clock,
+                       const ServerInUse& server, EarlySignIn* early = nullptr);
   MainWindowController(const MainWindowController&) = delete;
   MainWindowController& operator=(const MainWindowController&) = delete;
-
-  static const char* placeholderPage();
-  // Shown instead of reloading once the web process has ended three times within a minute.
-  static std::string webProcessPage();
 
   // Makes the window, its web view and the sign-in mirror; nothing is shown yet. Only the app's
   // own pages and those of the server in use reach onServerMessage, only the app's own pages
@@ -51,13 +47,11 @@ class MainWindowController : public MainPages, public IntroHost, public CookieSo
                                              IntroEvents& events) override;
   bool built() const override { return web_ != nullptr; }
 
-  // Read-only views for the other controllers; null until build().
-  const WebView* web() const { return web_; }
-  CookieStore* cookies() override { return window_ ? &window_->cookies() : nullptr; }
-  const SuiteSession* suiteSession() const { return suiteSession_.get(); }
+  CookieStore* cookies() override { return window_ ? &cookies_ : nullptr; }
 
  private:
   Ui& ui_;
+  CookieStore& cookies_;
   MainLoop& loop_;
   const Clock& clock_;
   const ServerInUse& server_;

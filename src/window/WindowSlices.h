@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/CookieStore.h"
 #include "platform/Ui.h"
 
 namespace qm {

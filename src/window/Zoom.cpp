@@ -9,6 +9,7 @@
 #include "core/Constants.h"
 #include "core/Files.h"
 #include "core/Paths.h"
+#include "core/Text.h"
 
 namespace qm::page {
 
@@ -55,13 +56,13 @@ std::optional<ZoomLevels> parseZoomLevels(const std::string& text) {
   while (start <= text.size()) {
     std::size_t end = text.find('\n', start);
     if (end == std::string::npos) end = text.size();
-    std::string line = files::trim(text.substr(start, end - start));
+    std::string line = text::trim(text.substr(start, end - start));
     start = end + 1;
     if (line.empty() || line[0] == '#') continue;
     std::size_t eq = line.find('=');
     if (eq == std::string::npos) return std::nullopt;
-    std::string host = files::trim(line.substr(0, eq));
-    auto percent = parsePercent(files::trim(line.substr(eq + 1)));
+    std::string host = text::trim(line.substr(0, eq));
+    auto percent = parsePercent(text::trim(line.substr(eq + 1)));
     if (!writableHost(host) || !percent) return std::nullopt;
     levels[host] = clampZoom(*percent);
   }

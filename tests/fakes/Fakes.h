@@ -205,12 +205,10 @@ struct FakeCookieStore : CookieStore {
 
 struct FakeMainWindow : MainWindow {
   FakeWebView webView;
-  FakeCookieStore cookieStore;
   int presented = 0;
   std::vector<FakeIntroView*> intros;  // every intro view created, in order
 
   WebView& web() override { return webView; }
-  CookieStore& cookies() override { return cookieStore; }
   void present() override { ++presented; }
   void minimize() override {}
   std::unique_ptr<IntroView> createIntroView(const std::string&, IntroEvents&) override {
@@ -277,11 +275,9 @@ struct FakeDesktop : Desktop {
 };
 
 struct FakeNotifier : Notifier {
-  int permissionRequests = 0;
   std::vector<std::pair<std::string, std::string>> posted;  // title, body
   std::vector<std::optional<std::int64_t>> badges;          // every setBadge call
 
-  void requestPermission() override { ++permissionRequests; }
   void post(const std::string& t, const std::string& b) override { posted.emplace_back(t, b); }
   void setBadge(std::optional<std::int64_t> c) override { badges.push_back(c); }
   std::vector<std::optional<double>> progress;
@@ -385,8 +381,9 @@ struct FakePlatform {
   FakeBundle bundle;
   FakeTools tools;
   FakeNetwork network;
-  Platform platform{loop,  clock,    http,   ui,    desktop, notifier,
-                    sound, settings, bundle, tools, network, {"q"}};
+  FakeCookieStore cookies;
+  Platform platform{loop,     clock,  http,  ui,      desktop, notifier, sound,
+                    settings, bundle, tools, network, cookies, {}};
 };
 
 }  // namespace qm::test

@@ -225,7 +225,7 @@ struct HostTest : AppTest {
     ASSERT_EQ(mkfifo(state.c_str(), 0600), 0);
     // The desktop's Downloads folder is the home folder itself, as after the folder was deleted.
     write(home.path() + "/.config/user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"$HOME/\"\n");
-    args.push_back("--no-hardware-acceleration");
+    options.noHardwareAcceleration = true;
     launch();
   }
   static std::function<bool(GtkWidget*)> labelled(const char* text) {

@@ -176,12 +176,11 @@ class AppTest : public testing::Test {
   }
 
   // Starts the app as main() does, on the GtkApplication the tests share (registered, never
-  // run), with the command-line options given. The intro shows only when asked for.
-  void launch(bool intro = false, std::vector<std::string> options = {}) {
+  // run), with the command-line options in `options`. The intro shows only when asked for.
+  void launch(bool intro = false) {
     static GtkApplication* shared = gtk_application_new(kAppId, G_APPLICATION_NON_UNIQUE);
     g_application_register(G_APPLICATION(shared), nullptr, nullptr);
     prepare(intro);
-    options.insert(options.begin(), args.begin(), args.end());
     app = std::make_unique<gtk::GtkInstance>(options, bundle);
     app->prepareWeb();
     app->launch(shared);
@@ -249,7 +248,7 @@ class AppTest : public testing::Test {
   const std::string local = "http://127.0.0.1:8795";
   const std::string state = home.path() + "/.local/state/app.quillmarsh.quarn/window-state.ini";
   GPtr<GSubprocess> server;
-  std::vector<std::string> args{"quillmarsh-quarn"};
+  Options options;
   std::string settings;  // more lines for [Defaults], without the intro
   std::unique_ptr<gtk::GtkInstance> app;
 };

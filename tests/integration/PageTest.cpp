@@ -84,9 +84,10 @@ struct PageMenuTest : AppTest {
     g_setenv("LANGUAGE", "en_US", TRUE);
     start();
   }
-  void start(const std::vector<std::string>& options = {}) {
+  void start(bool developer = false) {
     app.reset();
-    launch(false, options);
+    options.developer = developer;
+    launch();
     ASSERT_TRUE(shows(local + "/"));
     ASSERT_EQ(evaluate(view(), kLinkAndField), "ok");
     g_signal_connect(view(), "context-menu", G_CALLBACK(Menus::note), &menus);
@@ -97,7 +98,7 @@ struct PageMenuTest : AppTest {
 
 TEST_F(PageMenuTest, ALinkOffersANewWindowAndCopyAndTheInspectorOnlyToDevelopers) {
   for (bool developer : {false, true}) {
-    if (developer) start({"--developer"});
+    if (developer) start(true);
     auto& link = menus.open(view(), "qa");
     EXPECT_TRUE(link.contains(WEBKIT_CONTEXT_MENU_ACTION_OPEN_LINK_IN_NEW_WINDOW));
     EXPECT_TRUE(link.contains(WEBKIT_CONTEXT_MENU_ACTION_COPY_LINK_TO_CLIPBOARD));

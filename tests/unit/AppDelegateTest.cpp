@@ -69,13 +69,13 @@ TEST(AppDelegate, MenuActionsRunTheirOperationsAndDestructionLeavesNothingThatRe
   fp.ui.onAction("restartService");
   fp.http.respond(kProbePath, test::FakeHttp::failure());
   app->onScriptMessage("qmserver", std::string(""));
-  w.cookieStore.cookies = {{"qmsuite", "v", "127.0.0.1", "/", {}, {}, {}, {}}};
+  fp.cookies.cookies = {{"qmsuite", "v", "127.0.0.1", "/", {}, {}, {}, {}}};
   app->poll();
   fp.http.respond("/api/overview", test::FakeHttp::status(200, R"({"checks":[]})"));
-  w.cookieStore.deferred = true;
+  fp.cookies.deferred = true;
   app->poll();
   app->onScriptAlert("hi", [] {});
-  ASSERT_EQ(std::tuple(fp.loop.timers.size(), fp.http.pending.size(), w.cookieStore.queued.size(),
+  ASSERT_EQ(std::tuple(fp.loop.timers.size(), fp.http.pending.size(), fp.cookies.queued.size(),
                        fp.loop.posted.size()),
             std::tuple(3u, 1u, 1u, 2u));
   app.reset();

@@ -6,6 +6,7 @@
 #include "core/Files.h"
 #include "fakes/Fakes.h"
 #include "fakes/TempHome.h"
+#include "pages/Pages.h"
 #include "server/SuiteServer.h"
 #include "session/EarlySignIn.h"
 
@@ -22,41 +23,37 @@ TEST(ConnectionFlow, FromLaunchThroughEachWayAConnectionEnds) {
   AppDelegate app{fp.platform};
   app.applicationDidFinishLaunching();
   auto& w = *fp.ui.window;
-  EXPECT_EQ(w.webView.log,
-            std::vector<std::string>{
-                "html:<body style='font:15px -apple-system;background:Canvas;color:GrayText;"
-                "display:flex;align-items:center;justify-content:center;height:90vh'>Quillmarsh "
-                "Quarn<br><span style='font-size:12px'>&nbsp;Starting\u2026</span></body>"});
-  EXPECT_EQ(std::tuple(w.intros.size(), fp.notifier.permissionRequests), std::tuple(1u, 1));
+  EXPECT_EQ(w.webView.log, std::vector<std::string>{"html:" + pages::placeholderPage()});
+  EXPECT_EQ(w.intros.size(), 1u);
   EXPECT_TRUE(app.applicationShouldHandleReopen() && w.presented == 2);
 
-  // No server and no service folder: the connect page.
+  // No server and no service folder: the connect page, naming the host remembered meanwhile.
+  test::writeFile(SuiteServer::file(), "r.local");
   while (fp.http.respond(kProbePath, test::FakeHttp::failure())) fp.loop.advance(0.5);
-  std::string ask = SuiteServer::askPage(fp.bundle, "Quillmarsh Quarn");
+  std::string ask =
+      pages::askPage("Quillmarsh Quarn", "r.local", {"Mac.Local", std::string(1, '\0')});
   std::erase(ask, '\0');  // it would end the page early in the engine
   EXPECT_EQ(w.webView.log.back(), "html:" + ask);
+  std::filesystem::remove(SuiteServer::file());
 
   // "Try again" with a service folder whose service never answers: the failure page.
   std::filesystem::create_directories(dir);
   fp.ui.events->onServerMessage(std::string(""));
-  EXPECT_EQ(w.webView.log.back(),
-            "html:<body style='font:15px -apple-system;color:#525252;display:flex;"
-            "align-items:center;justify-content:center;height:90vh'>Connecting\u2026</body>");
+  EXPECT_EQ(w.webView.log.back(), "html:" + pages::connectingPage());
   while (fp.http.respond(kProbePath, test::FakeHttp::failure())) fp.loop.advance(0.5);
   EXPECT_EQ(w.webView.log.back(),
-            "html:<body style='font:15px -apple-system;background:Canvas;color:CanvasText;"
-            "padding:40px;white-space:pre-wrap'>Couldn't start Quillmarsh Quarn.\n\nCheck " +
-                home.path() + "/a&lt;b&gt;&amp;c/data/quarn.log</body>");
+            "html:" + pages::messagePage("Couldn't start Quillmarsh Quarn.\n\nCheck " + dir +
+                                         "/data/quarn.log"));
 
   // Once more, and the service answers: this computer's server, used once the shared sign-in
   // is planted, and not remembered.
   app.replayIntro();
-  w.cookieStore.deferred = true;
+  fp.cookies.deferred = true;
   fp.ui.events->onServerMessage(std::string(""));
   for (int status : {500, 503, 200}) fp.http.respond(kProbePath, test::FakeHttp::status(status));
   EXPECT_EQ(w.intros.at(1)->scripts, std::vector<std::string>{"window.qmReady && qmReady()"});
   EXPECT_EQ(w.webView.log.back().substr(0, 5), "html:");
-  w.cookieStore.flush();
+  fp.cookies.flush();
   EXPECT_EQ(w.webView.log.back(), "url:http://127.0.0.1:8795");
   EXPECT_EQ(SuiteServer::saved(), std::nullopt);
   app.onScriptMessage("qm", std::string("finished"));  // the intro's channel
@@ -72,7 +69,7 @@ TEST(ConnectionFlow, FromLaunchThroughEachWayAConnectionEnds) {
   fp.ui.events->onServerMessage(std::string("127.0.0.3"));
   for (int status : {500, 503, 404})  // 127.0.0.1, 127.0.0.3, Mac.Local
     EXPECT_TRUE(fp.http.respond(kProbePath, test::FakeHttp::status(status)));
-  w.cookieStore.flush();
+  fp.cookies.flush();
   EXPECT_EQ(std::tuple(app.server().BASE(), w.webView.log.back(), SuiteServer::saved()),
             std::tuple("http://Mac.Local:8795", "url:http://Mac.Local:8795", std::nullopt));
   std::filesystem::remove_all(SuiteServer::file()), fp.loop.advance(SharedFile::retrySeconds);
@@ -86,24 +83,24 @@ TEST(ConnectionFlow, FromLaunchThroughEachWayAConnectionEnds) {
     SCOPED_TRACE(page);
     w.webView.loadUrl(page);
     app.applicationDidBecomeActive();
-    w.cookieStore.flush();
+    fp.cookies.flush();
     EXPECT_EQ(w.webView.log.back() == "reload", reloads);
-    EXPECT_EQ(SuiteSession::current(w.cookieStore.cookies, "Mac.Local"), reloads ? "new" : "tok");
+    EXPECT_EQ(SuiteSession::current(fp.cookies.cookies, "Mac.Local"), reloads ? "new" : "tok");
   }
 
   // Presses while resolving, the last ones while an adoption runs, replace the resolution: one
   // adoption per resolution that found the server, one UI load, one poll.
-  w.webView.log.clear(), w.cookieStore.setCalls.clear(), fp.http.sent.clear();
+  w.webView.log.clear(), fp.cookies.setCalls.clear(), fp.http.sent.clear();
   for (int i = 0; i < 5; ++i) {
     fp.ui.events->onServerMessage(std::string(""));
     while (i >= 3 && fp.http.respond(kProbePath, test::FakeHttp::status(200))) {
     }
   }
-  w.cookieStore.flush();
+  fp.cookies.flush();
   auto urls = std::ranges::count_if(w.webView.log, [](auto& l) { return l.starts_with("url:"); });
   auto polls =
       std::ranges::count_if(fp.http.sent, [](auto& r) { return r.url.ends_with("/api/overview"); });
-  EXPECT_EQ(std::tuple(w.cookieStore.setCalls.size(), urls, polls), std::tuple(2u, 1, 1));
+  EXPECT_EQ(std::tuple(fp.cookies.setCalls.size(), urls, polls), std::tuple(2u, 1, 1));
 }
 
 // The probes sent as the process starts serve the first connect, answered before or after the
@@ -126,7 +123,7 @@ TEST(ConnectionFlow, FirstConnectTakesTheResolutionAndTheSignInStartedWithThePro
     if (answeredFirst) fp.http.respond(kProbePath, test::FakeHttp::status(200));
     AppDelegate app{fp.platform, &resolution, signedIn ? &early : nullptr};
     app.applicationDidFinishLaunching();
-    fp.ui.window->cookieStore.deferred = true;
+    fp.cookies.deferred = true;
     EXPECT_EQ(probes(), answeredFirst ? 0 : 1);
     if (!answeredFirst) fp.http.respond(kProbePath, test::FakeHttp::status(200));
     fp.loop.drain();

@@ -19,11 +19,12 @@ struct Intro {
   test::FakePlatform f;
   ServerInUse server;
   WebContent content{f.desktop, f.ui, f.notifier, f.loop, server};
-  MainWindowController window{f.ui, f.loop, f.clock, server};
+  MainWindowController window{f.ui, f.cookies, f.loop, f.clock, server};
   IntroOverlay overlay;
 
   explicit Intro(const std::string& arg = "q")
-      : overlay(window, f.ui, f.loop, f.clock, f.settings, f.bundle, f.sound, {"q", arg}) {
+      : overlay(window, f.ui, f.loop, f.clock, f.settings, f.bundle, f.sound,
+                arg == "--qm-ensemble") {
     f.bundle.resources = {{"intro.html", "/b/intro.html"},
                           {"intro-sound.m4a", "/b/intro-sound.m4a"}};
     window.build({content, content, {}, {}, {}});

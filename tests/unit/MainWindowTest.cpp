@@ -2,6 +2,7 @@
 
 #include "fakes/Fakes.h"
 #include "fakes/TempHome.h"
+#include "pages/Pages.h"
 #include "web/WebContent.h"
 #include "window/MainWindowController.h"
 
@@ -27,7 +28,7 @@ TEST(MainWindow, AnEndedWebProcessShowsThePageAgainUntilItEndsThreeTimesInAMinut
     ServerInUse server;
     server.use("s.local");
     WebContent content{f.desktop, f.ui, f.notifier, f.loop, server};
-    MainWindowController window{f.ui, f.loop, f.clock, server};
+    MainWindowController window{f.ui, f.cookies, f.loop, f.clock, server};
     auto note = [&](const char* what) {
       return [&, what](const ScriptMessage&) { f.ui.window->webView.log.push_back(what); };
     };
@@ -49,11 +50,11 @@ TEST(MainWindow, AnEndedWebProcessShowsThePageAgainUntilItEndsThreeTimesInAMinut
     }
     std::string got;
     for (auto& load : view.log)
-      got += load.size() == 1                                           ? load[0]
-             : load == "url:" + ui                                      ? 'U'
-             : load == "url:" + ui + "/checks"                          ? 'N'
-             : load == "html:" + MainWindowController::webProcessPage() ? 'P'
-                                                                        : 'H';
+      got += load.size() == 1                            ? load[0]
+             : load == "url:" + ui                       ? 'U'
+             : load == "url:" + ui + "/checks"           ? 'N'
+             : load == "html:" + pages::webProcessPage() ? 'P'
+                                                         : 'H';
     EXPECT_EQ(got, seen);
   }
 }

@@ -29,7 +29,7 @@ TEST(StatusPoller, EveryMinuteBadgesTheBadChecksAndARiseNotifiesTheFirst) {
   test::FakePlatform fp;
   AppDelegate app{fp.platform};
   app.applicationDidFinishLaunching();
-  auto& cookies = fp.ui.window->cookieStore.cookies;
+  auto& cookies = fp.cookies.cookies;
   // Only another server's sign-in: the badge goes and nothing is asked.
   cookies = {test::suiteCookie("a", "127.0.0.1")};
   app.use("Mac.Local");
@@ -77,8 +77,7 @@ TEST(StatusPoller, OnlyTheNewestAnswerForTheServerInUseIsApplied) {
     test::FakePlatform fp;
     AppDelegate app{fp.platform};
     app.applicationDidFinishLaunching();
-    fp.ui.window->cookieStore.cookies = {test::suiteCookie("x", "a.local"),
-                                         test::suiteCookie("y", "b.local")};
+    fp.cookies.cookies = {test::suiteCookie("x", "a.local"), test::suiteCookie("y", "b.local")};
     for (std::size_t i = 0; i < servers.size(); ++i)
       i&& servers[i] == servers[i - 1] ? app.poll() : app.use(servers[i] + std::string(".local"));
     std::vector<test::FakeHttp::Pending> polls;

@@ -8,6 +8,7 @@
 #include "core/Files.h"
 #include "fakes/Fakes.h"
 #include "fakes/TempHome.h"
+#include "server/HostText.h"
 
 namespace qm::suite_server_test {
 
@@ -104,45 +105,6 @@ TEST(SuiteServer, ResolveReportsTheFirstInOrderAsSoonAsItIsCertain) {
     }
     EXPECT_EQ(r.reports, std::vector<Host>{chosen});
     EXPECT_TRUE(r.http.pending.empty());  // the rest cancelled
-  }
-}
-
-// The connect page for the app named A & "B".
-std::string page(const std::string& message, const std::string& value) {
-  return "<body style=\"font:15px -apple-system,'IBM Plex Sans',sans-serif;background:#F4F4F4;"
-         "color:#161616;display:flex;align-items:center;justify-content:center;height:92vh;margin:"
-         "0\">\n<div style=\"background:#fff;padding:32px;width:440px;display:flex;flex-direction:"
-         "column;gap:12px\">\n<b style=\"font-size:18px\">Connect A &amp; &quot;B&quot; to the "
-         "Quillmarsh Mac</b>\n<span style=\"color:#525252;line-height:1.5\">" +
-         message + "</span>\n<input id=\"a\" placeholder=\"quillmarsh-mac.local\" value=\"" +
-         value +
-         "\" style=\"font:inherit;height:40px;border:0;border-bottom:1px solid #8D8D8D;background:"
-         "#F4F4F4;padding:0 12px\">\n<div style=\"display:flex;gap:8px\"><button onclick=\"window."
-         "webkit.messageHandlers.qmserver.postMessage(document.getElementById('a').value)\" style="
-         "\"font:inherit;height:40px;padding:0 18px;border:0;background:#0F62FE;color:#fff;cursor:"
-         "pointer\">Connect</button>\n<button onclick=\"window.webkit.messageHandlers.qmserver."
-         "postMessage('')\" style=\"font:inherit;height:40px;padding:0 14px;border:0;background:"
-         "transparent;color:#0F62FE;cursor:pointer\">Try again</button></div>\n</div></body>";
-}
-
-std::string tried(const std::string& more) {
-  return "Couldn't find the Quillmarsh Mac automatically (tried this Mac" + more +
-         "). Make sure it's awake, then enter its name or address. On the same Wi-Fi that's its "
-         "name ending in .local; anywhere else, its Tailscale address.";
-}
-
-TEST(SuiteServer, AskPageIsExactAndEscapesWhatItInserts) {
-  const std::string evil = "\"><&amp;", evilOut = "&quot;&gt;&lt;&amp;amp;";
-  std::tuple<std::string, std::string, Host, std::string, std::string> rows[] = {
-      {"", "", {}, tried(""), ""},
-      {"m", "127.0.0.2, m", {}, tried(", m, 127.0.0.2, m"), "m"},  // named twice
-      {"m", "", "It's <b>1 & \"2\"</b>", "It's &lt;b&gt;1 &amp; &quot;2&quot;&lt;/b&gt;", "m"},
-      {evil, "<i>", {}, tried(", " + evilOut + ", &lt;i&gt;"), evilOut},
-  };
-  for (auto& [file, qmHosts, error, wantMessage, wantValue] : rows) {
-    Resolve r(file, qmHosts);
-    EXPECT_EQ(SuiteServer::askPage(r.bundle, "A & \"B\"", error), page(wantMessage, wantValue))
-        << wantMessage;
   }
 }
 

@@ -50,8 +50,8 @@ TEST_F(WebContentTest, DownloadsClaimTheNextFreeNameShowWhenFinishedAndAlertWhen
   web.onScriptAlert("hi", [] {}), loop.drain();
   // A page of the server stays; another site's goes to the browser.
   server.use(kLocalHost);
-  EXPECT_EQ(std::tuple(web.allowNavigation(true, "http://127.0.0.1:8795/x"),
-                       web.allowNavigation(true, "https://example.org/"), desktop.opened),
+  EXPECT_EQ(std::tuple(web.allowNavigation("http://127.0.0.1:8795/x"),
+                       web.allowNavigation("https://example.org/"), desktop.opened),
             std::tuple(true, false, std::vector<std::string>{"https://example.org/"}));
   EXPECT_EQ(alerts().back(), (Shown{"hi", "", {}}));
   // The file manager is shown at most once every three seconds, then with the latest file.

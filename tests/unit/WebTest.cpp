@@ -22,8 +22,7 @@ TEST(Web, NavigationLeavesTheMainViewOnlyForOtherWebHostsAndAttachmentsDownload)
       {"http://localhost.t/", out}, {"https://e.test/x", out},    {"ftp://e.test/file", in},
       {"mailto:a@e.test", in},      {"not a url at all", in},     {std::nullopt, in}};
   for (auto& [url, want] : rows)
-    EXPECT_EQ(decideNavigation(true, url, base), want) << url.value_or("(none)");
-  EXPECT_EQ(decideNavigation(false, "https://e.test/", base), in);  // not the main view
+    EXPECT_EQ(decideNavigation(url, base), want) << url.value_or("(none)");
   EXPECT_EQ(decideResponse("inline; attachment", true), ResponsePolicy::Download);
   EXPECT_EQ(decideResponse("Attachment; filename=a.pdf", true), ResponsePolicy::Allow);
   EXPECT_EQ(decideResponse("inline", false), ResponsePolicy::Download);

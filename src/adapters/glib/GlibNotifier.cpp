@@ -197,8 +197,6 @@ class GlibNotifier : public Notifier {
     bus_->actions.clear();
   }
 
-  void requestPermission() override {}
-
   void post(const std::string& title, const std::string& body) override {
     postAction(title, body, {});
   }

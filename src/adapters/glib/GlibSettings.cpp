@@ -2,8 +2,8 @@
 
 #include "adapters/glib/GlibKeyFile.h"
 #include "core/Constants.h"
-#include "core/Files.h"
 #include "core/Paths.h"
+#include "core/Text.h"
 
 namespace qm {
 
@@ -18,7 +18,7 @@ std::optional<bool> GlibSettings::getBool(const std::string& key) {
   auto kf = readKeyFile(path());
   GCharPtr value(g_key_file_get_value(kf.get(), kGroup, key.c_str(), nullptr));
   if (!value) return std::nullopt;
-  std::string v = files::trim(value.get());
+  std::string v = text::trim(value.get());
   if (v == "true") return true;
   if (v == "false") return false;
   return std::nullopt;

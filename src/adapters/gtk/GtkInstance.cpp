@@ -1,31 +1,27 @@
 #include "adapters/gtk/GtkInstance.h"
 
-#include <algorithm>
-
 #include "adapters/glib/GlibSettings.h"
-#include "adapters/webkit/WebKitCookieStore.h"
 #include "core/Constants.h"
 #include "core/Guard.h"
-#include "server/SuiteServer.h"
-#include "window/MainWindowController.h"
+#include "pages/Pages.h"
+#include "server/HostText.h"
+#include "server/RememberedHost.h"
 
 namespace qm::gtk {
 
-bool GtkInstance::accelerationWanted(const std::vector<std::string>& args) {
-  for (const auto& a : args)
-    if (a == "--no-hardware-acceleration") return false;
+bool GtkInstance::accelerationWanted(const Options& options) {
+  if (options.noHardwareAcceleration) return false;
   GlibSettings settings;
   return settings.getBool("hardwareAcceleration").value_or(true);
 }
 
-GtkInstance::GtkInstance(std::vector<std::string> args, std::string bundleDir,
-                         std::optional<bool> acceleration)
-    : args_(std::move(args)),
-      hardwareAcceleration_(acceleration.value_or(accelerationWanted(args_))),
+GtkInstance::GtkInstance(Options options, std::string bundleDir, std::optional<bool> acceleration)
+    : options_(options),
+      hardwareAcceleration_(acceleration.value_or(accelerationWanted(options_))),
       headless_(std::move(bundleDir)),
       early_(headless_.http(), headless_.bundle(), headless_.loop()),
       web_(hardwareAcceleration_) {
-  web_.setDeveloper(std::find(args_.begin(), args_.end(), "--developer") != args_.end());
+  web_.setDeveloper(options_.developer);
 }
 
 void GtkInstance::prepareWeb() {
@@ -36,14 +32,13 @@ void GtkInstance::prepareWeb() {
   if (auto remembered = SuiteServer::saved();
       remembered && *remembered != kLocalHost && SuiteServer::usable(*remembered))
     hosts.push_back(*remembered);
-  earlyCookies_ = webkit::makeCookieStore(web_.session());
-  earlySignIn_ = std::make_unique<EarlySignIn>(*earlyCookies_, GlibClock(), hosts);
-  web_.prepare(MainWindowController::placeholderPage());
+  earlySignIn_ = std::make_unique<EarlySignIn>(web_.cookies(), GlibClock(), hosts);
+  web_.prepare(pages::placeholderPage());
 }
 
 void GtkInstance::launch(GtkApplication* app) {
   if (launched()) return;
-  platform_ = std::make_unique<GtkPlatform>(app, args_, headless_, web_);
+  platform_ = std::make_unique<GtkPlatform>(app, options_, headless_, web_);
   delegate_ = std::make_unique<AppDelegate>(platform_->ports(), &early_, earlySignIn_.get());
   delegate_->applicationDidFinishLaunching();
   GtkMainWindow* main = platform_->mainWindow();

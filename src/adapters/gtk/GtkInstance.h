@@ -12,6 +12,7 @@
 #include "adapters/gtk/GtkPlatform.h"
 #include "adapters/gtk/GtkUi.h"
 #include "app/AppDelegate.h"
+#include "core/Options.h"
 #include "server/EarlyResolution.h"
 #include "session/EarlySignIn.h"
 
@@ -20,11 +21,11 @@ namespace qm::gtk {
 class GtkInstance {
  public:
   // Starts resolving the server at once, before there is a display. Without `acceleration`,
-  // decided from the arguments and the settings.
-  GtkInstance(std::vector<std::string> args, std::string bundleDir,
+  // decided from the options and the settings.
+  GtkInstance(Options options, std::string bundleDir,
               std::optional<bool> acceleration = std::nullopt);
   // Off by the option --no-hardware-acceleration or the setting hardwareAcceleration=false.
-  static bool accelerationWanted(const std::vector<std::string>& args);
+  static bool accelerationWanted(const Options& options);
   ~GtkInstance();
   GtkInstance(const GtkInstance&) = delete;
   GtkInstance& operator=(const GtkInstance&) = delete;
@@ -42,12 +43,11 @@ class GtkInstance {
   void shutdown();
 
  private:
-  std::vector<std::string> args_;
+  Options options_;
   bool hardwareAcceleration_;
   HeadlessPorts headless_;
   EarlyResolution early_;
   webkit::WebKitSession web_;
-  std::unique_ptr<CookieStore> earlyCookies_;
   std::unique_ptr<EarlySignIn> earlySignIn_;
   std::unique_ptr<GtkPlatform> platform_;
   std::unique_ptr<AppDelegate> delegate_;

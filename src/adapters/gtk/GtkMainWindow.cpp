@@ -2,20 +2,16 @@
 
 #include <malloc.h>
 
-#include "adapters/glib/GlibKeyFile.h"
+#include "adapters/glib/GlibWindowState.h"
 #include "adapters/gtk/GtkPlatform.h"
 #include "adapters/gtk/GtkUi.h"
 #include "adapters/gtk/GtkWorkArea.h"
 #include "adapters/webkit/WebKitCompat.h"
 #include "adapters/webkit/WebKitContent.h"
-#include "adapters/webkit/WebKitCookieStore.h"
 #include "adapters/webkit/WebKitIntroView.h"
 #include "adapters/webkit/WebKitPageFeatures.h"
 #include "core/Constants.h"
-#include "core/Files.h"
 #include "core/Guard.h"
-#include "core/Paths.h"
-#include "core/Url.h"
 
 namespace qm::gtk {
 
@@ -23,13 +19,8 @@ namespace {
 
 constexpr int kDefaultWidth = 1320, kDefaultHeight = 900;
 constexpr int kMinWidth = 760, kMinHeight = 540;
-constexpr const char* kStateGroup = "QuillmarshQuarnMain";
 
 }  // namespace
-
-std::string GtkMainWindow::statePath() {
-  return paths::xdgStateHome() + "/" + kAppId + "/window-state.ini";
-}
 
 template <auto Channel>
 void GtkMainWindow::onMessage(WebKitUserContentManager*, JSCValue* value, gpointer self) {
@@ -106,7 +97,6 @@ GtkMainWindow::GtkMainWindow(GtkUi& ui, webkit::WebKitSession& web, MainViewEven
           }),
           this));
   downloads_ = webkit::watchDownloads(session_, events_.downloads);
-  cookies_ = webkit::makeCookieStore(session_);
 
   gtk_window_set_title(window, kAppName);
   // A header bar without a title: the title is the window's, but not drawn.
@@ -116,23 +106,12 @@ GtkMainWindow::GtkMainWindow(GtkUi& ui, webkit::WebKitSession& web, MainViewEven
   gtk_widget_add_css_class(GTK_WIDGET(window), "quarn-main");
   gtk_widget_set_size_request(GTK_WIDGET(window), kMinWidth, kMinHeight);
 
-  int width = kDefaultWidth, height = kDefaultHeight;
-  bool maximized = false;
-  auto kf = readKeyFile(statePath());
-  if (g_key_file_has_group(kf.get(), kStateGroup)) {
-    GError* raw = nullptr;
-    int w = g_key_file_get_integer(kf.get(), kStateGroup, "width", &raw);
-    if (!raw && w >= kMinWidth && w <= 16384) width = w;
-    g_clear_error(&raw);
-    int h = g_key_file_get_integer(kf.get(), kStateGroup, "height", &raw);
-    if (!raw && h >= kMinHeight && h <= 16384) height = h;
-    g_clear_error(&raw);
-    maximized = g_key_file_get_boolean(kf.get(), kStateGroup, "maximized", nullptr);
-  }
+  WindowState state =
+      GlibWindowState::read({{kDefaultWidth, kDefaultHeight}, false}, {kMinWidth, kMinHeight});
   WindowSize size =
-      fitToArea({width, height}, firstWorkArea(gdk_display_get_default()), {kMinWidth, kMinHeight});
+      fitToArea(state.size, firstWorkArea(gdk_display_get_default()), {kMinWidth, kMinHeight});
   gtk_window_set_default_size(window, size.width, size.height);
-  if (maximized) gtk_window_maximize(window);
+  if (state.maximized) gtk_window_maximize(window);
 
   webkit::describeMainView(GTK_WIDGET(view));
   gtk_widget_set_hexpand(GTK_WIDGET(view), TRUE);
@@ -170,16 +149,10 @@ GtkMainWindow::~GtkMainWindow() {
 
 void GtkMainWindow::saveState() {
   saveTimer_.reset();
-  int w = 0, h = 0;
-  gtk_window_get_default_size(window_.get(), &w, &h);
-  bool maximized = gtk_window_is_maximized(window_.get());
-  updateKeyFile(statePath(), [&](GKeyFile* kf) {
-    if (w > 0 && h > 0) {
-      g_key_file_set_integer(kf, kStateGroup, "width", w);
-      g_key_file_set_integer(kf, kStateGroup, "height", h);
-    }
-    g_key_file_set_boolean(kf, kStateGroup, "maximized", maximized);
-  });
+  WindowState state;
+  gtk_window_get_default_size(window_.get(), &state.size.width, &state.size.height);
+  state.maximized = gtk_window_is_maximized(window_.get());
+  GlibWindowState::write(state);
 }
 
 void GtkMainWindow::saveStateSoon() {

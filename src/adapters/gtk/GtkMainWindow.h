@@ -28,7 +28,6 @@ class GtkMainWindow : public MainWindow {
   GtkMainWindow& operator=(const GtkMainWindow&) = delete;
 
   WebView& web() override { return *web_; }
-  CookieStore& cookies() override { return *cookies_; }
   void present() override;
   void minimize() override;
   std::unique_ptr<IntroView> createIntroView(const std::string& htmlPath,
@@ -39,9 +38,8 @@ class GtkMainWindow : public MainWindow {
   // The launcher's token that lets the next present() bring the window forward on desktops
   // that ask for one (Wayland's activation, X11's startup notification).
   void setActivationToken(std::string token) { activationToken_ = std::move(token); }
-  // Size and maximized state, kept under "QuillmarshQuarnMain".
+  // Size and maximized state, kept for the next launch (GlibWindowState).
   void saveState();
-  static std::string statePath();
 
  private:
   // A script message of the main view, handed to that channel's handler in events_.
@@ -58,7 +56,6 @@ class GtkMainWindow : public MainWindow {
   WebKitNetworkSession* session_;
   MainViewEvents events_;
   std::optional<webkit::WebKitView> web_;
-  std::unique_ptr<CookieStore> cookies_;
   std::vector<SignalConnection> signals_;
   std::shared_ptr<void> downloads_;
   SourceId saveTimer_;

@@ -18,8 +18,8 @@ GPtr<GAppLaunchContext> displayLaunchContext() {
 
 }  // namespace
 
-GtkPlatform::GtkPlatform(GtkApplication* app, std::vector<std::string> args,
-                         HeadlessPorts& headless, webkit::WebKitSession& web)
+GtkPlatform::GtkPlatform(GtkApplication* app, const Options& options, HeadlessPorts& headless,
+                         webkit::WebKitSession& web)
     : desktop_(makeDesktop(displayLaunchContext)),
       notifier_(makeNotifier([this] {
         if (GtkMainWindow* main = mainWindow()) main->present();
@@ -27,7 +27,8 @@ GtkPlatform::GtkPlatform(GtkApplication* app, std::vector<std::string> args,
       sound_(makeSoundPlayer()),
       ui_(std::make_unique<GtkUi>(app, web)),
       ports_{headless.loop(), clock_,    headless.http(),   *ui_,   *desktop_, *notifier_,
-             *sound_,         settings_, headless.bundle(), tools_, network_,  std::move(args)} {}
+             *sound_,         settings_, headless.bundle(), tools_, network_,  web.cookies(),
+             options} {}
 
 GtkPlatform::~GtkPlatform() = default;
 

@@ -46,7 +46,7 @@ class GtkMainWindow;
 // Every port on the real desktop, made once the display is open.
 class GtkPlatform {
  public:
-  GtkPlatform(GtkApplication* app, std::vector<std::string> args, HeadlessPorts& headless,
+  GtkPlatform(GtkApplication* app, const Options& options, HeadlessPorts& headless,
               webkit::WebKitSession& web);
   ~GtkPlatform();
   GtkPlatform(const GtkPlatform&) = delete;

@@ -1,16 +1,14 @@
 // The program: a GtkApplication, unique per user, held so closing the window does not quit.
 
-#include <glib-unix.h>
 #include <gtk/gtk.h>
 
 #include <atomic>
-#include <csignal>
 #include <cstdio>
-#include <iterator>
 #include <memory>
 #include <string>
-#include <vector>
 
+#include "adapters/glib/GlibOptions.h"
+#include "adapters/glib/GlibSignals.h"
 #include "adapters/gtk/GtkInstance.h"
 #include "adapters/gtk/GtkMainWindow.h"
 #include "core/Constants.h"
@@ -32,7 +30,8 @@ bool anotherRunning(GDBusConnection* bus) {
 }
 
 struct App {
-  std::vector<std::string> args;
+  std::string program;  // the path it was started by
+  qm::Options options;
   bool acceleration = true;
   std::unique_ptr<qm::gtk::GtkInstance> instance;
   // The launcher's token for bringing a window forward, read before GTK takes it from the
@@ -69,14 +68,14 @@ void present(App* app, const std::string& token) {
 // The probes go out before GTK and the web engine start, which take longer than a server on
 // this computer takes to answer.
 void start(App* app) {
-  std::string bundle = qm::GlibBundle::locate(app->args.front());
+  std::string bundle = qm::GlibBundle::locate(app->program);
   // Said once here; each look-up in a missing folder then quietly finds nothing.
   if (!g_file_test(bundle.c_str(), G_FILE_TEST_IS_DIR))
     g_log_structured(qm::kLogDomain, G_LOG_LEVEL_WARNING, "MESSAGE",
                      "No bundle folder at %s: built-in settings only, no intro "
                      "(QUARN_BUNDLE_DIR names another)",
                      bundle.c_str());
-  app->instance = std::make_unique<qm::gtk::GtkInstance>(app->args, bundle, app->acceleration);
+  app->instance = std::make_unique<qm::gtk::GtkInstance>(app->options, bundle, app->acceleration);
 }
 
 void onActivate(GtkApplication* gtkApp, App* app) {
@@ -92,24 +91,6 @@ void onShutdown(GApplication*, App* app) {
   if (app->instance) app->instance->shutdown();
 }
 
-// Our options, parsed by GApplication: anything else is refused with a message. The app opens
-// no files or addresses; arguments are collected only to be refused.
-const GOptionEntry kOptions[] = {
-    {"version", 0, 0, G_OPTION_ARG_NONE, nullptr, "Show the version and exit", nullptr},
-    {"verbose", 'v', 0, G_OPTION_ARG_NONE, nullptr,
-     "Log the app's decisions to standard error or the journal", nullptr},
-    {"qm-ensemble", 0, 0, G_OPTION_ARG_NONE, nullptr,
-     "Started together with the suite's other apps: the first intro stays silent", nullptr},
-    {"developer", 0, 0, G_OPTION_ARG_NONE, nullptr,
-     "Offer Inspect Element in the page's context menu", nullptr},
-    {"no-hardware-acceleration", 0, 0, G_OPTION_ARG_NONE, nullptr,
-     "Draw pages in software, for a window that stays blank (also the setting "
-     "hardwareAcceleration=false)",
-     nullptr},
-    {G_OPTION_REMAINING, 0, G_OPTION_FLAG_HIDDEN, G_OPTION_ARG_FILENAME_ARRAY, nullptr, nullptr,
-     nullptr},
-    {}};
-
 // The running instance is asked over the bus to come forward; true once it was.
 bool presentRunning(GApplication* gApp, const App& app) {
   if (!g_application_register(gApp, nullptr, nullptr) || !g_application_get_is_remote(gApp))
@@ -122,20 +103,13 @@ bool presentRunning(GApplication* gApp, const App& app) {
 }
 
 int onLocalOptions(GApplication* gApp, GVariantDict* options, App* app) {
-  // Refused before anything starts, whether or not an instance runs: an argument handed on to
-  // a running instance, which opens nothing, would leave a process with no window.
-  g_autofree const char** rest = nullptr;
-  if (g_variant_dict_lookup(options, G_OPTION_REMAINING, "^a&ay", &rest) && rest && *rest) {
-    qm::GCharPtr shown(g_filename_display_name(rest[0]));
-    std::fprintf(stderr, "Unexpected argument %s: Quillmarsh Quarn opens no files or addresses\n",
-                 shown.get());
-    return 1;
-  }
-  if (g_variant_dict_contains(options, "version")) {
-    std::printf("Quillmarsh Quarn %s\n", QUARN_VERSION);
-    return 0;
-  }
-  app->verbose = g_variant_dict_contains(options, "verbose");
+  if (int status = qm::readOptions(options, app->options); status >= 0) return status;
+  app->verbose = app->options.verbose;
+  // The environment is changed while this is the process's only thread: the signal watch's
+  // worker, the bus connection, the HTTP thread and GLib's other workers read it.
+  app->acceleration = qm::gtk::GtkInstance::accelerationWanted(app->options);
+  qm::webkit::WebKitSession::setEnvironment(app->acceleration);
+  qm::quitOnSignals(gApp);
   // Connected before the HTTP thread starts: this registers GIO's socket types on this thread
   // alone (see SoupHttp). Unique per user over the session bus; without a bus each start is its
   // own instance.
@@ -150,66 +124,11 @@ int onLocalOptions(GApplication* gApp, GVariantDict* options, App* app) {
   return -1;
 }
 
-// SIGTERM and SIGINT quit cleanly through the main loop, which may be stuck (a blocked tool run,
-// a hang). So the first one also gives both signals their default action back: a second ends
-// the process at once. GLib's own handlers, which wake the loop, are kept here to be called on;
-// written once before either signal can come.
-constexpr int kQuitSignals[] = {SIGTERM, SIGINT};
-struct sigaction loopWakers[std::size(kQuitSignals)];
-
-std::atomic<bool> quitSignalled{false};
-
-void onQuitSignal(int sig, siginfo_t* info, void* context) {
-  struct sigaction byDefault {};
-  byDefault.sa_handler = SIG_DFL;
-  for (int s : kQuitSignals) ::sigaction(s, &byDefault, nullptr);
-  // Two signals close together may be handled at once on two threads, each before the other
-  // has put the default back: the later one ends the process here.
-  if (quitSignalled.exchange(true)) {
-    sigset_t self;
-    sigemptyset(&self);
-    sigaddset(&self, sig);
-    pthread_sigmask(SIG_UNBLOCK, &self, nullptr);
-    raise(sig);
-    return;
-  }
-  const struct sigaction& waker = loopWakers[sig == SIGTERM ? 0 : 1];
-  if (waker.sa_flags & SA_SIGINFO)
-    waker.sa_sigaction(sig, info, context);
-  else if (waker.sa_handler != SIG_DFL && waker.sa_handler != SIG_IGN)
-    waker.sa_handler(sig);
-}
-
-// Logout ends the app with SIGTERM: quit as the menu's Quit does, saving the window state.
-void quitOnSignals(GApplication* app) {
-  for (std::size_t i = 0; i < std::size(kQuitSignals); ++i) {
-    g_unix_signal_add(
-        kQuitSignals[i],
-        +[](gpointer a) -> gboolean {
-          g_application_quit(G_APPLICATION(a));
-          return G_SOURCE_CONTINUE;
-        },
-        app);
-    ::sigaction(kQuitSignals[i], nullptr, &loopWakers[i]);
-    struct sigaction mine {};
-    mine.sa_sigaction = onQuitSignal;
-    mine.sa_flags = SA_SIGINFO | SA_RESTART | SA_ONSTACK;
-    // Neither interrupts the handler: one that comes meanwhile waits, then meets the default.
-    sigemptyset(&mine.sa_mask);
-    for (int s : kQuitSignals) sigaddset(&mine.sa_mask, s);
-    ::sigaction(kQuitSignals[i], &mine, nullptr);
-  }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   App app;
-  for (int i = 0; i < argc; ++i) app.args.emplace_back(argv[i]);
-  // The environment is changed while this is the process's only thread: the bus connection,
-  // the HTTP thread and GLib's workers read it.
-  app.acceleration = qm::gtk::GtkInstance::accelerationWanted(app.args);
-  qm::webkit::WebKitSession::setEnvironment(app.acceleration);
+  app.program = argc > 0 ? argv[0] : "";
   for (const char* name : {"XDG_ACTIVATION_TOKEN", "DESKTOP_STARTUP_ID"})
     if (const char* token = g_getenv(name); token && *token && app.activationToken.empty())
       app.activationToken = token;
@@ -222,19 +141,7 @@ int main(int argc, char** argv) {
       qm::GPtr<GtkApplication>::adopt(gtk_application_new(qm::kAppId, G_APPLICATION_DEFAULT_FLAGS));
   GtkApplication* gtkApp = owned.get();
   GApplication* gApp = G_APPLICATION(gtkApp);
-  g_application_add_main_option_entries(gApp, kOptions);
-  g_application_set_option_context_summary(
-      gApp,
-      "The window onto your organisation's Quillmarsh suite server. It finds the server by\n"
-      "itself (this computer, the remembered host, then the hosts built into the app), starts\n"
-      "the server on this computer when it has to, and shares the suite sign-in with the\n"
-      "suite's other apps.");
-  g_application_set_option_context_description(
-      gApp,
-      "Environment:\n"
-      "  QUARN_BUNDLE_DIR    folder holding Info.json and the intro resources\n"
-      "  QUARN_SERVICE_TOOL  replaces the service manager's command-line tool\n"
-      "  G_MESSAGES_DEBUG    \"quarn\" logs as --verbose does; other domains as GLib says");
+  qm::addOptions(gApp);
   g_signal_connect(gtkApp, "handle-local-options", G_CALLBACK(onLocalOptions), &app);
   g_signal_connect(gtkApp, "startup",
                    G_CALLBACK(+[](GApplication* a, gpointer) { g_application_hold(a); }), nullptr);
@@ -249,7 +156,6 @@ int main(int argc, char** argv) {
   g_action_map_add_action(G_ACTION_MAP(gtkApp), G_ACTION(presentAction.get()));
   g_signal_connect(gtkApp, "activate", G_CALLBACK(onActivate), &app);
   g_signal_connect(gtkApp, "shutdown", G_CALLBACK(onShutdown), &app);
-  quitOnSignals(gApp);
   int status = g_application_run(gApp, argc, argv);
   // Nothing is torn down: the app lives until the process ends, which is quicker than taking
   // the web engine apart on the way out.

@@ -58,7 +58,8 @@ gboolean decidePolicy(ViewContext* ctx, WebKitPolicyDecision* decision,
       case WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION: {
         auto* action = webkit_navigation_policy_decision_get_navigation_action(
             WEBKIT_NAVIGATION_POLICY_DECISION(decision));
-        if (ctx->events->allowNavigation(ctx->mainView, requestUri(action)))
+        // The intro view loads only the app's own page and goes nowhere else.
+        if (!ctx->mainView || ctx->events->allowNavigation(requestUri(action)))
           webkit_policy_decision_use(decision);
         else
           webkit_policy_decision_ignore(decision);

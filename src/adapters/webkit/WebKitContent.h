@@ -1,6 +1,6 @@
 #pragma once
-// Navigation and response policy of a web view and, for the main view, new-window requests and
-// script panels; the session's downloads.
+// Response policy of a web view and, for the main view, the navigation policy, new-window
+// requests and script panels; the session's downloads.
 
 #include <webkit/webkit.h>
 

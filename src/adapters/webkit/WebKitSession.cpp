@@ -4,6 +4,7 @@
 
 #include "adapters/glib/GlibProxyResolver.h"
 #include "adapters/webkit/WebKitCompat.h"
+#include "adapters/webkit/WebKitCookieStore.h"
 #include "core/Constants.h"
 #include "core/Files.h"
 #include "core/Log.h"
@@ -67,6 +68,11 @@ WebKitNetworkSession* WebKitSession::session() {
   webkit_web_context_set_spell_checking_languages(context, languages.data());
   webkit_web_context_set_spell_checking_enabled(context, TRUE);
   return session_.get();
+}
+
+CookieStore& WebKitSession::cookies() {
+  if (!cookies_) cookies_ = makeCookieStore(session());
+  return *cookies_;
 }
 
 namespace {

@@ -2,9 +2,11 @@
 
 #include <webkit/webkit.h>
 
+#include <memory>
 #include <string>
 
 #include "core/Handle.h"
+#include "platform/CookieStore.h"
 
 namespace qm::webkit {
 
@@ -21,13 +23,14 @@ class WebKitSession {
   // What the engine reads from the environment for that choice. It changes the environment, so
   // only main calls it, before any thread starts.
   static void setEnvironment(bool hardwareAcceleration);
-  bool hardwareAcceleration() const { return hardwareAcceleration_; }
   WebKitSession(const WebKitSession&) = delete;
   WebKitSession& operator=(const WebKitSession&) = delete;
 
   // Data and cache in the app's own folders, cookies kept on disk so a sign-in survives a
   // restart. Made on first use.
   WebKitNetworkSession* session();
+  // The session's cookies, for the sign-in planted early and for the window; made on first use.
+  CookieStore& cookies();
   // Whether the main view offers the engine's developer tools (Inspect Element).
   void setDeveloper(bool on) { developer_ = on; }
   // Makes the main view and starts loading `html` in it; once, before the window is built.
@@ -42,6 +45,8 @@ class WebKitSession {
 
  private:
   GPtr<WebKitNetworkSession> session_;
+  // Gone before the session; a request it still has running holds the session until it ends.
+  std::unique_ptr<CookieStore> cookies_;
   View prepared_;
   bool developer_ = false;
   bool hardwareAcceleration_;
