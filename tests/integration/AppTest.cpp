@@ -49,41 +49,53 @@ std::string badge(int count) {
          std::to_string(count) + ">, 'count-visible': <" + (count ? "true" : "false") + ">})";
 }
 
-TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSize) {
-  static BusDesktop desktop;
-  desktop.badges.clear(), desktop.notes.clear();
-  startSampleServer();
-  ASSERT_TRUE(fetch(local + "/api/checks/set?bad=1"));
-  write(suite + "/suite-session", "0123456789abcdef", 0600);
-  // A proxy for every scheme that takes connections and never answers: it never accepts them.
-  auto proxy = GPtr<GSocketListener>::adopt(g_socket_listener_new());
-  g_socket_listener_add_address(
-      proxy.get(),
-      GPtr<GSocketAddress>::adopt(g_inet_socket_address_new_from_string("127.0.0.3", 3128)).get(),
-      G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_TCP, nullptr, nullptr, nullptr);
-  for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "all_proxy"})
-    g_setenv(name, "http://127.0.0.3:3128", TRUE);
-  launch(true);
+// A launch with the intro, signed in to the suite, behind a proxy that never answers, at a
+// server whose checks find one problem; the desktop's side of the bus notes what it gets.
+struct LaunchTest : AppTest {
+  void SetUp() override {
+    desktop.badges.clear(), desktop.notes.clear();
+    startSampleServer();
+    ASSERT_TRUE(fetch(local + "/api/checks/set?bad=1"));
+    write(suite + "/suite-session", "0123456789abcdef", 0600);
+    // A proxy for every scheme that takes connections and never answers: it never accepts them.
+    g_socket_listener_add_address(
+        proxy.get(),
+        GPtr<GSocketAddress>::adopt(g_inet_socket_address_new_from_string("127.0.0.3", 3128)).get(),
+        G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_TCP, nullptr, nullptr, nullptr);
+    for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "all_proxy"})
+      g_setenv(name, "http://127.0.0.3:3128", TRUE);
+    launch(true);
+    // The intro lies on the overlay, above everything else there. Told ready once the UI loads,
+    // its page finishes and its view goes (well before the launch's 25-second guard would end it).
+    GtkWidget* overlay = gtk_widget_get_parent(GTK_WIDGET(view()));
+    ASSERT_TRUE(WEBKIT_IS_WEB_VIEW(gtk_widget_get_last_child(overlay)));
+    ASSERT_TRUE(shows(local + "/"));
+    ASSERT_TRUE(
+        spinUntil([&] { return !WEBKIT_IS_WEB_VIEW(gtk_widget_get_last_child(overlay)); }, 10));
+  }
+  void click(unsigned notification, GDBusConnection* from) {
+    g_dbus_connection_emit_signal(from, {}, "/org/freedesktop/Notifications",
+                                  "org.freedesktop.Notifications", "ActionInvoked",
+                                  g_variant_new("(us)", notification, "default"), {});
+  }
+  // As the app's bus connection, it stays for the process.
+  BusDesktop& desktop = *[] {
+    static BusDesktop shared;
+    return &shared;
+  }();
+  GPtr<GSocketListener> proxy = GPtr<GSocketListener>::adopt(g_socket_listener_new());
+};
+
+TEST_F(LaunchTest, OpensAtTheScreensSizeSignedInAndAfterThreeCrashesOffersAReload) {
   // With no saved state, the first size fits the test display's 1280x800 monitor.
   int width = 0, height = 0;
   gtk_window_get_default_size(window(), &width, &height);
   EXPECT_EQ(std::pair(width, height), std::pair(1280, 800));
   EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(window())));
   EXPECT_STREQ(gtk_window_get_title(window()), "Quillmarsh Quarn");
-  // The intro lies on the overlay, above everything else there.
-  GtkWidget* overlay = gtk_widget_get_parent(GTK_WIDGET(view()));
-  ASSERT_TRUE(WEBKIT_IS_WEB_VIEW(gtk_widget_get_last_child(overlay)));
-
   // The UI's first request already carries the shared sign-in.
-  ASSERT_TRUE(shows(local + "/"));
   ASSERT_EQ(uiRequests().size(), 1u);
   EXPECT_EQ(uiRequests()[0]["cookie"], "qmsuite=0123456789abcdef");
-
-  // Told ready once the UI loads, the intro page finishes and its view goes (well before the
-  // launch's 25-second guard would end it).
-  EXPECT_TRUE(
-      spinUntil([&] { return !WEBKIT_IS_WEB_VIEW(gtk_widget_get_last_child(overlay)); }, 10));
-
   // The page's process is killed, as by a crash: the UI is asked for again, twice. Ended a third
   // time within the minute, the view says so instead; each press of its Reload (a double click
   // here) loads the UI again, and none reaches the remembered host.
@@ -102,7 +114,9 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
       "`elsewhere.test`);parent.postMessage(1,`*`)</script>\">')");
   EXPECT_TRUE(spinUntil([&] { return !g_strcmp0(webkit_web_view_get_title(view()), "tried"); }));
   EXPECT_FALSE(files::exists(suite + "/server-host"));
+}
 
+TEST_F(LaunchTest, ChecksAndADownloadReachTheLauncherAndNotificationsActButNotFromAnother) {
   // The poll made on connecting already carried the adopted sign-in; each poll reports once.
   ASSERT_TRUE(spinUntil([&] { return desktop.badges.size() == 1; }));
   for (int bad : {0, 2}) {
@@ -110,8 +124,8 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
     app->delegate().poll();
     ASSERT_TRUE(spinUntil([&, n = desktop.badges.size()] { return desktop.badges.size() > n; }));
   }
-  EXPECT_EQ(desktop.badges, (std::vector<std::string>{badge(1), badge(0), badge(2)}));
   ASSERT_TRUE(spinUntil([&] { return !desktop.notes.empty(); }));
+  EXPECT_EQ(desktop.badges, (std::vector<std::string>{badge(1), badge(0), badge(2)}));
   EXPECT_EQ(desktop.notes,
             std::vector<std::string>{
                 "('Quillmarsh Quarn', 0, 'app.quillmarsh.quarn', 'Quillmarsh security', "
@@ -129,15 +143,11 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
       << testing::PrintToString(desktop.badges);
   EXPECT_EQ(desktop.badges.back(),
             "('application://app.quillmarsh.quarn.desktop', {'progress-visible': <false>})");
-  g_dbus_connection_emit_signal(desktop.bus.get(), nullptr, "/org/freedesktop/Notifications",
-                                "org.freedesktop.Notifications", "ActionInvoked",
-                                g_variant_new("(us)", 2u, "default"), nullptr);
+  click(2, desktop.bus.get());
   EXPECT_TRUE(
       spinUntil([&] { return files::read(opened) == downloads + "\n" + downloads + "\n"; }));
   // Clicking the checks' notification brings the closed window back.
-  g_dbus_connection_emit_signal(desktop.bus.get(), nullptr, "/org/freedesktop/Notifications",
-                                "org.freedesktop.Notifications", "ActionInvoked",
-                                g_variant_new("(us)", 1u, "default"), nullptr);
+  click(1, desktop.bus.get());
   EXPECT_TRUE(spinUntil([&] { return gtk_widget_get_visible(GTK_WIDGET(window())); }));
   // A server that has taken the name since speaks for none of the notifications shown before.
   const char* name = "org.freedesktop.Notifications";
@@ -154,17 +164,16 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
   g_bus_unown_name(desktop.name);
   ASSERT_TRUE(spinUntil([] { return taken; }));
   gtk_window_close(window());
-  g_dbus_connection_emit_signal(other.get(), {}, "/org/freedesktop/Notifications", name,
-                                "ActionInvoked", g_variant_new("(us)", 1u, "default"), {});
+  click(1, other.get());
   EXPECT_TRUE(spinUntil([] { return wasLogged("ignored a notification's action sent by"); }));
   EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(window())));
   app->delegate().applicationShouldHandleReopen();
+}
 
-  // Signing out in the page ends the shared sign-in.
+TEST_F(LaunchTest, SigningOutEndsTheSharedSignInAServerGoneShowsTheAppsPageSizesAreKept) {
   run(view(), "document.getElementById('logout').click()");
   EXPECT_TRUE(spinUntil([&] { return !files::exists(suite + "/suite-session"); }));
   ASSERT_TRUE(shows(local + "/"));
-
   // The server goes away, every connection with it: a load ends on the app's page saying so,
   // and once the server is back the page comes back by itself.
   g_subprocess_force_exit(server.get());
@@ -173,7 +182,6 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
   EXPECT_TRUE(pageSays("(127.0.0.1) refused the connection"));
   startSampleServer();
   EXPECT_TRUE(shows(local + "/"));
-
   // A new size is kept at once, with no close or quit (a kill -9 loses nothing), for the next
   // launch; a state file that does not parse is left as it is.
   gtk_window_set_default_size(window(), 1000, 700);
@@ -185,6 +193,7 @@ TEST_F(AppTest, LaunchShowsIntroAndSignedInSuiteUiFollowsChecksAndKeepsWindowSiz
   app.reset();
   settings = "hardwareAcceleration=false\n";  // for a window that would stay blank
   launch();
+  int width = 0, height = 0;
   gtk_window_get_default_size(window(), &width, &height);
   EXPECT_EQ(std::pair(width, height), std::pair(1000, 700));
   EXPECT_FALSE(app->hardwareAcceleration());
@@ -206,21 +215,31 @@ TEST_F(AppTest, ASignOutAtOneServerReachesNoOtherAtTheNextLaunch) {
   EXPECT_TRUE(uiRequests().at(0)["cookie"].is_null()) << uiRequests().at(0);
 }
 
-TEST_F(AppTest,
-       TypedHostConnectsItsPageHandsLinksFilesAndDialogsOnAndMenuKeysActOnTheDialogInFront) {
-  // Nothing answers on this computer and there is no service folder to start one from.
-  startSampleServer("127.0.0.2");
+// Nothing answers on this computer and there is no service folder to start one from: the
+// app's page asks for a host, where one answers.
+struct HostTest : AppTest {
+  void SetUp() override {
+    startSampleServer("127.0.0.2");
+    // A FIFO in place of the window's state file neither blocks the launch nor is replaced.
+    ASSERT_TRUE(files::makeDirs(files::parent(state)));
+    ASSERT_EQ(mkfifo(state.c_str(), 0600), 0);
+    // The desktop's Downloads folder is the home folder itself, as after the folder was deleted.
+    write(home.path() + "/.config/user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"$HOME/\"\n");
+    options.noHardwareAcceleration = true;
+    launch();
+  }
+  static std::function<bool(GtkWidget*)> labelled(const char* text) {
+    return [=](GtkWidget* l) {
+      return GTK_IS_LABEL(l) && g_str_has_prefix(gtk_label_get_text(GTK_LABEL(l)), text);
+    };
+  }
   const std::string other = "http://127.0.0.2:8795/", downloads = home.path() + "/Downloads";
-  // A FIFO in place of the window's state file neither blocks the launch nor is replaced.
-  ASSERT_TRUE(files::makeDirs(files::parent(state)));
-  ASSERT_EQ(mkfifo(state.c_str(), 0600), 0);
-  // The desktop's Downloads folder is the home folder itself, as after the folder was deleted.
-  write(home.path() + "/.config/user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"$HOME/\"\n");
-  options.noHardwareAcceleration = true;
-  launch();
+};
+
+TEST_F(HostTest, ASettingIsNotSavedIntoABrokenFileAndAKeyGoesToThePageFirst) {
   EXPECT_FALSE(app->hardwareAcceleration());
-  // A setting is not saved into a file that does not parse, which would lose the rest of it;
-  // the switch still acts for this run, and the log says why it is not kept.
+  // That would lose the rest of it; the switch still acts for this run, and the log says why it
+  // is not kept.
   const std::string broken = "[Defaults]\nshowIntro=false\nnot a key\n";
   write(GlibSettings::path(), broken);
   logged.clear();
@@ -248,11 +267,6 @@ TEST_F(AppTest,
   // The page, loaded anew, has its host field focused.
   ASSERT_TRUE(spinUntil([&] { return evaluate(view(), "document.activeElement.id") == "a"; }));
   // Alt and each menu's initial open that menu, F10 the first; the page leaves them unhandled.
-  auto labelled = [](const char* text) {
-    return [=](GtkWidget* l) {
-      return GTK_IS_LABEL(l) && g_str_has_prefix(gtk_label_get_text(GTK_LABEL(l)), text);
-    };
-  };
   auto menuShows = [&](const char* item) {
     return !widgets(
                 GTK_WIDGET(window()),
@@ -272,12 +286,15 @@ TEST_F(AppTest,
     xdotool("key Escape");
     ASSERT_TRUE(spinUntil([&] { return !menuShows(nullptr); })) << key;
   }
-  // A host typed in the field and Enter connect.
-  gtk_widget_grab_focus(GTK_WIDGET(view()));
+}
+
+TEST_F(HostTest, ATypedHostsPageHandsLinksFilesAndDialogsOnUntilItGoesForABuiltInOne) {
+  // A host typed in the field, which the page focuses, and Enter connect.
+  ASSERT_TRUE(spinUntil([&] { return evaluate(view(), "document.activeElement.id") == "a"; }));
+  focusPage();
   xdotool("type --delay 80 127.0.0.2");
   xdotool("key Return");
   ASSERT_TRUE(shows(other));
-
   // Another host's link, and a new window of an app not installed, open in the default browser.
   const std::string opened = home.path() + "/opened";
   run(view(), "document.getElementById('external').click()");
@@ -291,7 +308,6 @@ TEST_F(AppTest,
       "http://127.0.0.3:8099/elsewhere\nhttp://127.0.0.2:8790/\n" + downloads + "\n";
   EXPECT_TRUE(spinUntil([&] { return files::read(opened) == launched; }));
   EXPECT_EQ(files::read(downloads + "/bash_profile"), fetch(other + "download/.bash_profile"));
-
   // A confirm() is a dialog of the window's own, whose OK answers true.
   run(view(), "document.getElementById('confirm').click()");
   GtkWindow* dialog =
@@ -305,7 +321,6 @@ TEST_F(AppTest,
   EXPECT_TRUE(shows(other + "confirmed", "if (" + answer + ") location = '/' + " + answer));
   app->platform().mainWindow()->saveState();
   EXPECT_TRUE(std::filesystem::is_fifo(state));
-
   GtkApplication* application = app->platform().windows().application();
   int quits = 0;
   g_signal_connect_swapped(g_action_map_lookup_action(G_ACTION_MAP(application), "terminate"),
@@ -344,7 +359,6 @@ TEST_F(AppTest,
   g_action_group_activate_action(G_ACTION_GROUP(application), "close", nullptr);
   EXPECT_TRUE(spinUntil([&] { return evaluate(view(), "document.title") == "answer false"; }));
   EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(window())));
-
   // The remembered server goes for good while a built-in one answers: after a minute of tries
   // (and one at once from the page's button) the app moves to it, and remembers it.
   write(bundle + "/Info.json", "{\"QMHosts\": \"127.0.0.3\"}");
@@ -381,25 +395,28 @@ struct Closer {
 };
 G_GNUC_END_IGNORE_DEPRECATIONS
 
-TEST_F(AppTest, PageZoomsFindsPrintsGoesBackAndFullscreenByKeysAndMouse) {
-  startSampleServer();
-  launch();
-  ASSERT_TRUE(shows(local + "/"));
-  focusPage();
-  xdotool("mousemove 400 400");
-  auto innerWidth = [&] { return std::stoi("0" + evaluate(view(), "innerWidth")); };
-  const int width = innerWidth();
+// The page's keys and mouse, each part on a launch of its own showing the server's page.
+struct PageKeysTest : AppTest {
+  void SetUp() override {
+    startSampleServer();
+    launch();
+    ASSERT_TRUE(shows(local + "/"));
+    focusPage();
+    xdotool("mousemove 400 400");
+  }
+  int innerWidth() { return std::stoi("0" + evaluate(view(), "innerWidth")); }
+};
 
-  // Two steps up by keys, one down by the wheel: the page sees a narrower window, and the
-  // level is kept for the host (checked at the next launch).
+TEST_F(PageKeysTest, ZoomStepsAndIsKeptForTheHostAndFindStepsFromMatchToMatch) {
+  const int width = innerWidth();
+  // Two steps up by keys, one down by the wheel: the page sees a narrower window.
   xdotool("key --delay 80 ctrl+plus ctrl+equal");
   ASSERT_TRUE(spinUntil([&] { return webkit_web_view_get_zoom_level(view()) == 1.25; }));
   xdotool("keydown ctrl click 5 keyup ctrl");
   ASSERT_TRUE(spinUntil([&] { return webkit_web_view_get_zoom_level(view()) == 1.1; }));
   auto narrower = [&] { return std::abs(innerWidth() - width / 1.1) < 2; };
   EXPECT_TRUE(spinUntil(narrower));
-
-  // Find: typing scrolls to a word far below; Enter, F3 and Ctrl+G go on, Shift back.
+  // Typing scrolls to a word far below; Enter, F3 and Ctrl+G go on, Shift back.
   run(view(),
       "document.body.insertAdjacentHTML('beforeend', '<div style=\"height:5000px\">"
       "</div><p>Far NEEDLE below</p><p>needle</p>'), scrollTo(0, 0)");
@@ -427,8 +444,15 @@ TEST_F(AppTest, PageZoomsFindsPrintsGoesBackAndFullscreenByKeysAndMouse) {
   }
   xdotool("key Escape");
   EXPECT_TRUE(spinUntil([&] { return !gtk_search_bar_get_search_mode(GTK_SEARCH_BAR(bar)); }));
+  // The level comes back at the next launch, already for the page's first script.
+  app.reset();
+  launch();
+  ASSERT_TRUE(shows(local + "/"));
+  EXPECT_TRUE(spinUntil(narrower));
+  EXPECT_NEAR(std::stoi("0" + evaluate(view(), "firstWidth")), width / 1.1, 2);
+}
 
-  // Back and forward by keys, by the mouse's side buttons and by the touchpad's swipe.
+TEST_F(PageKeysTest, BackAndForwardPrintAndTheShortcutsWindowByKeysAndMouse) {
   EXPECT_TRUE(webkit_settings_get_enable_back_forward_navigation_gestures(
       webkit_web_view_get_settings(view())));
   run(view(), "location = '/?later'");
@@ -441,16 +465,12 @@ TEST_F(AppTest, PageZoomsFindsPrintsGoesBackAndFullscreenByKeysAndMouse) {
     xdotool(input);
     EXPECT_TRUE(shows(want)) << input;
   }
-
   // Ctrl+P and the page's own print() show the desktop's print dialog.
-  {
-    Closer prints{"GtkPrintUnixDialog"};
-    xdotool("key ctrl+p");
-    EXPECT_TRUE(spinUntil([&] { return prints.closed == 1; }));
-    run(view(), "print()");
-    EXPECT_TRUE(spinUntil([&] { return prints.closed == 2; }));
-  }
-
+  Closer prints{"GtkPrintUnixDialog"};
+  xdotool("key ctrl+p");
+  EXPECT_TRUE(spinUntil([&] { return prints.closed == 1; }));
+  run(view(), "print()");
+  EXPECT_TRUE(spinUntil([&] { return prints.closed == 2; }));
   // The shortcuts window lists the menus' keys and the page's.
   xdotool("key ctrl+F1");
   GtkWindow* help = toplevel([](GtkWindow* w) {
@@ -461,13 +481,9 @@ TEST_F(AppTest, PageZoomsFindsPrintsGoesBackAndFullscreenByKeysAndMouse) {
   EXPECT_EQ(widgets(section, GTK_TYPE_SHORTCUTS_SHORTCUT).size(), 24u);
   xdotool("key Escape");
   EXPECT_TRUE(spinUntil([&] { return !gtk_widget_get_visible(GTK_WIDGET(help)); }));
+}
 
-  // The level comes back at the next launch, already for the page's first script.
-  app.reset();
-  launch();
-  ASSERT_TRUE(shows(local + "/"));
-  EXPECT_TRUE(spinUntil(narrower));
-  EXPECT_NEAR(std::stoi("0" + evaluate(view(), "firstWidth")), width / 1.1, 2);
+TEST_F(PageKeysTest, F11TogglesFullscreenAndAnElementsOwnEndsWithEscape) {
   // F11 toggles fullscreen; a page element's own fullscreen ends with Escape. Only a window
   // manager makes a shown window fullscreen.
   auto wm = spawn({"evilwm", "-fn", "fixed"});
