@@ -35,8 +35,7 @@ class IntroStage {
 class IntroOverlay : public IntroEvents, public IntroStage {
  public:
   IntroOverlay(IntroHost& window, MenuBar& menuBar, MainLoop& loop, Clock& clock,
-               Settings& settings, Bundle& bundle, SoundPlayer& player,
-               bool ensembleLaunch);
+               Settings& settings, Bundle& bundle, SoundPlayer& player, bool ensembleLaunch);
   ~IntroOverlay() override;
 
   // "showIntro": true unless a Boolean false is stored.

@@ -17,8 +17,7 @@ enum class NavigationDecision {
 };
 
 // The navigation-action rule for the main view; `base` is the base URL of the server in use.
-NavigationDecision decideNavigation(const std::optional<std::string>& url,
-                                    const std::string& base);
+NavigationDecision decideNavigation(const std::optional<std::string>& url, const std::string& base);
 
 // "attachment" anywhere in Content-Disposition (case-sensitive), or a type the engine cannot
 // show, becomes a download.

@@ -47,8 +47,7 @@ WebContent::WebContent(Desktop& desktop, Dialogs& dialogs, AppShell& shell, Noti
       loop_(loop) {}
 
 bool WebContent::allowNavigation(const std::optional<std::string>& url) {
-  if (web::decideNavigation(url, server_.BASE()) == web::NavigationDecision::Allow)
-    return true;
+  if (web::decideNavigation(url, server_.BASE()) == web::NavigationDecision::Allow) return true;
   desktop_.openUri(*url);
   return false;
 }

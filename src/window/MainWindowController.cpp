@@ -14,7 +14,11 @@ constexpr double kProcessEndsWindowSeconds = 60;
 MainWindowController::MainWindowController(MainWindowFactory& windows, CookieStore& cookies,
                                            MainLoop& loop, const Clock& clock,
                                            const ServerInUse& server, EarlySignIn* early)
-    : windows_(windows), cookies_(cookies), loop_(loop), clock_(clock), server_(server),
+    : windows_(windows),
+      cookies_(cookies),
+      loop_(loop),
+      clock_(clock),
+      server_(server),
       early_(early) {}
 
 void MainWindowController::build(MainViewEvents events) {

@@ -21,8 +21,7 @@ class MainWindowController : public MainPages, public IntroHost, public CookieSo
  public:
   // `early` (may be null) holds the sign-in planted before the window was built.
   MainWindowController(MainWindowFactory& windows, CookieStore& cookies, MainLoop& loop,
-                       const Clock& clock,
-                       const ServerInUse& server, EarlySignIn* early = nullptr);
+                       const Clock& clock, const ServerInUse& server, EarlySignIn* early = nullptr);
   MainWindowController(const MainWindowController&) = delete;
   MainWindowController& operator=(const MainWindowController&) = delete;
 

@@ -34,7 +34,7 @@ GtkPlatform::GtkPlatform(GtkApplication* app, const Options& options, HeadlessPo
       dialogs_(std::make_unique<GtkDialogs>(*windows_)),
       ports_{headless.loop(), clock_,    headless.http(), *windows_, *menuBar_, *dialogs_,
              *shell_,         *desktop_, *notifier_,      *sound_,   settings_, headless.bundle(),
-             tools_,          network_,  web.cookies(),  options} {}
+             tools_,          network_,  web.cookies(),   options} {}
 
 GtkPlatform::~GtkPlatform() = default;
 
