@@ -3,8 +3,7 @@
 namespace qm {
 
 AppDelegate::AppDelegate(Platform& p, EarlyResolution* early, EarlySignIn* signIn)
-    : platform_(p),
-      content_(p.desktop, p.dialogs, p.shell, p.notifier, p.loop, server_),
+    : content_(p.desktop, p.dialogs, p.shell, p.notifier, p.loop, server_),
       window_(p.windows, p.cookies, p.loop, p.clock, server_, signIn),
       hang_(p.dialogs, p.loop, [this] { window_.restartPage(); }),
       intro_(window_, p.menuBar, p.loop, p.clock, p.settings, p.bundle, p.sound,

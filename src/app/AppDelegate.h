@@ -53,7 +53,6 @@ class AppDelegate {
   void onAppMessage(const ScriptMessage& body);
 
   // Destroyed in reverse: the window goes before the web content its view reports to.
-  Platform& platform_;
   ServerInUse server_;
   WebContent content_;
   MainWindowController window_;
