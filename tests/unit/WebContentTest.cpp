@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <tuple>
 
 #include "core/Files.h"
@@ -55,7 +56,8 @@ TEST_F(WebContentTest, DownloadsClaimTheNextFreeNameShowWhenFinishedAndAlertWhen
             std::tuple(true, false, std::vector<std::string>{"https://example.org/"}));
   EXPECT_EQ(alerts().back(), (Shown{"hi", "", {}}));
   // The file manager is shown at most once every three seconds, then with the latest file.
-  desktop.downloads = home.path() + "/Dl";
+  desktop.downloads = home.path() + "/Dl";  // there already: a folder, yet not the home
+  std::filesystem::create_directories(*desktop.downloads);
   for (DownloadId id : {7, 8, 9}) web.downloadDestination(id, "c"), web.onDownloadFinished(id);
   loop.advance(2.9);
   EXPECT_EQ(desktop.shown, std::vector<std::string>{dir + "/a_b 2.pdf"});
